@@ -1,0 +1,88 @@
+// The frame every effect runs in: its run state (row and column cursors,
+// the cancel flag), the progress and Cancel protocol with the host, and the
+// shared 3x3 toolkit (kernel bank, neighbourhood, kernel sum, median).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <limits>
+
+#include "engine/c_rand.h"
+#include "engine/effect_host.h"
+#include "image/document.h"
+
+namespace korvanti {
+
+// Kernel sums are carried with a 64-bit mantissa; the results depend on it.
+static_assert(std::numeric_limits<long double>::digits == 64,
+              "kernel arithmetic needs an 80-bit extended long double");
+
+using EffectKernel = std::array<double, 9>;
+using Neighbourhood = std::array<uint8_t, 9>;
+
+// Truncates toward zero and keeps the low eight bits: -3 -> 253, 260 -> 4.
+inline uint8_t StoreByte(long double value) { return static_cast<uint8_t>(static_cast<int64_t>(value)); }
+
+class EffectContext {
+public:
+    EffectContext(Document& document, EffectHost& host, CRand& random)
+        : doc(document), host_(host), random_(random)
+    {
+    }
+
+    Document& doc;
+
+    int32_t RowCursor = 0;
+    int32_t ColumnCursor = 0;
+    uint8_t CancelFlag = 0;
+
+    // Starts a run (or one pass of a multi-pass run): fresh planes sized
+    // from the document, progress reset, Cancel enabled.
+    void BeginEffect();
+    // Ends the run: counts the edit unless cancelled, arms undo, keeps the
+    // result in the target planes for redo and tells the host.
+    void EndEffect();
+    // The Cancel button: moves the cursors past their ends. Ignored when no
+    // run is in progress.
+    void Cancel();
+    bool Running() const { return running_; }
+    // Puts the frame back to idle after an effect failed part way (an
+    // exception); the document keeps whatever was merged so far.
+    void Abandon();
+
+    // Per-row epilogue: progress to position, then pending messages. Returns
+    // true when a Cancel during the pump ended the pass (the row cursor was
+    // moved past the last row).
+    bool EndOfRow(int64_t position);
+    // The usual epilogue: progress at picture width x current row.
+    bool EndOfRow() { return EndOfRow(int64_t{doc.bitmap.GetWidth()} * RowCursor); }
+    void SetProgress(int64_t position) { host_.SetProgress(position); }
+    void ProcessMessages() { host_.ProcessMessages(); }
+
+    // Fills EffectKernel with kernel 1 to 8; other numbers leave it as it is.
+    EffectKernel& KernelBank(uint32_t number);
+    // Copies the nine plane values around (row, column) into Neighbourhood.
+    Neighbourhood& GatherNeighbourhood(const uint8_t* plane, int32_t width, int32_t column, int32_t row);
+    // Largest channel sum divided by RowCursor.
+    int32_t PeakChannelMean(int64_t sum0, int64_t sum1, int64_t sum2) const;
+
+    CRand& Random() { return random_; }
+
+    EffectKernel kernel{};
+    Neighbourhood neighbourhood{};
+
+private:
+    EffectHost& host_;
+    CRand& random_;
+    bool running_ = false;
+};
+
+// Weighted sum of the neighbourhood, in extended precision, in entry order.
+long double ApplyKernel(const EffectKernel& kernel, const Neighbourhood& neighbourhood);
+// Eight exchange passes; leaves the buffer sorted and returns element 4.
+uint8_t MedianOfNine(Neighbourhood& neighbourhood);
+// Replaces the three values at (row, column) by their truncated mean.
+void GrayPixel(uint8_t* plane0, uint8_t* plane1, uint8_t* plane2, int32_t width, int32_t column,
+               int32_t row);
+
+} // namespace korvanti

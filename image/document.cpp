@@ -1,0 +1,257 @@
+#include "image/document.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <new>
+
+namespace korvanti {
+namespace {
+
+constexpr int64_t kLargestFile = INT32_MAX;
+
+int32_t ReadInt32(const uint8_t* bytes, size_t offset)
+{
+    return static_cast<int32_t>(uint32_t{bytes[offset]} | uint32_t{bytes[offset + 1]} << 8 |
+                                uint32_t{bytes[offset + 2]} << 16 | uint32_t{bytes[offset + 3]} << 24);
+}
+
+uint16_t ReadUint16(const uint8_t* bytes, size_t offset)
+{
+    return static_cast<uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
+}
+
+// Reads exactly size bytes unless the file ends or fails first.
+bool ReadFully(int fd, uint8_t* data, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::read(fd, data + done, size - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += static_cast<size_t>(got);
+    }
+    return true;
+}
+
+// Header checks beyond IsValidBitmap: where the pixels start, what kind of
+// info header and compression the file has, and whether the file really
+// holds every pixel row it claims. Works on the first 54 bytes and the
+// file's length, so nothing is allocated for a file that is refused.
+bool HasUsableLayout(const uint8_t* header, int64_t length)
+{
+    const int64_t offset = static_cast<uint32_t>(ReadInt32(header, 10));
+    const int64_t info_size = static_cast<uint32_t>(ReadInt32(header, 14));
+    const int64_t compression = static_cast<uint32_t>(ReadInt32(header, 30));
+    if (offset < kHeaderBytes || info_size < 40 || compression != 0)
+        return false;
+    const int32_t width = ReadInt32(header, 18);
+    const int32_t height = ReadInt32(header, 22);
+    const int64_t stride = RowStride(width); // width is positive and at most 2^31 - 1
+    if (stride > kLargestFile || height > kLargestFile / stride)
+        return false;
+    const int64_t end = offset + stride * height;
+    return end <= kLargestFile && length >= end;
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+std::string TemporaryNameFor(const std::string& target)
+{
+    static std::atomic<unsigned> counter{0};
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    return folder + "." + name + ".kv" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+}
+
+} // namespace
+
+bool IsValidBitmap(const uint8_t* bytes)
+{
+    return ReadInt32(bytes, 22) > 0 && ReadInt32(bytes, 18) > 0 && ReadUint16(bytes, 0) == kBitmapMagic &&
+           ReadUint16(bytes, 28) == 24;
+}
+
+int Document::LoadBitmap(const std::string& path)
+{
+    if (path.empty()) {
+        last_problem_ = LoadProblem::EmptyPath;
+        return kNotOpened;
+    }
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+        last_problem_ = LoadProblem::CannotOpen;
+        return kNotOpened;
+    }
+
+    last_problem_ = LoadProblem::NotSupported;
+    const int64_t length = info.st_size;
+    uint8_t header[kHeaderBytes];
+    if (length < kHeaderBytes || length > kLargestFile)
+        return kRefused;
+    if (!ReadFully(file.get(), header, sizeof header)) {
+        last_problem_ = LoadProblem::CannotOpen;
+        return kRefused;
+    }
+    if (!IsValidBitmap(header) || !HasUsableLayout(header, length))
+        return kRefused;
+
+    const int32_t width = ReadInt32(header, 18);
+    const int32_t height = ReadInt32(header, 22);
+
+    // Everything new is built aside first, so a failure changes nothing.
+    Bytes file_bytes;
+    Bytes undo_bytes;
+    std::array<Plane, 3> source;
+    std::array<Plane, 3> target;
+    std::string name;
+    try {
+        file_bytes.resize(static_cast<size_t>(length));
+        std::copy(header, header + kHeaderBytes, file_bytes.begin());
+        if (!ReadFully(file.get(), file_bytes.data() + kHeaderBytes, file_bytes.size() - kHeaderBytes)) {
+            last_problem_ = LoadProblem::CannotOpen;
+            return kRefused;
+        }
+        undo_bytes = file_bytes;
+        const size_t elements = PlaneElements(width, height);
+        for (auto& plane : source)
+            plane.assign(elements, 0);
+        for (auto& plane : target)
+            plane.assign(elements, 0);
+        name = path;
+    } catch (const std::bad_alloc&) {
+        last_problem_ = LoadProblem::OutOfMemory;
+        return kRefused;
+    }
+    SplitPlanes(file_bytes, source[0].data(), source[1].data(), source[2].data(), width, height);
+
+    bitmap.ResetHeader(height, width, 24);
+    bitmap.SetWidth(width);
+    bitmap.SetHeight(height);
+    bitmap.SetFileName(std::move(name));
+    PlaneWidth = LoadedWidth = width;
+    PlaneHeight = LoadedHeight = height;
+    FileBytes.swap(file_bytes);
+    UndoBytes.swap(undo_bytes);
+    SourcePlanes.swap(source);
+    TargetPlanes.swap(target);
+    last_problem_ = LoadProblem::None;
+    return kLoaded;
+}
+
+int Document::SaveBitmap(const std::string& path) const
+{
+    if (path.empty())
+        return kEmptyPath;
+    if (!HasPicture())
+        return kWriteFailed;
+
+    // Write through a symbolic link to the file it names, keeping the link.
+    std::string target = path;
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && (!S_ISREG(existing.st_mode) || (existing.st_mode & S_IWUSR) == 0 ||
+                   ::access(target.c_str(), W_OK) != 0))
+        return kWriteFailed; // a read-only file is never replaced
+
+    FileOps& ops = *file_ops;
+    std::string temporary;
+    try {
+        temporary = TemporaryNameFor(target);
+    } catch (const std::bad_alloc&) {
+        return kWriteFailed;
+    }
+    const int fd = ops.Open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (fd < 0)
+        return kWriteFailed;
+
+    bool ok = true;
+    size_t done = 0;
+    while (ok && done < FileBytes.size()) {
+        const ssize_t wrote = ops.Write(fd, FileBytes.data() + done, FileBytes.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            ok = false;
+        else
+            done += static_cast<size_t>(wrote);
+    }
+    if (ok && exists) {
+        // Keep the replaced file's owner (where we may) and permission bits.
+        [[maybe_unused]] const int owner = ::fchown(fd, existing.st_uid, existing.st_gid);
+        ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
+    }
+    ok = ok && ops.Flush(fd) == 0 && ops.Sync(fd) == 0;
+    ok = (ops.Close(fd) == 0) && ok;
+    ok = ok && ops.Rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ops.Unlink(temporary.c_str());
+        return kWriteFailed;
+    }
+    // Make the rename itself durable; the new file is in place either way.
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_fd >= 0) {
+        ::fsync(folder_fd);
+        ::close(folder_fd);
+    }
+    return static_cast<int>(FileBytes.size());
+}
+
+void Document::Undo()
+{
+    if (!UndoEnabled || !HasPicture())
+        return;
+    CopyFileBytes(UndoBytes, FileBytes, PlaneWidth, PlaneHeight);
+    UndoEnabled = false;
+    RedoEnabled = true;
+}
+
+void Document::Redo()
+{
+    if (!RedoEnabled || !HasPicture())
+        return;
+    MergePlanes(FileBytes, TargetPlanes[0].data(), TargetPlanes[1].data(), TargetPlanes[2].data(), PlaneWidth,
+                PlaneHeight);
+    RedoEnabled = false;
+    UndoEnabled = true;
+}
+
+void Document::ResetPlanes()
+{
+    const size_t elements = PlaneElements(PlaneWidth, PlaneHeight);
+    for (auto& plane : SourcePlanes)
+        plane.assign(elements, 0);
+    for (auto& plane : TargetPlanes)
+        plane.assign(elements, 0);
+}
+
+} // namespace korvanti

@@ -1,0 +1,74 @@
+// The one open picture: its header record, the whole file in memory, the
+// undo copy, the six channel planes and the edit counter.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "image/bitmap_file.h"
+#include "image/file_ops.h"
+#include "image/planes.h"
+
+namespace korvanti {
+
+// Results of LoadBitmap.
+inline constexpr int kLoaded = 1;
+inline constexpr int kRefused = 0;     // read, but not a picture we handle
+inline constexpr int kNotOpened = -5;  // empty path, or the file cannot be read
+// Results of SaveBitmap besides the byte count.
+inline constexpr int kWriteFailed = -1;
+inline constexpr int kEmptyPath = -5;
+
+// True when the first 30 bytes describe a bottom-up 24-bit "BM" picture.
+bool IsValidBitmap(const uint8_t* bytes);
+
+// Why a file was refused, in words for the batch tool's messages.
+enum class LoadProblem { None, EmptyPath, CannotOpen, NotSupported, OutOfMemory };
+
+class Document {
+public:
+    BitmapFile bitmap;
+    Bytes FileBytes;
+    Bytes UndoBytes;
+    std::array<Plane, 3> SourcePlanes;
+    std::array<Plane, 3> TargetPlanes;
+    int32_t PlaneWidth = 0;
+    int32_t PlaneHeight = 0;
+    int32_t LoadedWidth = 0;
+    int32_t LoadedHeight = 0;
+    int32_t EditCount = 0;
+    // The Edit menu: one level of undo and redo of the last effect.
+    bool UndoEnabled = false;
+    bool RedoEnabled = false;
+
+    // Reads a whole file. All or nothing: anything but 1 leaves every field
+    // of the document exactly as it was.
+    int LoadBitmap(const std::string& path);
+    LoadProblem LastLoadProblem() const { return last_problem_; }
+
+    // Replaces the file at path with FileBytes in one step (temporary file
+    // in the same folder, synced, renamed over the target). Returns the
+    // number of bytes written, -1 on any failure (the target then stays as
+    // it was) or -5 for an empty path. Changes nothing in memory.
+    int SaveBitmap(const std::string& path) const;
+
+    bool HasPicture() const { return !FileBytes.empty(); }
+
+    // One-level undo and redo; each does nothing unless enabled.
+    void Undo();
+    void Redo();
+    // Open and close forget the last effect: its buffers were another picture's.
+    void ForgetUndo() { UndoEnabled = RedoEnabled = false; }
+
+    // Allocates all six planes afresh (zero-filled) for PlaneWidth x PlaneHeight.
+    void ResetPlanes();
+
+    // The seam tests use to make file calls fail.
+    FileOps* file_ops = &SystemFileOps();
+
+private:
+    LoadProblem last_problem_ = LoadProblem::None;
+};
+
+} // namespace korvanti

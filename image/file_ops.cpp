@@ -1,0 +1,24 @@
+#include "image/file_ops.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace korvanti {
+
+int FileOps::Open(const char* path, int flags, mode_t mode) { return ::open(path, flags | O_CLOEXEC, mode); }
+ssize_t FileOps::Write(int fd, const void* data, size_t size) { return ::write(fd, data, size); }
+int FileOps::Flush(int) { return 0; }
+int FileOps::Sync(int fd) { return ::fsync(fd); }
+int FileOps::Close(int fd) { return ::close(fd); }
+int FileOps::Rename(const char* from, const char* to) { return ::rename(from, to); }
+int FileOps::Unlink(const char* path) { return ::unlink(path); }
+
+FileOps& SystemFileOps()
+{
+    static FileOps ops;
+    return ops;
+}
+
+} // namespace korvanti

@@ -1,0 +1,304 @@
+// Loading, checking, splitting, merging and saving whole BMP files.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+
+#include "test_support.h"
+
+namespace korvanti::testing {
+namespace {
+
+Picture Numbered(int32_t w, int32_t h)
+{
+    Picture p(w, h);
+    for (size_t i = 0; i < p.bgr.size(); ++i)
+        p.bgr[i] = uint8_t(i * 7 + 3);
+    return p;
+}
+
+TEST(BitmapFile, StartsAsOneByOneAndResetsItsHeader)
+{
+    BitmapFile record;
+    EXPECT_EQ(record.GetWidth(), 1);
+    EXPECT_EQ(record.GetHeight(), 1);
+    EXPECT_EQ(record.GetFileName(), "");
+    EXPECT_EQ(record.file_size, 57u);
+    record.ResetHeader(2, 4, 24);
+    EXPECT_EQ(record.file_size, 78u);
+    EXPECT_EQ(record.image_size, 24u);
+    EXPECT_EQ(record.header_width, 4);
+    EXPECT_EQ(record.header_height, 2);
+    EXPECT_EQ(record.GetWidth(), 1) << "ResetHeader leaves the size fields alone";
+    record.SetWidth(5);
+    record.SetHeight(3);
+    EXPECT_EQ(record.header_width, 5);
+    EXPECT_EQ(record.header_height, 3);
+    EXPECT_EQ(record.file_size, 54u + 45u);
+}
+
+TEST(LoadBitmap, LoadsAFourByTwoPictureIntoPlanesFromElementOne)
+{
+    TempDir dir;
+    const auto bytes = MakeBmp(Numbered(4, 2));
+    ASSERT_EQ(bytes.size(), 78u);
+    WriteFile(dir / "a.bmp", bytes);
+    Document doc;
+    ASSERT_EQ(doc.LoadBitmap(dir / "a.bmp"), 1);
+    EXPECT_EQ(doc.bitmap.GetWidth(), 4);
+    EXPECT_EQ(doc.bitmap.GetHeight(), 2);
+    EXPECT_EQ(doc.bitmap.GetFileName(), dir / "a.bmp");
+    EXPECT_EQ(doc.PlaneWidth, 4);
+    EXPECT_EQ(doc.LoadedHeight, 2);
+    EXPECT_EQ(doc.FileBytes, bytes);
+    EXPECT_EQ(doc.UndoBytes, bytes);
+    EXPECT_EQ(doc.SourcePlanes[0][1], bytes[54]);
+    EXPECT_EQ(doc.SourcePlanes[2][8], bytes[77]);
+    EXPECT_EQ(doc.SourcePlanes[0][0], 0) << "element 0 holds no pixel";
+    EXPECT_EQ(doc.SourcePlanes[1].size(), 4u * 2 + 4 + 2);
+}
+
+TEST(LoadBitmap, HonoursRowPaddingAndThePixelOffset)
+{
+    TempDir dir;
+    Picture p = Numbered(3, 2); // rows of 9 bytes padded to 12
+    const auto bytes = MakeBmp(p, 138, {1, 2, 3, 4, 5}, 0xAB);
+    WriteFile(dir / "b.bmp", bytes);
+    Document doc;
+    ASSERT_EQ(doc.LoadBitmap(dir / "b.bmp"), 1);
+    for (int64_t k = 0; k < 6; ++k)
+        for (int ch = 0; ch < 3; ++ch)
+            EXPECT_EQ(doc.SourcePlanes[ch][size_t(k + 1)], p.at(k, ch)) << "pixel " << k << " channel " << ch;
+
+    // A merge of unchanged planes gives back every byte, padding, the gap
+    // before the pixels and the tail included.
+    doc.SourcePlanes[1][4] = 200; // pixel 3 = row 1, column 0
+    MergePlanes(doc.FileBytes, doc.SourcePlanes[0].data(), doc.SourcePlanes[1].data(), doc.SourcePlanes[2].data(), 3, 2);
+    auto expected = bytes;
+    expected[138 + 12 + 1] = 200;
+    EXPECT_EQ(doc.FileBytes, expected);
+
+    ASSERT_EQ(doc.SaveBitmap(dir / "c.bmp"), int(bytes.size()));
+    EXPECT_EQ(ReadFile(dir / "c.bmp"), expected);
+}
+
+TEST(LoadBitmap, RefusesWhatItCannotHandleAndKeepsTheOpenPicture)
+{
+    TempDir dir;
+    const auto good = MakeBmp(Numbered(4, 2));
+    WriteFile(dir / "good.bmp", good);
+    Document doc;
+    ASSERT_EQ(doc.LoadBitmap(dir / "good.bmp"), 1);
+    doc.EditCount = 3;
+
+    struct Case {
+        const char* name;
+        std::function<void(std::vector<uint8_t>&)> spoil;
+    };
+    const std::vector<Case> cases = {
+        {"magic BA", [](auto& b) { b[1] = 'A'; }},
+        {"32 bits per pixel", [](auto& b) { Put16(b, 28, 32); }},
+        {"width 0", [](auto& b) { Put32(b, 18, 0); }},
+        {"top-down height -2", [](auto& b) { Put32(b, 22, uint32_t(-2)); }},
+        {"compressed", [](auto& b) { Put32(b, 30, 1); }},
+        {"offset below 54", [](auto& b) { Put32(b, 10, 40); }},
+        {"core header", [](auto& b) { Put32(b, 14, 12); }},
+        {"truncated pixels", [](auto& b) { b.resize(b.size() - 1); }},
+        {"shorter than the header", [](auto& b) { b.resize(40); }},
+        {"shorter than the check", [](auto& b) { b.resize(20); }},
+        {"empty", [](auto& b) { b.clear(); }},
+        {"huge picture in a small file", [](auto& b) { Put32(b, 18, 40000); Put32(b, 22, 40000); }},
+        {"size overflowing 32 bits", [](auto& b) { Put32(b, 18, 0x7FFFFFFF); Put32(b, 22, 0x7FFFFFFF); }},
+        {"offset past the end", [](auto& b) { Put32(b, 10, 0xFFFFFFF0); }},
+    };
+    for (const Case& c : cases) {
+        auto bytes = MakeBmp(Picture(2, 2, 9));
+        c.spoil(bytes);
+        WriteFile(dir / "bad.bmp", bytes);
+        EXPECT_EQ(doc.LoadBitmap(dir / "bad.bmp"), 0) << c.name;
+        EXPECT_EQ(doc.LastLoadProblem(), LoadProblem::NotSupported) << c.name;
+        EXPECT_EQ(doc.FileBytes, good) << c.name;
+        EXPECT_EQ(doc.bitmap.GetWidth(), 4) << c.name;
+        EXPECT_EQ(doc.bitmap.GetFileName(), dir / "good.bmp") << c.name;
+        EXPECT_EQ(doc.PlaneWidth, 4) << c.name;
+        EXPECT_EQ(doc.EditCount, 3) << c.name;
+    }
+
+    EXPECT_EQ(doc.LoadBitmap(""), -5);
+    EXPECT_EQ(doc.LoadBitmap(dir / "missing.bmp"), -5);
+    EXPECT_EQ(doc.LastLoadProblem(), LoadProblem::CannotOpen);
+    EXPECT_EQ(doc.LoadBitmap(dir.path()), -5) << "a folder is not a file";
+    EXPECT_EQ(doc.FileBytes, good);
+}
+
+TEST(LoadBitmap, AcceptsAnyNameAndTheInfoHeaderFieldsItDoesNotUse)
+{
+    TempDir dir;
+    auto bytes = MakeBmp(Numbered(2, 3));
+    Put32(bytes, 2, 12345);  // wrong file size
+    Put32(bytes, 34, 999);   // wrong image size
+    Put32(bytes, 14, 124);   // a larger info header
+    WriteFile(dir / "picture.txt", bytes);
+    Document doc;
+    EXPECT_EQ(doc.LoadBitmap(dir / "picture.txt"), 1);
+}
+
+class SaveBitmapTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        original = MakeBmp(Numbered(4, 2));
+        WriteFile(dir / "a.bmp", original);
+        ASSERT_EQ(doc.LoadBitmap(dir / "a.bmp"), 1);
+    }
+    std::vector<std::string> FolderEntries() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    TempDir dir;
+    Document doc;
+    std::vector<uint8_t> original;
+};
+
+TEST_F(SaveBitmapTest, WritesTheWholeFileAndReplacesALongerOneCompletely)
+{
+    EXPECT_EQ(doc.SaveBitmap(dir / "new.bmp"), 78);
+    EXPECT_EQ(ReadFile(dir / "new.bmp"), original);
+
+    WriteFile(dir / "long.bmp", std::vector<uint8_t>(100, 0x55));
+    EXPECT_EQ(doc.SaveBitmap(dir / "long.bmp"), 78);
+    EXPECT_EQ(ReadFile(dir / "long.bmp"), original) << "no stale tail from the longer file";
+    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"a.bmp", "long.bmp", "new.bmp"}));
+}
+
+TEST_F(SaveBitmapTest, KeepsPermissionsOfAnExistingFileAndGivesNewOnesTheUsualOnes)
+{
+    WriteFile(dir / "shared.bmp", {1, 2, 3});
+    ::chmod((dir / "shared.bmp").c_str(), 0640);
+    ASSERT_GT(doc.SaveBitmap(dir / "shared.bmp"), 0);
+    struct stat info {};
+    ::stat((dir / "shared.bmp").c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+
+    const mode_t mask = ::umask(022);
+    ASSERT_GT(doc.SaveBitmap(dir / "fresh.bmp"), 0);
+    ::umask(mask);
+    ::stat((dir / "fresh.bmp").c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+}
+
+TEST_F(SaveBitmapTest, RefusesAReadOnlyFileAndLeavesIt)
+{
+    const std::vector<uint8_t> old(90, 0x11);
+    WriteFile(dir / "ro.bmp", old);
+    ::chmod((dir / "ro.bmp").c_str(), 0444);
+    EXPECT_EQ(doc.SaveBitmap(dir / "ro.bmp"), -1);
+    EXPECT_EQ(ReadFile(dir / "ro.bmp"), old);
+    EXPECT_EQ(doc.SaveBitmap(""), -5);
+    EXPECT_EQ(doc.SaveBitmap(dir / "no-such-folder/x.bmp"), -1);
+    EXPECT_EQ(doc.SaveBitmap(dir.path()), -1) << "a folder is never replaced";
+    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"a.bmp", "ro.bmp"}));
+}
+
+TEST_F(SaveBitmapTest, WritesThroughASymbolicLink)
+{
+    WriteFile(dir / "real.bmp", {9});
+    std::filesystem::create_symlink(dir / "real.bmp", dir / "link.bmp");
+    ASSERT_EQ(doc.SaveBitmap(dir / "link.bmp"), 78);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.bmp"));
+    EXPECT_EQ(ReadFile(dir / "real.bmp"), original);
+}
+
+// Fails the n-th call of one kind, counting from 0.
+class FailingOps : public FileOps {
+public:
+    enum Kind { kOpen, kWrite, kFlush, kSync, kClose, kRename };
+    Kind kind;
+    int fail_at;
+    int calls = 0;
+    bool short_writes = false;
+    FailingOps(Kind k, int n) : kind(k), fail_at(n) {}
+
+    bool Hit(Kind k) { return k == kind && calls++ == fail_at; }
+    int Open(const char* p, int f, mode_t m) override { return Hit(kOpen) ? (errno = EACCES, -1) : FileOps::Open(p, f, m); }
+    ssize_t Write(int fd, const void* d, size_t n) override
+    {
+        if (Hit(kWrite))
+            return errno = ENOSPC, -1;
+        return FileOps::Write(fd, d, short_writes ? std::min<size_t>(n, 7) : n);
+    }
+    int Flush(int fd) override { return Hit(kFlush) ? (errno = EIO, -1) : FileOps::Flush(fd); }
+    int Sync(int fd) override { return Hit(kSync) ? (errno = EIO, -1) : FileOps::Sync(fd); }
+    int Close(int fd) override
+    {
+        const int real = FileOps::Close(fd);
+        return Hit(kClose) ? (errno = EIO, -1) : real;
+    }
+    int Rename(const char* a, const char* b) override { return Hit(kRename) ? (errno = EXDEV, -1) : FileOps::Rename(a, b); }
+};
+
+TEST_F(SaveBitmapTest, AnyFailingFileCallLeavesTheTargetAsItWasAndNoTemporaryFile)
+{
+    const std::vector<uint8_t> old(100, 0x42);
+    const std::pair<FailingOps::Kind, int> failures[] = {
+        {FailingOps::kOpen, 0},  {FailingOps::kWrite, 0}, {FailingOps::kWrite, 3}, {FailingOps::kFlush, 0},
+        {FailingOps::kSync, 0},  {FailingOps::kClose, 0}, {FailingOps::kRename, 0},
+    };
+    for (const auto& [kind, at] : failures) {
+        WriteFile(dir / "target.bmp", old);
+        FailingOps ops(kind, at);
+        ops.short_writes = true; // many writes of 7 bytes, so the fourth one exists
+        doc.file_ops = &ops;
+        EXPECT_EQ(doc.SaveBitmap(dir / "target.bmp"), -1) << "kind " << kind << " at " << at;
+        EXPECT_EQ(ReadFile(dir / "target.bmp"), old) << "kind " << kind;
+        EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"a.bmp", "target.bmp"})) << "kind " << kind;
+    }
+    // Short writes alone are finished, not reported as success early.
+    FailingOps ops(FailingOps::kOpen, 99);
+    ops.short_writes = true;
+    doc.file_ops = &ops;
+    EXPECT_EQ(doc.SaveBitmap(dir / "target.bmp"), 78);
+    EXPECT_EQ(ReadFile(dir / "target.bmp"), original);
+    doc.file_ops = &SystemFileOps();
+}
+
+TEST(Planes, CopyFileBytesCopiesHeaderAndPixelsOnly)
+{
+    Picture p = Numbered(3, 2);
+    const auto source = MakeBmp(p, 54, {7, 7, 7});
+    std::vector<uint8_t> destination(source.size(), 0);
+    CopyFileBytes(source, destination, 3, 2);
+    EXPECT_TRUE(std::equal(source.begin(), source.end() - 3, destination.begin()));
+    EXPECT_EQ(destination[source.size() - 1], 0) << "bytes after the pixels are not copied";
+}
+
+TEST(Planes, CopyPlanesCopiesElementsZeroToWidthTimesHeight)
+{
+    std::vector<uint8_t> a(20, 5), b(20, 5), c(20, 5), x(20, 0), y(20, 0), z(20, 0);
+    CopyPlanes(a.data(), b.data(), c.data(), x.data(), y.data(), z.data(), 4, 2);
+    EXPECT_EQ(std::count(x.begin(), x.end(), 5), 9);
+    EXPECT_EQ(x[8], 5);
+    EXPECT_EQ(x[9], 0);
+    EXPECT_EQ(std::count(z.begin(), z.end(), 5), 9);
+}
+
+TEST(IsValidBitmap, ChecksExactlyMagicSizeSignsAndBitCount)
+{
+    auto bytes = MakeBmp(Picture(1, 1));
+    EXPECT_TRUE(IsValidBitmap(bytes.data()));
+    auto height = bytes;
+    Put32(height, 22, 0);
+    EXPECT_FALSE(IsValidBitmap(height.data()));
+    auto bits = bytes;
+    Put16(bits, 28, 8);
+    EXPECT_FALSE(IsValidBitmap(bits.data()));
+    auto compressed = bytes; // not examined by this check
+    Put32(compressed, 30, 3);
+    EXPECT_TRUE(IsValidBitmap(compressed.data()));
+}
+
+} // namespace
+} // namespace korvanti::testing

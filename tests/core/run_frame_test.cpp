@@ -1,0 +1,205 @@
+// The run frame: progress, Cancel, the end of a run, undo and redo.
+#include <gtest/gtest.h>
+
+#include "effects/catalogue.h"
+#include "effects/effects.h"
+#include "test_support.h"
+
+namespace korvanti::testing {
+namespace {
+
+Picture Noise(int32_t w, int32_t h, uint32_t seed)
+{
+    Picture p(w, h);
+    uint32_t x = seed + 7;
+    for (auto& v : p.bgr) {
+        x = x * 1664525u + 1013904223u;
+        v = uint8_t(x >> 24);
+    }
+    return p;
+}
+
+TEST(RunFrame, CompletedRunMovesProgressPerRowAndEndsIdle)
+{
+    Bench b(Noise(6, 5, 1));
+    Sharpen(b.context);
+    EXPECT_EQ(b.host.maximum, 6 * 5 + 1);
+    // Reset to 0, rows 1 to 3 at width x row, back to 0 at the end.
+    EXPECT_EQ(b.host.positions, (std::vector<int64_t>{0, 6, 12, 18, 0}));
+    EXPECT_EQ(b.host.pumps, 3);
+    EXPECT_EQ(b.host.cancel_states, (std::vector<bool>{true, false}));
+    EXPECT_EQ(b.host.finished, 1);
+    EXPECT_FALSE(b.host.last_cancelled);
+    EXPECT_EQ(b.doc.EditCount, 2);
+    EXPECT_TRUE(b.doc.UndoEnabled);
+    EXPECT_FALSE(b.doc.RedoEnabled);
+    EXPECT_FALSE(b.context.Running());
+    Sharpen(b.context);
+    EXPECT_EQ(b.doc.EditCount, 3);
+}
+
+TEST(RunFrame, OneByOnePictureRunsNoRowAndEndsNormally)
+{
+    Bench b(Picture(1, 1, 40));
+    Blur(b.context);
+    EXPECT_EQ(b.host.maximum, 2);
+    EXPECT_EQ(b.doc.SourcePlanes[0].size(), 1u + 1 + 2);
+    EXPECT_EQ(b.host.pumps, 0);
+    EXPECT_EQ(b.doc.EditCount, 2);
+}
+
+// Cancel pressed at the pump after row `rows_done`: those rows carry the
+// effect, later rows keep the picture, and the run ends as cancelled.
+void ExpectCancelAfterRows(int32_t w, int32_t h, int rows_done)
+{
+    const Picture in = Noise(w, h, uint32_t(w * 31 + h));
+    Bench full(in);
+    Sharpen(full.context);
+    const Picture done = full.Current();
+
+    Bench b(in);
+    b.host.cancel_at_pump = rows_done - 1;
+    Sharpen(b.context);
+    EXPECT_EQ(b.host.pumps, rows_done) << "the loop stops at the end of the current row";
+    const Picture out = b.Current();
+    for (int32_t r = 1; r <= h - 2; ++r)
+        for (int32_t c = 1; c <= w - 2; ++c)
+            for (int k = 0; k < 3; ++k) {
+                const int64_t pixel = int64_t(r) * w + c - 1;
+                EXPECT_EQ(out.at(pixel, k), r <= rows_done ? done.at(pixel, k) : in.at(pixel, k))
+                    << w << "x" << h << " row " << r;
+            }
+    EXPECT_TRUE(b.host.last_cancelled);
+    EXPECT_EQ(b.doc.EditCount, 1);
+    EXPECT_EQ(b.context.CancelFlag, 0);
+    EXPECT_TRUE(b.doc.UndoEnabled);
+    EXPECT_FALSE(b.doc.RedoEnabled);
+    b.doc.Undo();
+    EXPECT_EQ(b.doc.FileBytes, MakeBmp(in)) << "undo restores the picture from before the cancelled run";
+}
+
+TEST(RunFrame, CancelStopsAtTheEndOfTheRowOnSquareWideAndTallPictures)
+{
+    ExpectCancelAfterRows(8, 8, 2);
+    ExpectCancelAfterRows(20, 6, 1);
+    ExpectCancelAfterRows(5, 19, 4);
+}
+
+TEST(RunFrame, CancelEndsOnlyTheCurrentPassOfAMultiPassEffect)
+{
+    const Picture in = Noise(12, 12, 3);
+    Bench b(in);
+    b.host.cancel_at_pump = 0; // first row of the median pass
+    WatercolourStyle(b.context);
+    // Pass 1 stopped after row 3; pass 2 still ran over rows 3 to 7.
+    EXPECT_EQ(b.host.pumps, 1 + 5);
+    EXPECT_TRUE(b.host.last_cancelled);
+    EXPECT_EQ(b.doc.EditCount, 1);
+
+    Bench pro(in);
+    pro.host.cancel_at_pump = 3;
+    ProWatercolour(pro.context);
+    EXPECT_EQ(pro.host.pumps, 4 + 4 * 10) << "each later median pass runs in full";
+    EXPECT_TRUE(pro.host.last_cancelled);
+}
+
+TEST(RunFrame, CancelInsideARoughSketchBlendSkipsThatBlend)
+{
+    const Picture in = Noise(20, 12, 5);
+    Bench plain(in);
+    RoughSketch(plain.context);
+    Bench b(in);
+    // Emboss pass pumps 11 times, block sampling 11 times; then blending.
+    b.host.cancel_at_pump = 11 + 11;
+    RoughSketch(b.context);
+    EXPECT_EQ(b.host.pumps, 11 + 11 + 1);
+    // Without any blend the result is the speckled picture; the full run
+    // differs from it somewhere past column 2s.
+    EXPECT_TRUE(b.host.last_cancelled);
+    EXPECT_NE(b.doc.FileBytes, plain.doc.FileBytes);
+}
+
+TEST(RunFrame, CancelOutsideARunIsIgnored)
+{
+    Bench b(Noise(5, 5, 2));
+    b.context.Cancel();
+    EXPECT_EQ(b.context.CancelFlag, 0);
+    Blur(b.context);
+    EXPECT_FALSE(b.host.last_cancelled);
+    EXPECT_EQ(b.doc.EditCount, 2);
+}
+
+TEST(RunFrame, NoRunStartsInsideAnother)
+{
+    Bench b(Noise(6, 6, 4));
+    bool nested = true;
+    b.host.on_pump = [&] {
+        if (b.host.pumps == 1)
+            nested = RunEffect(b.context, *FindEffect("invert"));
+    };
+    ASSERT_TRUE(RunEffect(b.context, *FindEffect("median")));
+    EXPECT_FALSE(nested);
+    EXPECT_EQ(b.doc.EditCount, 2);
+
+    Document empty;
+    RecordingHost host;
+    CRand random;
+    EffectContext idle(empty, host, random);
+    EXPECT_FALSE(RunEffect(idle, *FindEffect("blur"))) << "no picture open";
+    EXPECT_EQ(host.finished, 0);
+}
+
+TEST(UndoRedo, AlternateBetweenBeforeAndAfterTheLastEffect)
+{
+    const Picture in = Noise(9, 7, 6);
+    for (const EffectEntry& effect : EffectCatalogue()) {
+        Bench b(in);
+        const auto before = b.doc.FileBytes;
+        ASSERT_TRUE(RunEffect(b.context, effect));
+        const auto after = b.doc.FileBytes;
+        for (int round = 0; round < 2; ++round) {
+            b.doc.Undo();
+            EXPECT_EQ(b.doc.FileBytes, before) << effect.batch_name;
+            EXPECT_FALSE(b.doc.UndoEnabled);
+            EXPECT_TRUE(b.doc.RedoEnabled);
+            b.doc.Redo();
+            EXPECT_EQ(b.doc.FileBytes, after) << effect.batch_name << ": redo gives exactly the result";
+            EXPECT_TRUE(b.doc.UndoEnabled);
+            EXPECT_FALSE(b.doc.RedoEnabled);
+        }
+        EXPECT_EQ(b.doc.EditCount, 2) << "undo and redo leave the edit count";
+    }
+}
+
+TEST(UndoRedo, SecondEffectAfterUndoWorksOnTheRestoredPicture)
+{
+    const Picture in = Noise(8, 8, 9);
+    Bench b(in);
+    Invert(b.context);
+    b.doc.Undo();
+    const auto restored = b.doc.FileBytes;
+    Blur(b.context);
+    EXPECT_NE(b.doc.FileBytes, restored);
+    b.doc.Undo();
+    EXPECT_EQ(b.doc.FileBytes, restored);
+    b.doc.Undo(); // disabled now: nothing happens
+    EXPECT_EQ(b.doc.FileBytes, restored);
+    EXPECT_EQ(b.doc.EditCount, 3);
+}
+
+TEST(UndoRedo, DisabledCommandsDoNothing)
+{
+    const Picture in = Noise(8, 8, 10);
+    Bench b(in);
+    b.doc.Redo();
+    b.doc.Undo();
+    EXPECT_EQ(b.doc.FileBytes, MakeBmp(in));
+    Invert(b.context);
+    b.doc.ForgetUndo();
+    const auto inverted = b.doc.FileBytes;
+    b.doc.Undo();
+    EXPECT_EQ(b.doc.FileBytes, inverted);
+}
+
+} // namespace
+} // namespace korvanti::testing

@@ -220,7 +220,7 @@ int Document::SaveBitmap(const std::string& path) const
     const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
     const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder_fd >= 0) {
-        ::fsync(folder_fd);
+        ops.Sync(folder_fd);
         ::close(folder_fd);
     }
     return static_cast<int>(FileBytes.size());

@@ -302,3 +302,40 @@ TEST(IsValidBitmap, ChecksExactlyMagicSizeSignsAndBitCount)
 
 } // namespace
 } // namespace korvanti::testing
+
+namespace korvanti::testing {
+namespace {
+
+// Saving onto a real, full filesystem: a small tmpfs mounted for the test.
+TEST(SaveBitmapFullDisk, LeavesTheOldFileAndNoTemporaryFile)
+{
+    TempDir dir;
+    const std::string mount_point = dir / "small";
+    std::filesystem::create_directory(mount_point);
+    const std::string command = "mount -t tmpfs -o size=64k korvanti-test " + mount_point + " 2>/dev/null";
+    if (::geteuid() != 0 || std::system(command.c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and mount rights); skipped";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { std::system(("umount " + path).c_str()); }
+    } unmount{mount_point};
+
+    Picture big(160, 100, 77); // 48 KB of pixels
+    WriteFile(dir / "big.bmp", MakeBmp(big));
+    Document doc;
+    ASSERT_EQ(doc.LoadBitmap(dir / "big.bmp"), 1);
+    const std::vector<uint8_t> old(30000, 0x33);
+    const std::string target = mount_point + "/target.bmp";
+    WriteFile(target, old);
+    ASSERT_EQ(ReadFile(target), old) << "the old file fits";
+
+    EXPECT_EQ(doc.SaveBitmap(target), -1);
+    EXPECT_EQ(ReadFile(target), old);
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(mount_point))
+        ++entries;
+    EXPECT_EQ(entries, 1u) << "no temporary file is left behind";
+}
+
+} // namespace
+} // namespace korvanti::testing

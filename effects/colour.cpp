@@ -1,6 +1,8 @@
 // Colour effects, pixel by pixel: the two inversions, the chroma-key
 // negative, the histogram stretch and the time inversion.
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "effects/effects.h"
 #include "effects/run_steps.h"
@@ -8,15 +10,65 @@
 namespace korvanti {
 namespace {
 
-// Rows 0 to H - 1, columns 0 to W - 1: elements 0 to W x H - 1.
-template <class ElementBody>
-void ForEachOfFullGrid(EffectContext& context, ElementBody&& body)
+KORVANTI_CLONES
+void InvertRow(const uint8_t* source, uint8_t* target, int64_t count)
 {
-    const int32_t w = context.doc.PlaneWidth;
-    ForEachRow(context, 0, context.doc.PlaneHeight - 1, [&](int32_t r) {
-        for (int32_t c = 0; c <= w - 1; ++c)
-            body(int64_t{r} * w + c);
-    });
+    for (int64_t i = 0; i < count; ++i)
+        target[i] = uint8_t(255 - source[i]);
+}
+
+// A value below its pixel's mean keeps its place, one above is mirrored
+// about the mean (wrapping below 0); then the second bit flips.
+KORVANTI_CLONES
+void InvertMeanSquareRow(uint8_t* t0, uint8_t* t1, uint8_t* t2, int64_t count)
+{
+    for (int64_t i = 0; i < count; ++i) {
+        const uint16_t mean = uint16_t((uint32_t(t0[i] + t1[i] + t2[i]) * 683u) >> 11);
+        const auto invert = [mean](uint8_t v) { return uint8_t((v < mean ? v : uint8_t(2 * mean - v)) ^ 2); };
+        t0[i] = invert(t0[i]);
+        t1[i] = invert(t1[i]);
+        t2[i] = invert(t2[i]);
+    }
+}
+
+// Any channel within e of 255 turns the pixel pure red; every other pixel
+// becomes the flat grey peak.
+KORVANTI_CLONES
+void ChromaKeyRow(uint8_t* s0, uint8_t* s1, uint8_t* s2, int64_t count, uint8_t peak, uint8_t e)
+{
+    const uint16_t threshold = uint16_t(255 - e);
+    for (int64_t i = 0; i < count; ++i) {
+        const bool keyed = s0[i] >= threshold || s1[i] >= threshold || s2[i] >= threshold;
+        s0[i] = keyed ? 0 : peak;
+        s1[i] = keyed ? 0 : peak;
+        s2[i] = keyed ? 255 : peak;
+    }
+}
+
+KORVANTI_CLONES
+uint32_t SumBlock(const uint8_t* values, int64_t count)
+{
+    uint32_t sum = 0;
+    for (int64_t i = 0; i < count; ++i)
+        sum += values[i];
+    return sum;
+}
+
+// In blocks small enough that a 32-bit sum cannot overflow.
+uint64_t SumBytes(const uint8_t* values, int64_t count)
+{
+    constexpr int64_t kBlock = int64_t{1} << 20;
+    uint64_t sum = 0;
+    for (int64_t done = 0; done < count; done += kBlock)
+        sum += SumBlock(values + done, std::min(kBlock, count - done));
+    return sum;
+}
+
+KORVANTI_CLONES
+void GreyLevels(const uint8_t* s0, const uint8_t* s1, const uint8_t* s2, uint8_t* grey, int64_t count)
+{
+    for (int64_t i = 0; i < count; ++i)
+        grey[i] = uint8_t((uint32_t(s0[i] + s1[i] + s2[i]) * 683u) >> 11);
 }
 
 } // namespace
@@ -26,27 +78,29 @@ void ForEachOfFullGrid(EffectContext& context, ElementBody&& body)
 std::array<int64_t, 3> SumChannels(EffectContext& context)
 {
     PlaneSet s = Sources(context.doc);
-    const int64_t last = int64_t{context.doc.PlaneWidth} * context.doc.PlaneHeight;
+    const int64_t count = int64_t{context.doc.PlaneWidth} * context.doc.PlaneHeight + 1;
     std::array<int64_t, 3> sums{};
-    for (int64_t j = 0; j <= last; ++j) {
-        sums[0] += s[0][j];
-        sums[1] += s[1][j];
-        sums[2] += s[2][j];
-    }
-    context.RowCursor = static_cast<int32_t>(last + 1);
+    for (int k = 0; k < 3; ++k)
+        sums[k] = static_cast<int64_t>(SumBytes(s[k], count));
+    context.RowCursor = static_cast<int32_t>(count);
     return sums;
 }
 
 void Invert(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, true, Prefill::FromSource);
+    StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    ForEachOfFullGrid(context, [&](int64_t i) {
+    const int32_t rows_done = ForEachRowOfFullGrid(context, [&](int64_t first, int64_t count) {
         for (int k = 0; k < 3; ++k)
-            t[k][i] = static_cast<uint8_t>(255 - s[k][i]);
+            InvertRow(s[k] + first, t[k] + first, count);
     });
+    // The last pixel (element W x H) and rows left by a Cancel keep the picture.
+    const int64_t rest = int64_t{rows_done} * doc.PlaneWidth;
+    const int64_t end = int64_t{doc.PlaneWidth} * doc.PlaneHeight + 1;
+    for (int k = 0; k < 3; ++k)
+        std::memcpy(t[k] + rest, s[k] + rest, static_cast<size_t>(end - rest));
     MergeFrom(doc, t);
     context.EndEffect();
 }
@@ -55,15 +109,11 @@ void InvertMeanSquare(EffectContext& context)
 {
     Document& doc = context.doc;
     context.BeginEffect();
-    CopyFileBytes(doc.FileBytes, doc.UndoBytes, doc.PlaneWidth, doc.PlaneHeight);
+    context.SaveUndoBySwap();
     PlaneSet t = Targets(doc);
-    SplitPlanes(doc.FileBytes, t[0], t[1], t[2], doc.PlaneWidth, doc.PlaneHeight);
-    ForEachOfFullGrid(context, [&](int64_t i) {
-        const int m = (t[0][i] + t[1][i] + t[2][i]) / 3;
-        for (int k = 0; k < 3; ++k) {
-            const int v = t[k][i];
-            t[k][i] = static_cast<uint8_t>((v < m ? v : (2 * m - v) & 0xFF) ^ 2);
-        }
+    SplitPlanes(doc.UndoBytes, t[0], t[1], t[2], doc.PlaneWidth, doc.PlaneHeight);
+    ForEachRowOfFullGrid(context, [&](int64_t first, int64_t count) {
+        InvertMeanSquareRow(t[0] + first, t[1] + first, t[2] + first, count);
     });
     MergeFrom(doc, t);
     context.EndEffect();
@@ -72,21 +122,13 @@ void InvertMeanSquare(EffectContext& context)
 void ChromaKeyNegative(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context);
+    StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     const auto sums = SumChannels(context);
     const int32_t peak = context.PeakChannelMean(sums[0], sums[1], sums[2]);
     const int32_t e = peak / 4;
-    ForEachOfFullGrid(context, [&](int64_t i) {
-        for (int k = 0; k < 3; ++k) {
-            if (s[k][i] + e >= 255) {
-                s[2][i] = 255;
-                s[1][i] = 0;
-                s[0][i] = 0;
-            } else {
-                s[k][i] = static_cast<uint8_t>(peak);
-            }
-        }
+    ForEachRowOfFullGrid(context, [&](int64_t first, int64_t count) {
+        ChromaKeyRow(s[0] + first, s[1] + first, s[2] + first, count, uint8_t(peak), uint8_t(e));
     });
     MergeFrom(doc, s);
     context.EndEffect();
@@ -95,13 +137,26 @@ void ChromaKeyNegative(EffectContext& context)
 void StretchHistogram(EffectContext& context, int32_t with_undo)
 {
     Document& doc = context.doc;
-    StartRun(context, with_undo == 1);
+    StartRun(context, with_undo == 1 ? UndoCopy::Swap : UndoCopy::None);
     PlaneSet s = Sources(doc);
     // Elements 0 to W x H + 1: element 0 and the first spare element count too.
-    const int64_t last = int64_t{doc.PlaneWidth} * doc.PlaneHeight + 1;
+    const int64_t count = int64_t{doc.PlaneWidth} * doc.PlaneHeight + 2;
+    std::array<uint8_t, 4096> grey;
+    std::array<std::array<int32_t, 256>, 4> partial{};
+    for (int64_t done = 0; done < count; done += int64_t(grey.size())) {
+        const int64_t n = std::min<int64_t>(int64_t(grey.size()), count - done);
+        GreyLevels(s[0] + done, s[1] + done, s[2] + done, grey.data(), n);
+        int64_t i = 0;
+        for (; i + 4 <= n; i += 4)
+            for (int lane = 0; lane < 4; ++lane)
+                ++partial[lane][grey[i + lane]];
+        for (; i < n; ++i)
+            ++partial[0][grey[i]];
+    }
     std::array<int32_t, 256> counts{};
-    for (int64_t j = 0; j <= last; ++j)
-        ++counts[(s[0][j] + s[1][j] + s[2][j]) / 3];
+    for (int level = 0; level < 256; ++level)
+        counts[level] = partial[0][level] + partial[1][level] + partial[2][level] + partial[3][level];
+
     int top = 0;
     for (int level = 255; level >= 0; --level) {
         if (counts[level] > 0) {
@@ -118,15 +173,22 @@ void StretchHistogram(EffectContext& context, int32_t with_undo)
     }
     const int mid = (top + bottom) / 2;
     if (top != 0 && top != 255 && mid != 0) {
+        // Every value maps the same way wherever it is, so the extended
+        // precision products are worked out once per value.
         const long double bright = 1.0L + static_cast<long double>((255 - top) / mid);
         const long double dark = 1.0L - static_cast<long double>(bottom) / static_cast<long double>(mid);
-        for (int64_t j = 0; j <= last; ++j) {
-            const int g = (s[0][j] + s[1][j] + s[2][j]) / 3;
+        std::array<uint8_t, 256> brighten, darken;
+        for (int v = 0; v < 256; ++v) {
+            brighten[v] = StoreByte(bright * v);
+            darken[v] = StoreByte(v * dark);
+        }
+        for (int64_t done = 0; done < count; done += int64_t(grey.size())) {
+            const int64_t n = std::min<int64_t>(int64_t(grey.size()), count - done);
+            GreyLevels(s[0] + done, s[1] + done, s[2] + done, grey.data(), n);
             for (int k = 0; k < 3; ++k) {
-                if (g >= mid)
-                    s[k][j] = StoreByte(bright * s[k][j]);
-                else
-                    s[k][j] = StoreByte(s[k][j] * dark);
+                uint8_t* values = s[k] + done;
+                for (int64_t i = 0; i < n; ++i)
+                    values[i] = grey[i] >= mid ? brighten[values[i]] : darken[values[i]];
             }
         }
     }
@@ -139,10 +201,11 @@ void HistogramStretch(EffectContext& context)
     context.EndEffect();
 }
 
+// Changes no pixel, yet is an edit like any other effect.
 void TimeInversion(EffectContext& context)
 {
-    StartRun(context);
-    MergeFrom(context.doc, Sources(context.doc));
+    context.BeginEffect();
+    context.SaveUndoByCopy();
     context.EndEffect();
 }
 

@@ -1,43 +1,22 @@
 // Sharpen, blur, emboss and the two Laplacian edge filters: a 3x3 kernel
-// over each channel plane, in rows and columns ascending, channels 0 to 2.
+// over each channel plane, rows and columns ascending, channels 0 to 2.
 #include "effects/effects.h"
 #include "effects/run_steps.h"
+#include "engine/row_kernels.h"
 
 namespace korvanti {
 namespace {
 
-long double KernelValue(EffectContext& context, const uint8_t* plane, int32_t column, int32_t row)
-{
-    return ApplyKernel(context.kernel, context.GatherNeighbourhood(plane, context.doc.PlaneWidth, column, row));
-}
-
-uint8_t EmbossValue(long double x)
-{
-    if (x <= -126)
-        return 0;
-    if (x >= 127)
-        return 255;
-    return StoreByte(x + 128);
-}
-
 // The Laplacian filters write each element's grey mean straight back into
 // source channel 0, so later channel-0 neighbourhoods read results.
-void Laplacian(EffectContext& context, uint32_t kernel_number)
+void Laplacian(EffectContext& context, bool all_neighbours)
 {
     Document& doc = context.doc;
-    StartRun(context);
+    StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
-    PlaneSet t = Targets(doc);
-    context.KernelBank(kernel_number);
     const int32_t w = doc.PlaneWidth;
-    ForEachRow(context, 1, doc.PlaneHeight - 1, [&](int32_t r) {
-        for (int32_t c = 1; c <= w - 1; ++c) {
-            const int64_t p = int64_t{r} * w + c;
-            for (int k = 0; k < 3; ++k)
-                t[k][p] = StoreByte(KernelValue(context, s[k], c, r));
-            s[0][p] = static_cast<uint8_t>((t[0][p] + t[1][p] + t[2][p]) / 3);
-        }
-    });
+    ForEachRow(context, 1, doc.PlaneHeight - 1,
+               [&](int32_t r) { rows::Laplacian(s.data(), int64_t{r} * w + 1, w - 1, w, all_neighbours); });
     MergeFrom(doc, s[0], s[0], s[0]);
     context.EndEffect();
 }
@@ -47,20 +26,15 @@ void Laplacian(EffectContext& context, uint32_t kernel_number)
 void Sharpen(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, true, Prefill::FromSource);
+    StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    context.KernelBank(1);
     const int32_t w = doc.PlaneWidth;
-    ForEachRow(context, 1, doc.PlaneHeight - 2, [&](int32_t r) {
-        for (int32_t c = 1; c <= w - 2; ++c) {
-            const int64_t p = int64_t{r} * w + c;
-            for (int k = 0; k < 3; ++k) {
-                const long double x = KernelValue(context, s[k], c, r);
-                t[k][p] = x >= 255 ? 255 : x <= 0 ? 0 : StoreByte(x);
-            }
-        }
+    const int32_t rows_done = ForEachRow(context, 1, doc.PlaneHeight - 2, [&](int32_t r) {
+        for (int k = 0; k < 3; ++k)
+            rows::Sharpen(s[k], t[k], int64_t{r} * w + 1, w - 2, w, rows::Overflow::Clamp);
     });
+    FillUnwritten(doc, 1, rows_done, 1, w - 2);
     MergeFrom(doc, t);
     context.EndEffect();
 }
@@ -68,18 +42,15 @@ void Sharpen(EffectContext& context)
 void Blur(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, true, Prefill::FromSource);
+    StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    context.KernelBank(3);
     const int32_t w = doc.PlaneWidth;
-    ForEachRow(context, 1, doc.PlaneHeight - 1, [&](int32_t r) {
-        for (int32_t c = 1; c <= w - 1; ++c) {
-            const int64_t p = int64_t{r} * w + c;
-            for (int k = 0; k < 3; ++k)
-                t[k][p] = StoreByte(KernelValue(context, s[k], c, r));
-        }
+    const int32_t rows_done = ForEachRow(context, 1, doc.PlaneHeight - 1, [&](int32_t r) {
+        for (int k = 0; k < 3; ++k)
+            rows::Blur(s[k], t[k], int64_t{r} * w + 1, w - 1, w);
     });
+    FillUnwritten(doc, 1, rows_done, 1, w - 1);
     MergeFrom(doc, t);
     context.EndEffect();
 }
@@ -87,24 +58,19 @@ void Blur(EffectContext& context)
 void Emboss(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, true, Prefill::FromSource);
+    StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    context.KernelBank(4);
     const int32_t w = doc.PlaneWidth;
-    ForEachRow(context, 1, doc.PlaneHeight - 1, [&](int32_t r) {
-        for (int32_t c = 1; c <= w - 1; ++c) {
-            const int64_t p = int64_t{r} * w + c;
-            for (int k = 0; k < 3; ++k)
-                t[k][p] = EmbossValue(KernelValue(context, s[k], c, r));
-            GrayPixel(t[0], t[1], t[2], w, c, r);
-        }
+    const int32_t rows_done = ForEachRow(context, 1, doc.PlaneHeight - 1, [&](int32_t r) {
+        rows::EmbossGrey(s.data(), t.data(), int64_t{r} * w + 1, w - 1, w);
     });
+    FillUnwritten(doc, 1, rows_done, 1, w - 1);
     MergeFrom(doc, t);
     context.EndEffect();
 }
 
-void LaplacianStrong(EffectContext& context) { Laplacian(context, 2); }
-void LaplacianWeak(EffectContext& context) { Laplacian(context, 6); }
+void LaplacianStrong(EffectContext& context) { Laplacian(context, false); }
+void LaplacianWeak(EffectContext& context) { Laplacian(context, true); }
 
 } // namespace korvanti

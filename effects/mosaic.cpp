@@ -1,34 +1,43 @@
 // Mosaic shrink: every 2 x 2 block of plane elements takes the value of its
 // first (lower-left) element, channel by channel.
-#include <vector>
-
 #include "effects/effects.h"
 #include "effects/run_steps.h"
 
 namespace korvanti {
+namespace {
+
+// Elements first .. first + count - 1 take the value at block_row + the
+// even column at or before theirs.
+KORVANTI_CLONES
+void SampleBlocks(const uint8_t* __restrict block_row, uint8_t* __restrict out, int64_t count)
+{
+    int64_t c = 0;
+    for (; c + 1 < count; c += 2) {
+        out[c] = block_row[c];
+        out[c + 1] = block_row[c];
+    }
+    if (c < count)
+        out[c] = block_row[c];
+}
+
+} // namespace
 
 void Mosaic(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, true, Prefill::FromSource);
+    StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
     const int32_t w = doc.PlaneWidth;
-    // One value per block column and channel; a block's value is taken at
-    // its first element, which the loop always reaches before the others.
-    std::vector<uint8_t> block_values[3];
-    for (auto& values : block_values)
-        values.assign(static_cast<size_t>(w / 2 + 1), 0);
-    ForEachRow(context, 0, doc.PlaneHeight - 2, [&](int32_t r) {
-        for (int32_t c = 0; c <= w - 2; ++c) {
-            const int64_t p = int64_t{r} * w + c;
-            for (int k = 0; k < 3; ++k) {
-                if (r % 2 == 0 && c % 2 == 0)
-                    block_values[k][c / 2] = s[k][p];
-                t[k][p] = block_values[k][c / 2];
-            }
-        }
+    // A block's value is taken at its first element, which the loop always
+    // reaches first: plane row r reads the block row r - r mod 2.
+    const int32_t rows_done = ForEachRow(context, 0, doc.PlaneHeight - 2, [&](int32_t r) {
+        const int64_t row = int64_t{r} * w;
+        const int64_t block_row = int64_t{r - r % 2} * w;
+        for (int k = 0; k < 3; ++k)
+            SampleBlocks(s[k] + block_row, t[k] + row, w - 1);
     });
+    FillUnwritten(doc, 0, rows_done, 0, w - 2);
     MergeFrom(doc, t);
     context.EndEffect();
 }

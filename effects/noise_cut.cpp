@@ -3,57 +3,51 @@
 // rows 1 to H - 2 and columns 1 to W - 2, reading only the source planes.
 #include "effects/effects.h"
 #include "effects/run_steps.h"
+#include "engine/row_kernels.h"
 
 namespace korvanti {
 namespace {
 
-template <class ElementBody>
-void ForEachInterior(EffectContext& context, ElementBody&& body)
+// Returns the number of rows done.
+template <class RowBody>
+int32_t ForEachInteriorRow(EffectContext& context, RowBody&& body)
 {
     const int32_t w = context.doc.PlaneWidth;
-    ForEachRow(context, 1, context.doc.PlaneHeight - 2, [&](int32_t r) {
-        for (int32_t c = 1; c <= w - 2; ++c)
-            body(int64_t{r} * w + c, c, r);
-    });
+    return ForEachRow(context, 1, context.doc.PlaneHeight - 2,
+                      [&](int32_t r) { body(int64_t{r} * w + 1, int64_t{w} - 2, int64_t{w}); });
 }
 
-void MediansInto(EffectContext& context, PlaneSet s, PlaneSet t, int64_t i, int32_t c, int32_t r)
+// The first stage of every command here: the elements it does not reach
+// keep the source values.
+void MedianStage(EffectContext& context, bool restore_unfiltered)
 {
-    for (int k = 0; k < 3; ++k)
-        t[k][i] = MedianOfNine(context.GatherNeighbourhood(s[k], context.doc.PlaneWidth, c, r));
-}
-
-void KernelStage(EffectContext& context, uint32_t kernel_number, bool copy_result_to_source)
-{
-    Document& doc = context.doc;
-    PlaneSet s = Sources(doc);
-    PlaneSet t = Targets(doc);
-    context.KernelBank(kernel_number);
-    if (copy_result_to_source)
-        CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.PlaneWidth, doc.PlaneHeight);
-    ForEachInterior(context, [&](int64_t i, int32_t c, int32_t r) {
-        for (int k = 0; k < 3; ++k)
-            t[k][i] = StoreByte(ApplyKernel(context.kernel, context.GatherNeighbourhood(s[k], doc.PlaneWidth, c, r)));
-    });
-}
-
-// The median, then the unfiltered value put back where the median lies in
-// the band lower..upper of it. The quotient is whole, so both bands in use
-// restore exactly when v + 1 <= median <= 2v + 1.
-void RestoringMedianStage(EffectContext& context, double lower, double upper)
-{
-    Document& doc = context.doc;
-    PlaneSet s = Sources(doc);
-    PlaneSet t = Targets(doc);
-    ForEachInterior(context, [&](int64_t i, int32_t c, int32_t r) {
-        MediansInto(context, s, t, i, c, r);
+    PlaneSet s = Sources(context.doc);
+    PlaneSet t = Targets(context.doc);
+    const int32_t rows_done = ForEachInteriorRow(context, [&](int64_t first, int64_t count, int64_t width) {
         for (int k = 0; k < 3; ++k) {
-            const int32_t m = t[k][i];
-            const int32_t v = s[k][i];
-            const auto q = static_cast<long double>(m / (v + 1));
-            if (q >= lower && q <= upper)
-                t[k][i] = static_cast<uint8_t>(v);
+            rows::Median(s[k], t[k], first, count, width);
+            if (restore_unfiltered)
+                rows::RestoreUnfiltered(s[k], t[k], first, count);
         }
+    });
+    FillUnwritten(context.doc, 1, rows_done, 1, context.doc.PlaneWidth - 2);
+}
+
+// Sharpen without clamp, then blur, each on the previous stage's result.
+void SharpenThenBlurStages(EffectContext& context)
+{
+    Document& doc = context.doc;
+    PlaneSet s = Sources(doc);
+    PlaneSet t = Targets(doc);
+    CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.PlaneWidth, doc.PlaneHeight);
+    ForEachInteriorRow(context, [&](int64_t first, int64_t count, int64_t width) {
+        for (int k = 0; k < 3; ++k)
+            rows::Sharpen(s[k], t[k], first, count, width, rows::Overflow::Wrap);
+    });
+    CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.PlaneWidth, doc.PlaneHeight);
+    ForEachInteriorRow(context, [&](int64_t first, int64_t count, int64_t width) {
+        for (int k = 0; k < 3; ++k)
+            rows::Blur(s[k], t[k], first, count, width);
     });
 }
 
@@ -61,12 +55,9 @@ void RestoringMedianStage(EffectContext& context, double lower, double upper)
 
 void MedianPass(EffectContext& context, int32_t with_undo)
 {
-    Document& doc = context.doc;
-    StartRun(context, with_undo == 1, Prefill::FromSource);
-    PlaneSet s = Sources(doc);
-    PlaneSet t = Targets(doc);
-    ForEachInterior(context, [&](int64_t i, int32_t c, int32_t r) { MediansInto(context, s, t, i, c, r); });
-    MergeFrom(doc, t);
+    StartRun(context, with_undo == 1 ? UndoCopy::Swap : UndoCopy::None);
+    MedianStage(context, false);
+    MergeFrom(context.doc, Targets(context.doc));
 }
 
 void Median(EffectContext& context)
@@ -77,29 +68,37 @@ void Median(EffectContext& context)
 
 void GeometricCut(EffectContext& context) { Median(context); }
 
+// The restoring median compares the whole quotient median / (value + 1)
+// with 0.7 and 1.3 (hard) or 0.8 and 1.2 (natural): either way only a
+// quotient of 1 restores, so both variants share one stage.
 void MedianHard(EffectContext& context)
 {
-    StartRun(context, true, Prefill::FromSource);
-    RestoringMedianStage(context, 0.7, 1.3);
+    StartRun(context, UndoCopy::Swap);
+    MedianStage(context, true);
     MergeFrom(context.doc, Targets(context.doc));
     context.EndEffect();
 }
 
 void MedianNatural(EffectContext& context)
 {
-    StartRun(context, true, Prefill::FromSource);
-    RestoringMedianStage(context, 0.8, 1.2);
-    KernelStage(context, 1, true);
-    KernelStage(context, 3, true);
+    StartRun(context, UndoCopy::Swap);
+    MedianStage(context, true);
+    SharpenThenBlurStages(context);
     MergeFrom(context.doc, Targets(context.doc));
     context.EndEffect();
 }
 
 void MovingAverage(EffectContext& context)
 {
-    StartRun(context, true, Prefill::FromSource);
-    KernelStage(context, 8, false);
-    MergeFrom(context.doc, Targets(context.doc));
+    StartRun(context, UndoCopy::Swap);
+    PlaneSet s = Sources(context.doc);
+    PlaneSet t = Targets(context.doc);
+    const int32_t rows_done = ForEachInteriorRow(context, [&](int64_t first, int64_t count, int64_t width) {
+        for (int k = 0; k < 3; ++k)
+            rows::MovingAverage(s[k], t[k], first, count, width);
+    });
+    FillUnwritten(context.doc, 1, rows_done, 1, context.doc.PlaneWidth - 2);
+    MergeFrom(context.doc, t);
     context.EndEffect();
 }
 

@@ -4,15 +4,55 @@
 
 #include "effects/effects.h"
 #include "effects/run_steps.h"
+#include "engine/row_kernels.h"
 
 namespace korvanti {
 
 std::array<int64_t, 3> SumChannels(EffectContext& context); // colour.cpp
 
+namespace {
+
+// What the sunset does to one channel value for a given glow: the real sum
+// (value + offset) + glow x factor, taken only when it stays at most 255,
+// truncated. Worked out once per glow and value in extended precision.
+struct SunsetLifts {
+    std::array<std::array<uint8_t, 256>, 61> green;
+    std::array<std::array<uint8_t, 256>, 61> red;
+
+    SunsetLifts()
+    {
+        const long double fifth = 0.2L;
+        const long double third = 1.0L / 3.0L; // the long double nearest a third
+        for (int glow = 0; glow <= 60; ++glow) {
+            for (int v = 0; v < 256; ++v) {
+                const long double lifted_green = static_cast<long double>(v + 16) + glow * fifth;
+                green[glow][v] = lifted_green <= 255 ? StoreByte(lifted_green) : uint8_t(v);
+                const long double lifted_red = static_cast<long double>(v + 24) + glow * third;
+                red[glow][v] = lifted_red <= 255 ? StoreByte(lifted_red) : uint8_t(v);
+            }
+        }
+    }
+};
+
+const SunsetLifts& Lifts()
+{
+    static const SunsetLifts lifts;
+    return lifts;
+}
+
+KORVANTI_CLONES
+void NostalgiaRow(uint8_t* values, int64_t count, uint8_t peak)
+{
+    for (int64_t i = 0; i < count; ++i)
+        values[i] = values[i] <= peak ? 0 : values[i];
+}
+
+} // namespace
+
 void Sunset(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context);
+    StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     const auto sums = SumChannels(context);
     const int32_t peak = context.PeakChannelMean(sums[0], sums[1], sums[2]);
@@ -26,42 +66,35 @@ void Sunset(EffectContext& context)
     if (sums[2] / n == peak)
         dominant = 3;
 
-    const long double fifth = 0.2L;
-    const long double third = 1.0L / 3.0L; // the long double nearest a third
+    const SunsetLifts& lifts = Lifts();
     const int32_t w = doc.PlaneWidth;
     // No progress and no messages: the loop always runs to the end.
     for (context.RowCursor = 1; context.RowCursor <= doc.PlaneHeight - 1; ++context.RowCursor) {
         const int32_t r = context.RowCursor;
+        const int64_t row = int64_t{r} * w;
+        uint8_t* b = s[0] + row;
+        uint8_t* g = s[1] + row;
+        uint8_t* red = s[2] + row;
         for (int32_t c = 1; c <= w - 1; ++c) {
-            const int64_t i = int64_t{r} * w + c;
-            uint8_t& b = s[0][i];
-            uint8_t& g = s[1][i];
-            uint8_t& red = s[2][i];
-            if (dominant == 1 && b + e >= 255) {
-                if (g + 20 <= 255)
-                    g += 20;
-            }
-            if (dominant == 2 && g + e >= 255) {
-                if (b + 100 <= 255)
-                    b += 100;
-                if (g + 5 <= 255)
-                    g += 5;
-                if (red + 2 <= 255)
-                    red += 2;
-            }
-            if (dominant == 3 && red + e >= 255) {
-                if (b + 70 <= 255)
-                    b += 70;
+            if (dominant == 1 && b[c] + e >= 255) {
+                if (g[c] + 20 <= 255)
+                    g[c] = uint8_t(g[c] + 20);
+            } else if (dominant == 2 && g[c] + e >= 255) {
+                if (b[c] + 100 <= 255)
+                    b[c] = uint8_t(b[c] + 100);
+                if (g[c] + 5 <= 255)
+                    g[c] = uint8_t(g[c] + 5);
+                if (red[c] + 2 <= 255)
+                    red[c] = uint8_t(red[c] + 2);
+            } else if (dominant == 3 && red[c] + e >= 255) {
+                if (b[c] + 70 <= 255)
+                    b[c] = uint8_t(b[c] + 70);
             }
             const int glow = 20 / r + 40 / c;
-            if (b + 30 + glow <= 255)
-                b = static_cast<uint8_t>(b + 30 + glow);
-            const long double lifted_green = static_cast<long double>(g + 16) + glow * fifth;
-            if (lifted_green <= 255)
-                g = StoreByte(lifted_green);
-            const long double lifted_red = static_cast<long double>(red + 24) + glow * third;
-            if (lifted_red <= 255)
-                red = StoreByte(lifted_red);
+            if (b[c] + 30 + glow <= 255)
+                b[c] = uint8_t(b[c] + 30 + glow);
+            g[c] = lifts.green[glow][g[c]];
+            red[c] = lifts.red[glow][red[c]];
         }
     }
     MergeFrom(doc, s);
@@ -71,19 +104,13 @@ void Sunset(EffectContext& context)
 void Nostalgia(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context);
+    StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     const auto sums = SumChannels(context);
     const int32_t peak = context.PeakChannelMean(sums[0], sums[1], sums[2]);
-    const int32_t w = doc.PlaneWidth;
-    ForEachRow(context, 0, doc.PlaneHeight - 1, [&](int32_t r) {
-        for (int32_t c = 0; c <= w - 1; ++c) {
-            const int64_t i = int64_t{r} * w + c;
-            for (int k = 0; k < 3; ++k) {
-                if (s[k][i] <= peak)
-                    s[k][i] = 0;
-            }
-        }
+    ForEachRowOfFullGrid(context, [&](int64_t first, int64_t count) {
+        for (int k = 0; k < 3; ++k)
+            NostalgiaRow(s[k] + first, count, uint8_t(peak));
     });
     MergeFrom(doc, s);
     context.EndEffect();
@@ -91,7 +118,9 @@ void Nostalgia(EffectContext& context)
 
 void ProWatercolour(EffectContext& context)
 {
-    StartRun(context);
+    // Each pass splits FileBytes afresh, so the undo copy must leave it whole.
+    context.BeginEffect();
+    context.SaveUndoByCopy();
     for (int pass = 0; pass < 5; ++pass)
         MedianPass(context, 0);
     context.EndEffect();
@@ -100,7 +129,7 @@ void ProWatercolour(EffectContext& context)
 void WatercolourStyle(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, true, Prefill::FromSource);
+    StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
     context.KernelBank(3);
@@ -108,26 +137,23 @@ void WatercolourStyle(EffectContext& context)
     const int32_t h = doc.PlaneHeight;
     const int64_t picture_width = doc.bitmap.GetWidth();
 
+    int32_t rows_done = 0;
     for (context.RowCursor = 3; context.RowCursor <= h - 5; ++context.RowCursor) {
         const int32_t r = context.RowCursor;
-        for (int32_t c = 3; c <= w - 5; ++c) {
-            for (int k = 0; k < 3; ++k)
-                t[k][int64_t{r} * w + c] = MedianOfNine(context.GatherNeighbourhood(s[k], w, c, r));
-        }
+        for (int k = 0; k < 3; ++k)
+            rows::Median(s[k], t[k], int64_t{r} * w + 3, w - 7, w);
+        ++rows_done;
         if (context.EndOfRow((picture_width * r) / 2 * 1))
             break;
     }
+    FillUnwritten(doc, 3, rows_done, 3, w - 5);
 
     CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], w, h);
 
     for (context.RowCursor = 3; context.RowCursor <= h - 5; ++context.RowCursor) {
         const int32_t r = context.RowCursor;
-        for (int32_t c = 3; c <= w - 5; ++c) {
-            for (int k = 0; k < 3; ++k) {
-                t[k][int64_t{r} * w + c] =
-                    StoreByte(ApplyKernel(context.kernel, context.GatherNeighbourhood(s[k], w, c, r)));
-            }
-        }
+        for (int k = 0; k < 3; ++k)
+            rows::Blur(s[k], t[k], int64_t{r} * w + 3, w - 7, w);
         if (context.EndOfRow((picture_width * r) / 2 * 2))
             break;
     }

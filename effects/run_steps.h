@@ -1,13 +1,17 @@
 // Steps most effects share at the start and the end of a run.
 #pragma once
 
+#include <cstring>
+
 #include "engine/effect_context.h"
+#include "image/simd.h"
 
 namespace korvanti {
 
 struct PlaneSet {
     uint8_t* p[3];
     uint8_t*& operator[](int k) { return p[k]; }
+    uint8_t* const* data() const { return p; }
 };
 
 inline PlaneSet Sources(Document& doc)
@@ -20,27 +24,27 @@ inline PlaneSet Targets(Document& doc)
     return {{doc.TargetPlanes[0].data(), doc.TargetPlanes[1].data(), doc.TargetPlanes[2].data()}};
 }
 
-// Whether the result planes start as a copy of the source planes, so that
-// elements an effect never writes (borders, rows after a Cancel) keep the
-// picture as it was.
-enum class Prefill { None, FromSource };
+// How the picture from before the run is kept for undo. Swap is the
+// cheapest and fits every run that merges all pixels before it reads
+// FileBytes again; Copy keeps FileBytes valid for runs that read it.
+enum class UndoCopy { None, Swap, Copy };
 
-// BeginEffect, the undo copy and the split into the source planes.
-inline void StartRun(EffectContext& context, bool with_undo = true, Prefill prefill = Prefill::None)
+// BeginEffect, the undo copy and the split of the current picture into the
+// source planes.
+inline void StartRun(EffectContext& context, UndoCopy undo)
 {
     Document& doc = context.doc;
     context.BeginEffect();
-    if (with_undo)
-        CopyFileBytes(doc.FileBytes, doc.UndoBytes, doc.PlaneWidth, doc.PlaneHeight);
+    if (undo == UndoCopy::Swap)
+        context.SaveUndoBySwap();
+    else if (undo == UndoCopy::Copy)
+        context.SaveUndoByCopy();
+    const Bytes& picture = undo == UndoCopy::Swap ? doc.UndoBytes : doc.FileBytes;
     PlaneSet s = Sources(doc);
-    SplitPlanes(doc.FileBytes, s[0], s[1], s[2], doc.PlaneWidth, doc.PlaneHeight);
-    if (prefill == Prefill::FromSource) {
-        PlaneSet t = Targets(doc);
-        CopyPlanes(s[0], s[1], s[2], t[0], t[1], t[2], doc.PlaneWidth, doc.PlaneHeight);
-    }
+    SplitPlanes(picture, s[0], s[1], s[2], doc.PlaneWidth, doc.PlaneHeight);
 }
 
-inline void MergeFrom(Document& doc, uint8_t* plane0, uint8_t* plane1, uint8_t* plane2)
+inline void MergeFrom(Document& doc, const uint8_t* plane0, const uint8_t* plane1, const uint8_t* plane2)
 {
     MergePlanes(doc.FileBytes, plane0, plane1, plane2, doc.PlaneWidth, doc.PlaneHeight);
 }
@@ -48,15 +52,52 @@ inline void MergeFrom(Document& doc, uint8_t* plane0, uint8_t* plane1, uint8_t* 
 inline void MergeFrom(Document& doc, PlaneSet planes) { MergeFrom(doc, planes[0], planes[1], planes[2]); }
 
 // Rows first..last (inclusive) with the usual per-row epilogue; body(row)
-// does one row. A Cancel during the epilogue ends the loop.
+// does one row. A Cancel during the epilogue ends the loop. Returns the
+// number of rows done.
 template <class RowBody>
-void ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&& body)
+int32_t ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&& body)
 {
+    int32_t done = 0;
     for (context.RowCursor = first; context.RowCursor <= last; ++context.RowCursor) {
         body(context.RowCursor);
+        ++done;
         if (context.EndOfRow())
             break;
     }
+    return done;
+}
+
+// Gives every result element that a pass did not write the source value,
+// as if the result planes had started as a copy of the source planes: all
+// of elements 0 to W x H except columns first_column..last_column of the
+// rows_done rows from first_row on.
+inline void FillUnwritten(Document& doc, int32_t first_row, int32_t rows_done, int32_t first_column,
+                          int32_t last_column)
+{
+    const int64_t w = doc.PlaneWidth;
+    const int64_t end = w * doc.PlaneHeight + 1;
+    for (int k = 0; k < 3; ++k) {
+        const uint8_t* s = doc.SourcePlanes[k].data();
+        uint8_t* t = doc.TargetPlanes[k].data();
+        int64_t begin = 0;
+        if (first_column <= last_column) {
+            for (int64_t r = first_row; r < int64_t{first_row} + rows_done; ++r) {
+                std::memcpy(t + begin, s + begin, static_cast<size_t>(r * w + first_column - begin));
+                begin = r * w + last_column + 1;
+            }
+        }
+        std::memcpy(t + begin, s + begin, static_cast<size_t>(end - begin));
+    }
+}
+
+// The same over plane rows 0 to H - 1 (elements 0 to W x H - 1). Returns
+// the number of rows done, so that a cancelled run can complete the rest.
+template <class RowBody>
+int32_t ForEachRowOfFullGrid(EffectContext& context, RowBody&& body)
+{
+    return ForEachRow(context, 0, context.doc.PlaneHeight - 1, [&](int32_t r) {
+        body(int64_t{r} * context.doc.PlaneWidth, int64_t{context.doc.PlaneWidth});
+    });
 }
 
 } // namespace korvanti

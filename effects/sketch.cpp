@@ -1,30 +1,37 @@
 // The charcoal and the rough sketch: grey pencil looks built on the emboss
 // kernel (lower-left minus upper-right neighbour).
+#include <algorithm>
 #include <vector>
 
 #include "effects/effects.h"
 #include "effects/run_steps.h"
+#include "engine/row_kernels.h"
 
 namespace korvanti {
+namespace {
+
+// Below 135 turns white; otherwise the speckle d (0, 1 or 2) is added,
+// wrapping past 255.
+KORVANTI_CLONES
+void ThresholdAndSpeckle(uint8_t* const planes[3], const uint8_t* speckle, int64_t first, int64_t count)
+{
+    for (int k = 0; k < 3; ++k) {
+        uint8_t* t = planes[k] + first;
+        for (int64_t i = 0; i < count; ++i)
+            t[i] = t[i] < 135 ? 255 : uint8_t(t[i] + speckle[i]);
+    }
+}
+
+} // namespace
 
 void CharcoalSketch(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context);
+    StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
-    PlaneSet t = Targets(doc);
-    context.KernelBank(4);
     const int32_t w = doc.PlaneWidth;
-    ForEachRow(context, 1, doc.PlaneHeight - 1, [&](int32_t r) {
-        for (int32_t c = 1; c <= w - 1; ++c) {
-            const int64_t p = int64_t{r} * w + c;
-            for (int k = 0; k < 3; ++k)
-                t[k][p] = StoreByte(ApplyKernel(context.kernel, context.GatherNeighbourhood(s[k], w, c, r)));
-            s[0][p] = static_cast<uint8_t>((t[0][p] + t[1][p] + t[2][p]) / 3);
-            if (s[0][p] <= 140)
-                s[0][p] = 255;
-        }
-    });
+    ForEachRow(context, 1, doc.PlaneHeight - 1,
+               [&](int32_t r) { rows::Charcoal(s.data(), int64_t{r} * w + 1, w - 1, w); });
     MergeFrom(doc, s[0], s[0], s[0]);
     context.EndEffect();
 }
@@ -32,37 +39,31 @@ void CharcoalSketch(EffectContext& context)
 void RoughSketch(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context); // the emboss pass writes into zero-filled result planes
+    StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    context.KernelBank(4);
     const int32_t w = doc.PlaneWidth;
     const int32_t h = doc.PlaneHeight;
     const int64_t pixels = int64_t{w} * h;
 
-    // Emboss pass, grey.
-    ForEachRow(context, 1, h - 1, [&](int32_t r) {
-        for (int32_t c = 1; c <= w - 1; ++c) {
-            for (int k = 0; k < 3; ++k) {
-                const long double x = ApplyKernel(context.kernel, context.GatherNeighbourhood(s[k], w, c, r));
-                t[k][int64_t{r} * w + c] = x <= -126 ? 0 : x >= 127 ? 255 : StoreByte(x + 128);
-            }
-            GrayPixel(t[0], t[1], t[2], w, c, r);
-        }
-    });
+    // Emboss pass, grey, into result planes that start at zero (the border
+    // and rows left by a Cancel then threshold to white).
+    for (int k = 0; k < 3; ++k)
+        std::fill_n(t[k], pixels + 1, 0);
+    ForEachRow(context, 1, h - 1,
+               [&](int32_t r) { rows::EmbossGrey(s.data(), t.data(), int64_t{r} * w + 1, w - 1, w); });
 
     // Threshold and speckle: one draw per element, shared by its channels.
     // No progress and no messages here.
-    std::vector<int32_t> draws(static_cast<size_t>(std::min<int64_t>(pixels, 4096)));
-    for (int64_t p = 1; p <= pixels;) {
-        const auto batch = static_cast<size_t>(std::min<int64_t>(pixels - p + 1, int64_t(draws.size())));
-        context.Random().Fill(draws.data(), batch);
-        for (size_t i = 0; i < batch; ++i, ++p) {
-            const int v = draws[i] & 0xFF;
-            const int d = (v / 10) / 10;
-            for (int k = 0; k < 3; ++k)
-                t[k][p] = t[k][p] < 135 ? 255 : static_cast<uint8_t>(t[k][p] + d);
-        }
+    constexpr int64_t kBatch = 4096;
+    std::vector<int32_t> draws(kBatch);
+    std::vector<uint8_t> speckle(kBatch);
+    for (int64_t p = 1; p <= pixels; p += kBatch) {
+        const int64_t batch = std::min(kBatch, pixels - p + 1);
+        context.Random().Fill(draws.data(), static_cast<size_t>(batch));
+        for (int64_t i = 0; i < batch; ++i)
+            speckle[i] = uint8_t(((draws[i] & 0xFF) / 10) / 10);
+        ThresholdAndSpeckle(t.data(), speckle.data(), p, batch);
     }
     context.RowCursor = static_cast<int32_t>(pixels + 1);
 
@@ -113,8 +114,8 @@ void RoughSketch(EffectContext& context)
         }
     }
 
-    CopyPlanes(s[0], s[1], s[2], t[0], t[1], t[2], w, h);
-    MergeFrom(doc, t);
+    // The result is in the source planes now.
+    MergeFrom(doc, s);
     context.EndEffect();
 }
 

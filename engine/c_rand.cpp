@@ -1,5 +1,9 @@
 #include "engine/c_rand.h"
 
+#include <cstring>
+
+#include "image/simd.h"
+
 namespace korvanti {
 
 // State: 31 words. The seed fills them through the Park-Miller minimal
@@ -41,11 +45,37 @@ int32_t CRand::Next()
     return NextUnlocked();
 }
 
+// Word i is word i - 3 plus word i - 31; expanding word i - 3 twice more
+// gives word i = word i - 9 + word i - 31 + word i - 34 + word i - 37,
+// whose shortest lag (9) lets eight words be made at once.
+KORVANTI_CLONES
+static void ExtendWords(uint32_t* words, size_t first, size_t end)
+{
+    for (size_t i = first; i < end; ++i)
+        words[i] = words[i - 9] + words[i - 31] + words[i - 34] + words[i - 37];
+}
+
 void CRand::Fill(int32_t* out, size_t count)
 {
     std::lock_guard lock(mutex_);
-    for (size_t i = 0; i < count; ++i)
-        out[i] = NextUnlocked();
+    while (count > 0) {
+        constexpr size_t kBlock = 1024;
+        const size_t n = count < kBlock ? count : kBlock;
+        // The 31 words of state in order, oldest first, then the new ones.
+        uint32_t words[31 + kBlock];
+        for (size_t i = 0; i < 31; ++i)
+            words[i] = static_cast<uint32_t>(ring_[(front_ + i) % 31]);
+        const size_t plain = n < 9 ? n : 9; // until 37 words of history exist
+        for (size_t i = 31; i < 31 + plain; ++i)
+            words[i] = words[i - 3] + words[i - 31];
+        ExtendWords(words, 31 + plain, 31 + n);
+        for (size_t i = 0; i < n; ++i)
+            out[i] = static_cast<int32_t>(words[31 + i] >> 1);
+        for (size_t i = 0; i < 31; ++i)
+            ring_[(front_ + i) % 31] = static_cast<int32_t>(words[n + i]);
+        out += n;
+        count -= n;
+    }
 }
 
 } // namespace korvanti

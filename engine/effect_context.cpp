@@ -25,7 +25,7 @@ void EffectContext::BeginEffect()
     running_ = true;
     doc.PlaneHeight = doc.bitmap.GetHeight();
     doc.PlaneWidth = doc.bitmap.GetWidth();
-    doc.ResetPlanes();
+    doc.PreparePlanes();
     host_.SetProgressMax(int64_t{doc.bitmap.GetHeight()} * doc.bitmap.GetWidth() + 1);
     host_.SetProgress(0);
     host_.SetCancelEnabled(true);
@@ -35,10 +35,6 @@ void EffectContext::EndEffect()
 {
     host_.SetCancelEnabled(false);
     host_.SetProgress(0);
-    // Whatever the effect merged from, its result goes into the target
-    // planes too, so that redo brings back exactly this picture.
-    SplitPlanes(doc.FileBytes, doc.TargetPlanes[0].data(), doc.TargetPlanes[1].data(), doc.TargetPlanes[2].data(),
-                doc.PlaneWidth, doc.PlaneHeight);
     const bool cancelled = CancelFlag == 1;
     if (!cancelled)
         ++doc.EditCount;
@@ -46,11 +42,29 @@ void EffectContext::EndEffect()
     doc.UndoEnabled = true;
     doc.RedoEnabled = false;
     running_ = false;
+    undo_saved_ = false;
     host_.RunFinished(cancelled);
+}
+
+void EffectContext::SaveUndoBySwap()
+{
+    doc.FileBytes.swap(doc.UndoBytes);
+    undo_saved_ = true;
+}
+
+void EffectContext::SaveUndoByCopy()
+{
+    CopyFileBytes(doc.FileBytes, doc.UndoBytes, doc.PlaneWidth, doc.PlaneHeight);
+    undo_saved_ = true;
 }
 
 void EffectContext::Abandon()
 {
+    // The picture from before the run is safe in the undo copy once the run
+    // has taken it; whatever was half done is dropped.
+    if (undo_saved_)
+        CopyFileBytes(doc.UndoBytes, doc.FileBytes, doc.PlaneWidth, doc.PlaneHeight);
+    undo_saved_ = false;
     CancelFlag = 0;
     running_ = false;
     host_.SetCancelEnabled(false);

@@ -47,8 +47,15 @@ public:
     void Cancel();
     bool Running() const { return running_; }
     // Puts the frame back to idle after an effect failed part way (an
-    // exception); the document keeps whatever was merged so far.
+    // exception): the picture goes back to what it was before the run.
     void Abandon();
+
+    // Keeps the picture as it is now for undo. By swap: the current picture
+    // moves to UndoBytes and FileBytes keeps stale pixels (header, padding
+    // and trailing bytes are the same in both), so the run must split from
+    // UndoBytes and merge every pixel back. By copy: FileBytes stays valid.
+    void SaveUndoBySwap();
+    void SaveUndoByCopy();
 
     // Per-row epilogue: progress to position, then pending messages. Returns
     // true when a Cancel during the pump ended the pass (the row cursor was
@@ -75,6 +82,7 @@ private:
     EffectHost& host_;
     CRand& random_;
     bool running_ = false;
+    bool undo_saved_ = false;
 };
 
 // Weighted sum of the neighbourhood, in extended precision, in entry order.

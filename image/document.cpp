@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -230,7 +231,7 @@ void Document::Undo()
 {
     if (!UndoEnabled || !HasPicture())
         return;
-    CopyFileBytes(UndoBytes, FileBytes, PlaneWidth, PlaneHeight);
+    FileBytes.swap(UndoBytes);
     UndoEnabled = false;
     RedoEnabled = true;
 }
@@ -239,19 +240,23 @@ void Document::Redo()
 {
     if (!RedoEnabled || !HasPicture())
         return;
-    MergePlanes(FileBytes, TargetPlanes[0].data(), TargetPlanes[1].data(), TargetPlanes[2].data(), PlaneWidth,
-                PlaneHeight);
+    FileBytes.swap(UndoBytes);
     RedoEnabled = false;
     UndoEnabled = true;
 }
 
-void Document::ResetPlanes()
+void Document::PreparePlanes()
 {
     const size_t elements = PlaneElements(PlaneWidth, PlaneHeight);
-    for (auto& plane : SourcePlanes)
-        plane.assign(elements, 0);
-    for (auto& plane : TargetPlanes)
-        plane.assign(elements, 0);
+    const size_t pixels = static_cast<size_t>(int64_t{PlaneWidth} * PlaneHeight);
+    for (auto* planes : {&SourcePlanes, &TargetPlanes}) {
+        for (Plane& plane : *planes) {
+            if (plane.size() != elements)
+                plane.assign(elements, 0);
+            plane[0] = 0;
+            std::fill(plane.begin() + static_cast<std::ptrdiff_t>(pixels) + 1, plane.end(), 0);
+        }
+    }
 }
 
 } // namespace korvanti

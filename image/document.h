@@ -55,14 +55,19 @@ public:
 
     bool HasPicture() const { return !FileBytes.empty(); }
 
-    // One-level undo and redo; each does nothing unless enabled.
+    // One-level undo and redo; each does nothing unless enabled. The two
+    // whole-file buffers hold the pictures before and after the last
+    // effect, so each is a swap.
     void Undo();
     void Redo();
     // Open and close forget the last effect: its buffers were another picture's.
     void ForgetUndo() { UndoEnabled = RedoEnabled = false; }
 
-    // Allocates all six planes afresh (zero-filled) for PlaneWidth x PlaneHeight.
-    void ResetPlanes();
+    // Sizes the six planes for PlaneWidth x PlaneHeight, keeping their
+    // memory from run to run, and zeroes what no split ever writes: element
+    // 0 and the spare tail. Elements in between keep stale values until the
+    // run writes them.
+    void PreparePlanes();
 
     // The seam tests use to make file calls fail.
     FileOps* file_ops = &SystemFileOps();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "image/simd.h"
+
 namespace korvanti {
 
 uint32_t PixelOffset(const uint8_t* file_bytes)
@@ -16,20 +18,43 @@ int64_t PixelEnd(const uint8_t* file_bytes, int32_t width, int32_t height)
     return int64_t{PixelOffset(file_bytes)} + RowStride(width) * height;
 }
 
+namespace {
+
+// One stored row: count triples into three runs of plane elements.
+KORVANTI_CLONES
+void SplitRow(const uint8_t* __restrict pixels, uint8_t* __restrict plane0, uint8_t* __restrict plane1,
+              uint8_t* __restrict plane2, int64_t count)
+{
+    for (int64_t x = 0; x < count; ++x) {
+        plane0[x] = pixels[3 * x];
+        plane1[x] = pixels[3 * x + 1];
+        plane2[x] = pixels[3 * x + 2];
+    }
+}
+
+KORVANTI_CLONES
+void MergeRow(uint8_t* __restrict pixels, const uint8_t* __restrict plane0, const uint8_t* __restrict plane1,
+              const uint8_t* __restrict plane2, int64_t count)
+{
+    for (int64_t x = 0; x < count; ++x) {
+        pixels[3 * x] = plane0[x];
+        pixels[3 * x + 1] = plane1[x];
+        pixels[3 * x + 2] = plane2[x];
+    }
+}
+
+} // namespace
+
 void SplitPlanes(const Bytes& file_bytes, uint8_t* plane0, uint8_t* plane1, uint8_t* plane2,
                  int32_t width, int32_t height)
 {
     const uint8_t* row = file_bytes.data() + PixelOffset(file_bytes.data());
     const int64_t stride = RowStride(width);
-    size_t element = 1;
-    for (int32_t y = 0; y < height; ++y, row += stride) {
-        const uint8_t* pixel = row;
-        for (int32_t x = 0; x < width; ++x, ++element, pixel += 3) {
-            plane0[element] = pixel[0];
-            plane1[element] = pixel[1];
-            plane2[element] = pixel[2];
-        }
-    }
+    // Without padding the stored rows are one run of triples.
+    const int64_t runs = stride == int64_t{3} * width ? 1 : height;
+    const int64_t run = int64_t{width} * height / std::max<int64_t>(runs, 1);
+    for (int64_t y = 0, element = 1; y < runs; ++y, row += stride, element += run)
+        SplitRow(row, plane0 + element, plane1 + element, plane2 + element, run);
 }
 
 void MergePlanes(Bytes& file_bytes, const uint8_t* plane0, const uint8_t* plane1, const uint8_t* plane2,
@@ -37,15 +62,10 @@ void MergePlanes(Bytes& file_bytes, const uint8_t* plane0, const uint8_t* plane1
 {
     uint8_t* row = file_bytes.data() + PixelOffset(file_bytes.data());
     const int64_t stride = RowStride(width);
-    size_t element = 1;
-    for (int32_t y = 0; y < height; ++y, row += stride) {
-        uint8_t* pixel = row;
-        for (int32_t x = 0; x < width; ++x, ++element, pixel += 3) {
-            pixel[0] = plane0[element];
-            pixel[1] = plane1[element];
-            pixel[2] = plane2[element];
-        }
-    }
+    const int64_t runs = stride == int64_t{3} * width ? 1 : height;
+    const int64_t run = int64_t{width} * height / std::max<int64_t>(runs, 1);
+    for (int64_t y = 0, element = 1; y < runs; ++y, row += stride, element += run)
+        MergeRow(row, plane0 + element, plane1 + element, plane2 + element, run);
 }
 
 void CopyFileBytes(const Bytes& source, Bytes& destination, int32_t width, int32_t height)

@@ -1,0 +1,233 @@
+#include "engine/row_kernels.h"
+
+#include <algorithm>
+
+#include "image/simd.h"
+
+namespace korvanti::rows {
+namespace {
+
+constexpr int64_t kChunk = 2048;
+
+inline uint8_t Min(uint8_t a, uint8_t b) { return a < b ? a : b; }
+inline uint8_t Max(uint8_t a, uint8_t b) { return a < b ? b : a; }
+inline uint8_t Median3(uint8_t a, uint8_t b, uint8_t c) { return Max(Min(a, b), Min(Max(a, b), c)); }
+
+// Whole quotient by 3 of a sum of three bytes (at most 765).
+inline uint16_t DivideBy3(uint16_t s) { return uint16_t((uint32_t(s) * 683u) >> 11); }
+
+} // namespace
+
+// Each column is sorted once (low, middle, high); the median of nine is
+// then the median of the largest low, the middle middle and the smallest
+// high of three neighbouring columns.
+KORVANTI_CLONES
+void Median(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
+{
+    uint8_t low[kChunk + 2], middle[kChunk + 2], high[kChunk + 2];
+    for (int64_t done = 0; done < count; done += kChunk) {
+        const int64_t n = std::min(kChunk, count - done);
+        const uint8_t* above = src + first + done - 1 - width;
+        const uint8_t* row = src + first + done - 1;
+        const uint8_t* below = src + first + done - 1 + width;
+        for (int64_t j = 0; j < n + 2; ++j) {
+            const uint8_t a = above[j], b = row[j], c = below[j];
+            const uint8_t lo = Min(a, b), hi = Max(a, b);
+            low[j] = Min(lo, c);
+            high[j] = Max(hi, c);
+            middle[j] = Max(lo, Min(hi, c));
+        }
+        uint8_t* target = out + first + done;
+        for (int64_t i = 0; i < n; ++i) {
+            const uint8_t largest_low = Max(Max(low[i], low[i + 1]), low[i + 2]);
+            const uint8_t smallest_high = Min(Min(high[i], high[i + 1]), high[i + 2]);
+            const uint8_t middle_middle = Median3(middle[i], middle[i + 1], middle[i + 2]);
+            target[i] = Median3(largest_low, middle_middle, smallest_high);
+        }
+    }
+}
+
+KORVANTI_CLONES
+void RestoreUnfiltered(const uint8_t* src, uint8_t* medians, int64_t first, int64_t count)
+{
+    const uint8_t* v = src + first;
+    uint8_t* m = medians + first;
+    for (int64_t i = 0; i < count; ++i) {
+        const uint16_t value = v[i], median = m[i];
+        m[i] = (median > value && median <= 2 * value + 1) ? uint8_t(value) : uint8_t(median);
+    }
+}
+
+KORVANTI_CLONES
+void Sharpen(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width, Overflow overflow)
+{
+    const uint8_t* c = src + first;
+    const uint8_t* up = c - width;
+    const uint8_t* down = c + width;
+    uint8_t* target = out + first;
+    if (overflow == Overflow::Clamp) {
+        for (int64_t i = 0; i < count; ++i) {
+            const int16_t x = int16_t(5 * c[i] - c[i - 1] - c[i + 1] - up[i] - down[i]);
+            target[i] = uint8_t(std::clamp<int16_t>(x, 0, 255));
+        }
+    } else {
+        for (int64_t i = 0; i < count; ++i)
+            target[i] = uint8_t(5 * c[i] - c[i - 1] - c[i + 1] - up[i] - down[i]);
+    }
+}
+
+// The weights are doubles, each an exact multiple of 2^-56, and every
+// partial sum stays below 256, so the extended-precision sum is exact:
+// sum * 100 * 2^56 = N * 2^56 + d, with N the sum with the decimal weights
+// (x 100) and d a small correction from how each double differs from its
+// decimal (|d| < 2^16). Its truncation is therefore N / 100, less one when
+// N is a multiple of 100 and d is negative.
+KORVANTI_CLONES
+void Blur(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
+{
+    const uint8_t* c = src + first;
+    const uint8_t* up = c - width;
+    const uint8_t* down = c + width;
+    uint8_t* target = out + first;
+    for (int64_t i = 0; i < count; ++i) {
+        const uint16_t corners = uint16_t(up[i - 1] + up[i + 1] + down[i - 1] + down[i + 1]);
+        const uint16_t edges = uint16_t(up[i] + down[i] + c[i - 1] + c[i + 1]);
+        const uint16_t centre = c[i];
+        // 100 x double(0.08) = 8 + 12 * 2^-56, 0.12: 12 - 32 * 2^-56, 0.2: 20 + 80 * 2^-56.
+        const uint16_t n = uint16_t(8 * corners + 12 * edges + 20 * centre);
+        const uint16_t q = uint16_t(uint16_t((uint32_t(n) * 5243u) >> 16) >> 3);
+        const bool exact = uint16_t(q * 100) == n;
+        const bool below = 3 * corners + 20 * centre < 8 * edges; // 12a - 32e + 80c < 0
+        target[i] = uint8_t(q - (exact && below ? 1 : 0));
+    }
+}
+
+KORVANTI_CLONES
+void MovingAverage(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
+{
+    const uint8_t* c = src + first;
+    const uint8_t* up = c - width;
+    const uint8_t* down = c + width;
+    uint8_t* target = out + first;
+    for (int64_t i = 0; i < count; ++i) {
+        const uint16_t around = uint16_t(up[i - 1] + up[i] + up[i + 1] + c[i - 1] + c[i + 1] + down[i - 1] +
+                                         down[i] + down[i + 1]);
+        const uint16_t centre = c[i];
+        // 100 x double(0.09) = 9 - 24 * 2^-56, 0.19: 19 + 16 * 2^-56.
+        const uint16_t n = uint16_t(9 * around + 19 * centre);
+        const uint16_t q = uint16_t(uint16_t((uint32_t(n) * 5243u) >> 16) >> 3);
+        const bool exact = uint16_t(q * 100) == n;
+        const bool below = 2 * centre < 3 * around; // -24 s + 16 c < 0
+        target[i] = uint8_t(q - (exact && below ? 1 : 0));
+    }
+}
+
+namespace {
+
+// The emboss value of one channel, widened for the mean.
+inline uint16_t EmbossValue(uint8_t lower_left, uint8_t upper_right)
+{
+    const int16_t x = int16_t(lower_left - upper_right);
+    return uint16_t(x <= -126 ? 0 : x >= 127 ? 255 : x + 128);
+}
+
+KORVANTI_CLONES
+void EmbossGreyRun(const uint8_t* __restrict ll0, const uint8_t* __restrict ur0, const uint8_t* __restrict ll1,
+                   const uint8_t* __restrict ur1, const uint8_t* __restrict ll2, const uint8_t* __restrict ur2,
+                   uint8_t* __restrict t0, uint8_t* __restrict t1, uint8_t* __restrict t2, int64_t count)
+{
+    for (int64_t i = 0; i < count; ++i) {
+        const uint16_t sum = uint16_t(EmbossValue(ll0[i], ur0[i]) + EmbossValue(ll1[i], ur1[i]) +
+                                      EmbossValue(ll2[i], ur2[i]));
+        const uint8_t grey = uint8_t(DivideBy3(sum));
+        t0[i] = grey;
+        t1[i] = grey;
+        t2[i] = grey;
+    }
+}
+
+} // namespace
+
+void EmbossGrey(const uint8_t* const src[3], uint8_t* const out[3], int64_t first, int64_t count, int64_t width)
+{
+    const int64_t ll = first - width - 1, ur = first + width + 1;
+    EmbossGreyRun(src[0] + ll, src[0] + ur, src[1] + ll, src[1] + ur, src[2] + ll, src[2] + ur, out[0] + first,
+                  out[1] + first, out[2] + first, count);
+}
+
+KORVANTI_CLONES
+void Charcoal(uint8_t* const src[3], int64_t first, int64_t count, int64_t width)
+{
+    // Neighbour 0 lies in the row above (channel 0 holds results there),
+    // neighbour 8 in the row below: neither is the row being written.
+    uint8_t result[kChunk];
+    for (int64_t done = 0; done < count; done += kChunk) {
+        const int64_t n = std::min(kChunk, count - done);
+        const int64_t start = first + done;
+        for (int64_t i = 0; i < n; ++i) {
+            uint16_t sum = 0;
+            for (int k = 0; k < 3; ++k)
+                sum = uint16_t(sum + uint8_t(src[k][start + i - width - 1] - src[k][start + i + width + 1]));
+            const uint16_t mean = DivideBy3(sum);
+            result[i] = mean <= 140 ? 255 : uint8_t(mean);
+        }
+        std::copy_n(result, n, src[0] + start);
+    }
+}
+
+namespace {
+
+// The kernel value of one channel at each element, leaving out the left
+// neighbour (channel 0 reads it back from the row being written).
+KORVANTI_CLONES
+void LaplacianPartial(const uint8_t* __restrict above, const uint8_t* __restrict row, const uint8_t* __restrict below,
+                      int16_t* __restrict partial, int64_t count, bool all_neighbours)
+{
+    if (all_neighbours) {
+        for (int64_t i = 0; i < count; ++i)
+            partial[i] = int16_t(8 * row[i] - above[i - 1] - above[i] - above[i + 1] - row[i + 1] - below[i - 1] -
+                                 below[i] - below[i + 1]);
+    } else {
+        for (int64_t i = 0; i < count; ++i)
+            partial[i] = int16_t(4 * row[i] - above[i] - row[i + 1] - below[i]);
+    }
+}
+
+// Adds the byte-wrapped value of channel 1 or 2 (whose left neighbour is
+// never rewritten) to the running channel sum.
+KORVANTI_CLONES
+void AddWrappedChannel(const int16_t* __restrict partial, const uint8_t* __restrict row,
+                       uint16_t* __restrict channels, int64_t count)
+{
+    for (int64_t i = 0; i < count; ++i)
+        channels[i] = uint16_t(channels[i] + uint8_t(partial[i] - row[i - 1]));
+}
+
+} // namespace
+
+void Laplacian(uint8_t* const src[3], int64_t first, int64_t count, int64_t width, bool all_neighbours)
+{
+    int16_t partial[kChunk];
+    uint16_t channels[kChunk];
+    for (int64_t done = 0; done < count; done += kChunk) {
+        const int64_t n = std::min(kChunk, count - done);
+        const int64_t start = first + done;
+        std::fill_n(channels, n, 0);
+        for (int k = 1; k < 3; ++k) {
+            const uint8_t* row = src[k] + start;
+            LaplacianPartial(row - width, row, row + width, partial, n, all_neighbours);
+            AddWrappedChannel(partial, row, channels, n);
+        }
+        uint8_t* row = src[0] + start;
+        LaplacianPartial(row - width, row, row + width, partial, n, all_neighbours);
+        // Element by element: each reads the mean just written to its left.
+        uint8_t left = row[-1];
+        for (int64_t i = 0; i < n; ++i) {
+            const uint8_t t0 = uint8_t(partial[i] - left);
+            left = uint8_t(DivideBy3(uint16_t(t0 + channels[i])));
+            row[i] = left;
+        }
+    }
+}
+
+} // namespace korvanti::rows

@@ -1,0 +1,85 @@
+#include <algorithm>
+#include <string>
+
+#include "batch/run.h"
+
+namespace korvanti::batch {
+namespace {
+
+constexpr std::string_view kUsage =
+    "Usage: korvanti-batch -e NAME [-e NAME]... (-o OUTPUT | -d DIR) [-j N] [-q] INPUT.bmp...\n"
+    "       korvanti-batch --list | --help | --version\n";
+
+constexpr std::string_view kHelp =
+    "Runs Korvanti's effects on uncompressed 24-bit BMP files.\n"
+    "\n"
+    "  -e NAME     effect to run, by name or menu id in any letter case (see --list);\n"
+    "              repeat it to run several effects in the order given\n"
+    "  -o OUTPUT   where to write the result of the one INPUT\n"
+    "  -d DIR      write each result as DIR/<input's file name> (DIR is created if missing)\n"
+    "  -j N        files to work on at once (default: one per processor core)\n"
+    "  -q          no progress bar\n"
+    "  --list      list the effects\n"
+    "  --help      show this help\n"
+    "  --version   show the version\n"
+    "\n"
+    "Each file gets exactly the bytes the window would save after opening it and\n"
+    "running the same effects. A file that fails is reported and its output file\n"
+    "is neither created nor changed.\n"
+    "\n"
+    "Exit status: 0 when every output was written, 1 when any file failed,\n"
+    "2 for a usage error.\n";
+
+void PrintList(std::ostream& out)
+{
+    size_t name_width = 0;
+    size_t id_width = 0;
+    for (const EffectEntry& entry : EffectCatalogue()) {
+        name_width = std::max(name_width, entry.batch_name.size());
+        id_width = std::max(id_width, entry.menu_id.size());
+    }
+    for (const EffectEntry& entry : EffectCatalogue()) {
+        std::string line(entry.batch_name);
+        line.append(name_width + 2 - entry.batch_name.size(), ' ');
+        line += entry.menu_id;
+        line.append(id_width + 2 - entry.menu_id.size(), ' ');
+        line += entry.menu_path;
+        line += " → ";
+        line += entry.caption;
+        out << line << '\n';
+    }
+}
+
+} // namespace
+
+int BatchMain(std::span<const std::string_view> args, std::ostream& out, std::ostream& err, bool err_is_terminal,
+              const std::atomic<bool>* stop)
+{
+    const ParseResult parsed = ParseArguments(args);
+    if (!parsed.ok()) {
+        err << "korvanti-batch: " << parsed.error << '\n' << kUsage << "Try 'korvanti-batch --help'.\n";
+        err.flush();
+        return kExitUsage;
+    }
+    switch (parsed.options.mode) {
+    case Mode::Help:
+        out << kUsage << '\n' << kHelp;
+        break;
+    case Mode::Version:
+        out << "korvanti-batch " << KORVANTI_VERSION << '\n';
+        break;
+    case Mode::List:
+        PrintList(out);
+        break;
+    case Mode::Run:
+        return RunBatch(parsed.options, err, err_is_terminal, stop);
+    }
+    out.flush();
+    if (!out) {
+        err << "korvanti-batch: cannot write to standard output\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+} // namespace korvanti::batch

@@ -1,0 +1,49 @@
+// The command line of korvanti-batch, parsed into plain values. Parsing
+// never prints and never exits, so tests can call it directly.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "effects/catalogue.h"
+
+namespace korvanti::batch {
+
+inline constexpr unsigned kMaxJobs = 1024;
+
+enum class Mode { Run, Help, Version, List };
+
+struct Options {
+    Mode mode = Mode::Run;
+    std::vector<const EffectEntry*> effects; // in the order given
+    std::string output;                      // -o, for exactly one input
+    std::string directory;                   // -d, one result per input inside it
+    unsigned jobs = 0;                       // 0: one per core
+    bool quiet = false;
+    std::vector<std::string> inputs;
+};
+
+struct ParseResult {
+    Options options;
+    std::string error; // empty when the command line is usable
+    bool ok() const { return error.empty(); }
+};
+
+// args excludes the program name. Options and inputs may come in any order;
+// "--" ends the options. Short options take their value attached or as the
+// next argument (-j4, -j 4).
+ParseResult ParseArguments(std::span<const std::string_view> args);
+
+// Where each input's result goes: the -o path, or DIR/<input's file name>.
+// Call only on a parsed Run command line.
+std::vector<std::string> OutputPaths(const Options& options);
+
+// The last path component; what -d uses as the result's name.
+std::string_view FileNameOf(std::string_view path);
+
+// "sharpen (N9), blur (N14), ..." for the unknown-effect message.
+std::string ValidEffectNames();
+
+} // namespace korvanti::batch

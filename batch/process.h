@@ -1,0 +1,48 @@
+// The work for one input file: open it, run the chosen effects in order,
+// each as its own run, and save the result. Every file gets a document and
+// a random generator of its own, so its result never depends on the other
+// files or on the order in which they are done.
+#pragma once
+
+#include <atomic>
+#include <span>
+#include <string>
+
+#include "effects/catalogue.h"
+#include "engine/effect_host.h"
+
+namespace korvanti::batch {
+
+enum class Outcome {
+    Written,
+    CannotOpen,     // missing, unreadable, a folder, or a read error
+    NotSupported,   // readable, but not an uncompressed 24-bit BMP we handle
+    OutOfMemory,
+    CannotWrite,    // the output could not be created or replaced
+    Interrupted,    // stopped by a signal before anything was written
+};
+
+struct FileResult {
+    Outcome outcome = Outcome::Written;
+    std::string file;   // the file the reason is about: the input, or the output for CannotWrite
+    std::string reason; // empty for Written
+    long long bytes = 0;
+};
+
+// Told where each file stands; may be called from worker threads.
+class FileProgress : public EffectHost {
+public:
+    // Effect number (0-based) of the run about to start.
+    virtual void StartEffect(size_t index) { (void)index; }
+};
+
+// stop, when set, interrupts the file at the next row; a stopped file is
+// never saved.
+FileResult ProcessFile(const std::string& input, const std::string& output,
+                       std::span<const EffectEntry* const> effects, FileProgress& progress,
+                       const std::atomic<bool>* stop = nullptr);
+
+// "cannot be opened" and the like, for the messages.
+std::string DescribeOutcome(Outcome outcome);
+
+} // namespace korvanti::batch

@@ -1,0 +1,261 @@
+#include "batch/run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "batch/process.h"
+
+namespace korvanti::batch {
+namespace {
+
+constexpr std::string_view kProgram = "korvanti-batch";
+
+// stderr shared by the workers: whole lines only, and a progress bar on
+// the last line that a message first wipes.
+class Console {
+public:
+    Console(std::ostream& err, bool bar) : err_(err), bar_(bar) {}
+
+    void WriteLine(const std::string& line)
+    {
+        std::lock_guard lock(mutex_);
+        EraseBar();
+        err_ << line << '\n';
+        err_.flush();
+    }
+
+    // Redraws at most ten times a second unless forced; a worker that finds
+    // the console busy does not wait for it.
+    void DrawBar(double fraction, size_t done, size_t total, bool force)
+    {
+        if (!bar_)
+            return;
+        const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count();
+        if (!force && now < next_draw_ms_.load(std::memory_order_relaxed))
+            return;
+        std::unique_lock lock(mutex_, std::defer_lock);
+        if (force)
+            lock.lock();
+        else if (!lock.try_lock())
+            return;
+        next_draw_ms_.store(now + 100, std::memory_order_relaxed);
+        fraction = std::clamp(fraction, shown_, 1.0);
+        shown_ = fraction;
+        constexpr int kCells = 30;
+        const int filled = static_cast<int>(fraction * kCells);
+        std::string line = "\r[";
+        line.append(static_cast<size_t>(filled), '#');
+        line.append(static_cast<size_t>(kCells - filled), '.');
+        line += "] " + std::to_string(static_cast<int>(fraction * 100)) + "%  " + std::to_string(done) + "/" +
+                std::to_string(total) + (total == 1 ? " file" : " files");
+        err_ << line;
+        err_.flush();
+        drawn_ = true;
+    }
+
+    void Finish()
+    {
+        std::lock_guard lock(mutex_);
+        EraseBar();
+    }
+
+private:
+    void EraseBar()
+    {
+        if (drawn_) {
+            err_ << "\r\033[K";
+            drawn_ = false;
+        }
+    }
+
+    std::ostream& err_;
+    const bool bar_;
+    std::mutex mutex_;
+    std::atomic<int64_t> next_draw_ms_{0};
+    bool drawn_ = false;
+    double shown_ = 0;
+};
+
+// How far the whole batch is: finished files plus the share of the files
+// in hand, each worker publishing its own position.
+class Tracker {
+public:
+    Tracker(Console& console, size_t files, size_t workers, size_t effects)
+        : console_(console), files_(files), effects_(effects), slots_(workers)
+    {
+    }
+
+    struct Slot {
+        std::atomic<bool> active{false};
+        std::atomic<size_t> effect{0};
+        std::atomic<int64_t> maximum{1};
+        std::atomic<int64_t> position{0};
+    };
+
+    Slot& slot(size_t worker) { return slots_[worker]; }
+
+    void FileDone() { done_.fetch_add(1, std::memory_order_relaxed); }
+
+    void Show(bool force)
+    {
+        double share = 0;
+        for (const Slot& slot : slots_) {
+            if (!slot.active.load(std::memory_order_relaxed))
+                continue;
+            const auto maximum = std::max<int64_t>(1, slot.maximum.load(std::memory_order_relaxed));
+            const double within = std::min(1.0, double(slot.position.load(std::memory_order_relaxed)) / double(maximum));
+            share += (double(slot.effect.load(std::memory_order_relaxed)) + within) / double(effects_);
+        }
+        const size_t done = done_.load(std::memory_order_relaxed);
+        console_.DrawBar((double(done) + share) / double(files_), done, files_, force);
+    }
+
+private:
+    Console& console_;
+    const size_t files_;
+    const size_t effects_;
+    std::vector<Slot> slots_;
+    std::atomic<size_t> done_{0};
+};
+
+class WorkerProgress : public FileProgress {
+public:
+    WorkerProgress(Tracker& tracker, Tracker::Slot& slot) : tracker_(tracker), slot_(slot) {}
+
+    void StartEffect(size_t index) override
+    {
+        slot_.effect.store(index, std::memory_order_relaxed);
+        slot_.position.store(0, std::memory_order_relaxed);
+        slot_.active.store(true, std::memory_order_relaxed);
+    }
+    void SetProgressMax(int64_t maximum) override { slot_.maximum.store(maximum, std::memory_order_relaxed); }
+    void SetProgress(int64_t position) override
+    {
+        // The engine puts the bar back to 0 when a run ends; the next run's
+        // StartEffect moves the slot on.
+        if (position == 0)
+            return;
+        slot_.position.store(position, std::memory_order_relaxed);
+        tracker_.Show(false);
+    }
+
+private:
+    Tracker& tracker_;
+    Tracker::Slot& slot_;
+};
+
+// Failures are printed in input order as soon as every earlier file is
+// settled, so the messages are the same whatever -j is.
+class OrderedReport {
+public:
+    OrderedReport(Console& console, size_t files) : console_(console), results_(files) {}
+
+    void Settle(size_t index, FileResult result)
+    {
+        std::lock_guard lock(mutex_);
+        results_[index] = std::move(result);
+        while (next_ < results_.size() && results_[next_].has_value()) {
+            const FileResult& settled = *results_[next_];
+            if (settled.outcome == Outcome::Interrupted)
+                ++interrupted_;
+            else if (settled.outcome != Outcome::Written) {
+                ++failed_;
+                console_.WriteLine(std::string(kProgram) + ": " + settled.file + ": " + settled.reason);
+            }
+            ++next_;
+        }
+    }
+
+    size_t failed() const { return failed_; }
+    size_t interrupted() const { return interrupted_; }
+
+private:
+    Console& console_;
+    std::mutex mutex_;
+    std::vector<std::optional<FileResult>> results_;
+    size_t next_ = 0;
+    size_t failed_ = 0;
+    size_t interrupted_ = 0;
+};
+
+bool PrepareFolder(const std::string& folder, Console& console)
+{
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (!error && std::filesystem::is_directory(folder, error))
+        return true;
+    const std::string reason = error ? error.message() : "it is not a folder";
+    console.WriteLine(std::string(kProgram) + ": " + folder + ": cannot create the output folder (" + reason + ")");
+    return false;
+}
+
+} // namespace
+
+int RunBatch(const Options& options, std::ostream& err, bool show_bar, const std::atomic<bool>* stop)
+{
+    Console console(err, show_bar && !options.quiet);
+    if (!options.directory.empty() && !PrepareFolder(options.directory, console))
+        return kExitFailed;
+
+    const std::vector<std::string> outputs = OutputPaths(options);
+    const size_t files = options.inputs.size();
+    unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    const size_t workers = std::min<size_t>(jobs, files);
+
+    Tracker tracker(console, files, workers, options.effects.size());
+    OrderedReport report(console, files);
+    std::atomic<size_t> next_file{0};
+
+    auto work = [&](size_t worker) {
+        Tracker::Slot& slot = tracker.slot(worker);
+        WorkerProgress progress(tracker, slot);
+        for (size_t i = next_file.fetch_add(1); i < files; i = next_file.fetch_add(1)) {
+            FileResult result = ProcessFile(options.inputs[i], outputs[i], options.effects, progress, stop);
+            tracker.FileDone();
+            slot.active.store(false, std::memory_order_relaxed);
+            report.Settle(i, std::move(result));
+            tracker.Show(true);
+        }
+    };
+
+    tracker.Show(true);
+    if (workers <= 1) {
+        work(0);
+    } else {
+        std::vector<std::jthread> threads;
+        threads.reserve(workers);
+        try {
+            for (size_t worker = 0; worker < workers; ++worker)
+                threads.emplace_back(work, worker);
+        } catch (const std::system_error&) {
+            // Fewer threads than asked for still finish every file.
+            if (threads.empty())
+                work(0);
+        }
+    }
+    console.Finish();
+
+    if (report.interrupted() > 0) {
+        console.WriteLine(std::string(kProgram) + ": interrupted; " + std::to_string(report.interrupted()) + " of " +
+                          std::to_string(files) + (files == 1 ? " file" : " files") + " not written");
+        return kExitInterrupted;
+    }
+    if (report.failed() > 0) {
+        if (files > 1)
+            console.WriteLine(std::string(kProgram) + ": " + std::to_string(report.failed()) + " of " +
+                              std::to_string(files) + " files failed");
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+} // namespace korvanti::batch

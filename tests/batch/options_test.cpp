@@ -1,0 +1,119 @@
+// The command line, parsed in-process: what is accepted, in what order the
+// effects come out, where results go, and every usage error.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/options.h"
+
+namespace korvanti::batch {
+namespace {
+
+ParseResult Parse(std::vector<std::string_view> args) { return ParseArguments(args); }
+
+std::vector<std::string_view> EffectNames(const Options& options)
+{
+    std::vector<std::string_view> names;
+    for (const EffectEntry* effect : options.effects)
+        names.push_back(effect->batch_name);
+    return names;
+}
+
+TEST(BatchOptions, EffectsByNameOrMenuIdInAnyCaseKeepTheirOrder)
+{
+    const ParseResult parsed = Parse({"-e", "SUNSET", "-e", "n9", "-eRough-Sketch", "-e", "i4", "-o", "out.bmp", "in.bmp"});
+    ASSERT_TRUE(parsed.ok()) << parsed.error;
+    EXPECT_EQ(EffectNames(parsed.options),
+              (std::vector<std::string_view>{"sunset", "sharpen", "rough-sketch", "invert"}));
+    // Repeating an effect runs it again.
+    const ParseResult twice = Parse({"-e", "invert", "-e", "I4", "-o", "o.bmp", "i.bmp"});
+    ASSERT_TRUE(twice.ok()) << twice.error;
+    EXPECT_EQ(EffectNames(twice.options), (std::vector<std::string_view>{"invert", "invert"}));
+}
+
+TEST(BatchOptions, OptionsAndInputsMixFreelyAndDoubleDashEndsOptions)
+{
+    const ParseResult parsed = Parse({"a.bmp", "-q", "-e", "blur", "b.bmp", "-j4", "-d", "out", "--", "-c.bmp"});
+    ASSERT_TRUE(parsed.ok()) << parsed.error;
+    const Options& options = parsed.options;
+    EXPECT_EQ(options.inputs, (std::vector<std::string>{"a.bmp", "b.bmp", "-c.bmp"}));
+    EXPECT_TRUE(options.quiet);
+    EXPECT_EQ(options.jobs, 4u);
+    EXPECT_EQ(options.directory, "out");
+    EXPECT_EQ(options.mode, Mode::Run);
+
+    const ParseResult separate = Parse({"-j", "2", "-e", "blur", "-o", "x.bmp", "a.bmp"});
+    ASSERT_TRUE(separate.ok()) << separate.error;
+    EXPECT_EQ(separate.options.jobs, 2u);
+    EXPECT_FALSE(separate.options.quiet);
+    EXPECT_EQ(Parse({"-e", "blur", "-o", "x.bmp", "a.bmp"}).options.jobs, 0u) << "no -j: one job per core";
+}
+
+TEST(BatchOptions, InformationalCommandsNeedNothingElse)
+{
+    EXPECT_EQ(Parse({"--list"}).options.mode, Mode::List);
+    EXPECT_EQ(Parse({"--version"}).options.mode, Mode::Version);
+    EXPECT_EQ(Parse({"--help"}).options.mode, Mode::Help);
+    EXPECT_EQ(Parse({"-h"}).options.mode, Mode::Help);
+    const ParseResult help_late = Parse({"-e", "blur", "--help"});
+    EXPECT_TRUE(help_late.ok());
+    EXPECT_EQ(help_late.options.mode, Mode::Help);
+}
+
+TEST(BatchOptions, UsageErrorsSayWhatIsWrong)
+{
+    struct Case {
+        std::vector<std::string_view> args;
+        std::string_view expected; // part of the message
+    };
+    const std::vector<Case> cases{
+        {{}, "no effect"},
+        {{"-o", "x.bmp", "a.bmp"}, "no effect"},
+        {{"-e", "blur", "a.bmp"}, "no destination"},
+        {{"-e", "blur", "-o", "x.bmp"}, "no input"},
+        {{"-e", "blur", "-o", "x.bmp", "a.bmp", "b.bmp"}, "exactly one input"},
+        {{"-e", "blur", "-o", "x.bmp", "-d", "out", "a.bmp"}, "together"},
+        {{"-e", "blur", "-o", "x.bmp", "-o", "y.bmp", "a.bmp"}, "-o given twice"},
+        {{"-e", "blur", "-d", "out", "one/a.bmp", "two/a.bmp"}, "both named 'a.bmp'"},
+        {{"-e", "blur", "-d", "out", ""}, "empty"},
+        {{"-e"}, "-e needs a value"},
+        {{"-e", "blur", "-o", "x.bmp", "a.bmp", "-j"}, "-j needs"},
+        {{"-e", "blur", "-o", "x.bmp", "-j", "0", "a.bmp"}, "-j needs a whole number"},
+        {{"-e", "blur", "-o", "x.bmp", "-j", "3x", "a.bmp"}, "'3x'"},
+        {{"-e", "blur", "-o", "x.bmp", "-j", "-2", "a.bmp"}, "-j needs a whole number"},
+        {{"-e", "blur", "-o", "x.bmp", "-j", "99999", "a.bmp"}, "-j needs a whole number"},
+        {{"-e", "blur", "-o", "x.bmp", "--frobnicate", "a.bmp"}, "unknown option '--frobnicate'"},
+        {{"-e", "blur", "-x", "a.bmp"}, "unknown option '-x'"},
+        {{"-e", "no-such-effect", "-o", "x.bmp", "a.bmp"}, "unknown effect 'no-such-effect'"},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (std::string_view arg : c.args)
+            line += std::string(arg) + ' ';
+        SCOPED_TRACE(line);
+        const ParseResult parsed = Parse(c.args);
+        EXPECT_FALSE(parsed.ok());
+        EXPECT_NE(parsed.error.find(c.expected), std::string::npos) << parsed.error;
+    }
+}
+
+TEST(BatchOptions, ResultsGoToTheOutputOrIntoTheFolderUnderTheInputsName)
+{
+    const ParseResult single = Parse({"-e", "blur", "-o", "result.bmp", "pictures/in.bmp"});
+    ASSERT_TRUE(single.ok());
+    EXPECT_EQ(OutputPaths(single.options), (std::vector<std::string>{"result.bmp"}));
+
+    for (std::string_view folder : {"out", "out/"}) {
+        const ParseResult many = Parse({"-e", "blur", "-d", folder, "a.bmp", "/abs/b.bmp", "deep/er/c.BMP"});
+        ASSERT_TRUE(many.ok()) << many.error;
+        EXPECT_EQ(OutputPaths(many.options), (std::vector<std::string>{"out/a.bmp", "out/b.bmp", "out/c.BMP"}));
+    }
+    EXPECT_EQ(FileNameOf("a/b/c.bmp"), "c.bmp");
+    EXPECT_EQ(FileNameOf("c.bmp"), "c.bmp");
+    EXPECT_EQ(FileNameOf("/c.bmp"), "c.bmp");
+}
+
+} // namespace
+} // namespace korvanti::batch

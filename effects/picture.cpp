@@ -1,5 +1,6 @@
 // Picture effects: the sunset tint with its corner glow, nostalgia, and the
 // two watercolour looks.
+#include <algorithm>
 #include <array>
 
 #include "effects/effects.h"
@@ -18,6 +19,27 @@ namespace {
 struct SunsetLifts {
     std::array<std::array<uint8_t, 256>, 61> green;
     std::array<std::array<uint8_t, 256>, 61> red;
+    // Where a table is "value + rise up to limit, value above it", as it
+    // is for every glow, the rows can be lifted without looking it up.
+    struct Rise {
+        bool simple;
+        uint8_t rise;
+        uint8_t limit;
+    };
+    std::array<Rise, 61> green_rise;
+    std::array<Rise, 61> red_rise;
+
+    static Rise Shape(const std::array<uint8_t, 256>& table)
+    {
+        const int rise = table[0];
+        int limit = -1;
+        for (int v = 0; v < 256 && table[v] == v + rise; ++v)
+            limit = v;
+        for (int v = limit + 1; v < 256; ++v)
+            if (table[v] != v)
+                return {false, 0, 0};
+        return {limit >= 0, uint8_t(rise), uint8_t(limit)};
+    }
 
     SunsetLifts()
     {
@@ -30,6 +52,8 @@ struct SunsetLifts {
                 const long double lifted_red = static_cast<long double>(v + 24) + glow * third;
                 red[glow][v] = lifted_red <= 255 ? StoreByte(lifted_red) : uint8_t(v);
             }
+            green_rise[glow] = Shape(green[glow]);
+            red_rise[glow] = Shape(red[glow]);
         }
     }
 };
@@ -38,6 +62,63 @@ const SunsetLifts& Lifts()
 {
     static const SunsetLifts lifts;
     return lifts;
+}
+
+// The dominant channel's extra tint where it is within e of 255.
+inline void Tint(uint8_t& b, uint8_t& g, uint8_t& red, int dominant, int e)
+{
+    if (dominant == 1 && b + e >= 255) {
+        if (g + 20 <= 255)
+            g = uint8_t(g + 20);
+    } else if (dominant == 2 && g + e >= 255) {
+        if (b + 100 <= 255)
+            b = uint8_t(b + 100);
+        if (g + 5 <= 255)
+            g = uint8_t(g + 5);
+        if (red + 2 <= 255)
+            red = uint8_t(red + 2);
+    } else if (dominant == 3 && red + e >= 255) {
+        if (b + 70 <= 255)
+            b = uint8_t(b + 70);
+    }
+}
+
+// Elements of one row where the glow is the same throughout, written as
+// selects so that the loop vectorises; Dominant is the dominant channel.
+template <int Dominant>
+inline void SunsetRunOf(uint8_t* __restrict b, uint8_t* __restrict g, uint8_t* __restrict red, int64_t count,
+                        int e, int glow, SunsetLifts::Rise green, SunsetLifts::Rise red_rise)
+{
+    const uint8_t key = uint8_t(255 - e);
+    const int blue_limit = 225 - glow;
+    for (int64_t i = 0; i < count; ++i) {
+        uint8_t vb = b[i], vg = g[i], vr = red[i];
+        if constexpr (Dominant == 1) {
+            vg = (vb >= key && vg <= 235) ? uint8_t(vg + 20) : vg;
+        } else if constexpr (Dominant == 2) {
+            const bool tinted = vg >= key;
+            vb = (tinted && vb <= 155) ? uint8_t(vb + 100) : vb;
+            vr = (tinted && vr <= 253) ? uint8_t(vr + 2) : vr;
+            vg = (tinted && vg <= 250) ? uint8_t(vg + 5) : vg;
+        } else if constexpr (Dominant == 3) {
+            vb = (vr >= key && vb <= 185) ? uint8_t(vb + 70) : vb;
+        }
+        b[i] = vb <= blue_limit ? uint8_t(vb + 30 + glow) : vb;
+        g[i] = vg <= green.limit ? uint8_t(vg + green.rise) : vg;
+        red[i] = vr <= red_rise.limit ? uint8_t(vr + red_rise.rise) : vr;
+    }
+}
+
+KORVANTI_CLONES
+void SunsetRun(uint8_t* b, uint8_t* g, uint8_t* red, int64_t count, int dominant, int e, int glow,
+               SunsetLifts::Rise green, SunsetLifts::Rise red_rise)
+{
+    switch (dominant) {
+    case 1: SunsetRunOf<1>(b, g, red, count, e, glow, green, red_rise); break;
+    case 2: SunsetRunOf<2>(b, g, red, count, e, glow, green, red_rise); break;
+    case 3: SunsetRunOf<3>(b, g, red, count, e, glow, green, red_rise); break;
+    default: SunsetRunOf<0>(b, g, red, count, e, glow, green, red_rise); break;
+    }
 }
 
 KORVANTI_CLONES
@@ -68,33 +149,38 @@ void Sunset(EffectContext& context)
 
     const SunsetLifts& lifts = Lifts();
     const int32_t w = doc.PlaneWidth;
-    // No progress and no messages: the loop always runs to the end.
+    // No progress and no messages: the loop always runs to the end. The
+    // glow 20 / r + 40 / c is the row's own from column 41 on.
     for (context.RowCursor = 1; context.RowCursor <= doc.PlaneHeight - 1; ++context.RowCursor) {
         const int32_t r = context.RowCursor;
         const int64_t row = int64_t{r} * w;
         uint8_t* b = s[0] + row;
         uint8_t* g = s[1] + row;
         uint8_t* red = s[2] + row;
-        for (int32_t c = 1; c <= w - 1; ++c) {
-            if (dominant == 1 && b[c] + e >= 255) {
-                if (g[c] + 20 <= 255)
-                    g[c] = uint8_t(g[c] + 20);
-            } else if (dominant == 2 && g[c] + e >= 255) {
-                if (b[c] + 100 <= 255)
-                    b[c] = uint8_t(b[c] + 100);
-                if (g[c] + 5 <= 255)
-                    g[c] = uint8_t(g[c] + 5);
-                if (red[c] + 2 <= 255)
-                    red[c] = uint8_t(red[c] + 2);
-            } else if (dominant == 3 && red[c] + e >= 255) {
-                if (b[c] + 70 <= 255)
-                    b[c] = uint8_t(b[c] + 70);
-            }
+        const int32_t varying_end = std::min(w - 1, 40);
+        for (int32_t c = 1; c <= varying_end; ++c) {
+            Tint(b[c], g[c], red[c], dominant, e);
             const int glow = 20 / r + 40 / c;
             if (b[c] + 30 + glow <= 255)
                 b[c] = uint8_t(b[c] + 30 + glow);
             g[c] = lifts.green[glow][g[c]];
             red[c] = lifts.red[glow][red[c]];
+        }
+        const int glow = 20 / r;
+        const int32_t first = varying_end + 1;
+        if (first > w - 1)
+            continue;
+        if (lifts.green_rise[glow].simple && lifts.red_rise[glow].simple) {
+            SunsetRun(b + first, g + first, red + first, w - first, dominant, e, glow, lifts.green_rise[glow],
+                      lifts.red_rise[glow]);
+        } else {
+            for (int32_t c = first; c <= w - 1; ++c) {
+                Tint(b[c], g[c], red[c], dominant, e);
+                if (b[c] + 30 + glow <= 255)
+                    b[c] = uint8_t(b[c] + 30 + glow);
+                g[c] = lifts.green[glow][g[c]];
+                red[c] = lifts.red[glow][red[c]];
+            }
         }
     }
     MergeFrom(doc, s);

@@ -1,0 +1,65 @@
+#include "app/about_box.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/main_window.h"
+
+namespace korvanti {
+namespace {
+
+QLabel* PlaceLabel(QWidget* parent, const char* name, const QString& text, int x, int y)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+// A window of its own, not a child of the main window, so that disabling
+// the main window does not disable this box too.
+AboutBox::AboutBox(QWidget* main_window)
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint),
+      main_window_(main_window)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Korvanti Ver 1.0.0 のバージョン情報"));
+    QFont font(kWindowFontFamily);
+    font.setPixelSize(12);
+    setFont(font);
+    // 320 x 154 outside, less a thin border and the title bar.
+    setFixedSize(312, 127);
+    move(198, 103);
+
+    PlaceLabel(this, "Label1", QStringLiteral("このソフトの製作者　　　　：") + kAuthorName, 8, 8);
+    PlaceLabel(this, "Label2", QStringLiteral("このソフトの著作権保持者：") + kAuthorName, 8, 32);
+    PlaceLabel(this, "Label3", kWebPageAddress, 40, 56);
+    PlaceLabel(this, "Label4", kContactAddress, 88, 72);
+
+    button1_ = new QPushButton(QStringLiteral("OK"), this);
+    button1_->setObjectName(QStringLiteral("Button1"));
+    button1_->setGeometry(120, 96, 57, 25);
+    button1_->setDefault(true);
+    connect(button1_, &QPushButton::clicked, this, &AboutBox::Button1Click);
+}
+
+void AboutBox::Button1Click()
+{
+    hide();
+    if (main_window_)
+        main_window_->setEnabled(true);
+}
+
+void AboutBox::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    if (main_window_)
+        main_window_->setEnabled(true);
+}
+
+} // namespace korvanti

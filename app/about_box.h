@@ -1,0 +1,38 @@
+// Form2, the About box: a small window shown without a modal loop while
+// the main window is disabled. OK or its close box hides it and enables the
+// main window again.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace korvanti {
+
+inline const QString kAuthorName = QStringLiteral("Korvanti 開発チーム");
+inline const QString kWebPageAddress = QStringLiteral("https://www.example.org/korvanti/");
+inline const QString kContactAddress = QStringLiteral("korvanti@example.org");
+inline const QString kSupportPageAddress = QStringLiteral("https://www.example.org/korvanti/support/");
+
+class AboutBox : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit AboutBox(QWidget* main_window);
+
+    // Button1, "OK".
+    void Button1Click();
+
+    QPushButton* Button1() const { return button1_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QPointer<QWidget> main_window_;
+    QPushButton* button1_;
+};
+
+} // namespace korvanti

@@ -1,0 +1,42 @@
+// The application's message boxes. Every box the program raises goes
+// through MessageBox(), and the exception report through ShowException(),
+// so that tests can put scripted answers in place of the real boxes.
+#pragma once
+
+#include <functional>
+
+#include <QString>
+
+namespace korvanti {
+
+// Styles: which buttons a box has.
+inline constexpr int kStyleOk = 0;
+inline constexpr int kStyleYesNoCancel = 3;
+inline constexpr int kStyleYesNo = 4;
+// Answers.
+inline constexpr int kAnswerOk = 1;
+inline constexpr int kAnswerCancel = 2;
+inline constexpr int kAnswerYes = 6;
+inline constexpr int kAnswerNo = 7;
+
+// The application title, with ideographic spaces around "Ver": the caption
+// of the exception report.
+inline const QString kApplicationTitle = QStringLiteral("Korvanti　Ver　1.0.0");
+
+// Shows a box without icon and returns the answer (1, 2, 6 or 7). Closing a
+// box without choosing a button counts as Cancel.
+int MessageBox(const QString& text, const QString& caption, int style);
+
+// The exception report: an error box with the message under the
+// application title. The program goes on afterwards.
+void ShowException(const QString& message);
+
+using MessageBoxHandler = std::function<int(const QString& text, const QString& caption, int style)>;
+using ExceptionHandler = std::function<void(const QString& message)>;
+
+// Put another implementation in place (an empty function restores the real
+// boxes); each returns the one it replaced.
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+ExceptionHandler SetExceptionHandler(ExceptionHandler handler);
+
+} // namespace korvanti

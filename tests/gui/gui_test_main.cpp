@@ -1,0 +1,15 @@
+// The GUI tests run inside the program's own application object, so that
+// its translations, fonts and exception report are the ones tested.
+#include <gtest/gtest.h>
+
+#include "app/application.h"
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    // No display is needed, not even to list the tests.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    korvanti::KorvantiApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}

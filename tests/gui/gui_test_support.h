@@ -1,0 +1,104 @@
+// Helpers for the window tests: small BMP files made on the spot, scripted
+// file dialogs and message boxes, and a fixture holding one main window.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QDir>
+#include <QString>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+#include "app/file_dialogs.h"
+#include "app/main_window.h"
+#include "app/message_box.h"
+
+namespace korvanti::testing {
+
+// Writes a bottom-up 24-bit BMP of width x height whose pixels differ from
+// their neighbours (so filters change them), with the usual row padding.
+// bits 32 writes a 32-bit picture instead, which the program refuses.
+void WriteBitmap(const QString& path, int width, int height, int bits = 24);
+
+QByteArray ReadFile(const QString& path);
+QByteArray ToByteArray(const Bytes& bytes);
+
+// Answers the file dialogs from queues; counts how often each was shown.
+class ScriptedDialogs : public FileDialogs {
+public:
+    QString OpenFileName(QWidget* parent) override;
+    std::optional<QString> SaveFileName(QWidget* parent, const QString& initial_name) override;
+
+    std::deque<QString> open_answers;                // empty text: cancelled
+    std::deque<std::optional<QString>> save_answers; // nullopt: cancelled
+    int open_shown = 0;
+    int save_shown = 0;
+    std::vector<QString> save_initial_names;
+};
+
+struct ShownBox {
+    QString text;
+    QString caption;
+    int style;
+};
+
+// Replaces the message boxes while alive: records every box and answers it
+// from a queue (with OK, No or Cancel for its style when the queue is empty).
+class ScriptedBoxes {
+public:
+    ScriptedBoxes();
+    ~ScriptedBoxes();
+
+    std::deque<int> answers;
+    std::vector<ShownBox> shown;
+    std::vector<QString> exceptions;
+
+private:
+    MessageBoxHandler previous_box_;
+    ExceptionHandler previous_exception_;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A picture file in the test's own folder.
+    QString MakeBitmap(const QString& name, int width, int height, int bits = 24);
+    // Opens path through the scripted open dialog.
+    void Open(const QString& path);
+    // Opens a fresh picture and runs one complete sharpen over it.
+    QString OpenEdited(const QString& name = QStringLiteral("edited.bmp"));
+    // Calls handler (an effect) and, through the event queue, fn once per
+    // message pump of its run with the pump's number (1 for the first).
+    // Leaves the number of pumps in pumps.
+    void RunWatched(void (Form1::*handler)(), std::function<void(int pump)> fn);
+
+    QAction* Item(const char* name) const { return window->Item(QLatin1String(name)); }
+    template <class T>
+    T* Find(const char* name) const
+    {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+    QString Caption() const { return window->windowTitle(); }
+
+    std::unique_ptr<QTemporaryDir> folder;
+    ScriptedDialogs* dialogs = nullptr;
+    std::unique_ptr<ScriptedBoxes> boxes;
+    std::unique_ptr<Form1> window;
+    std::vector<int> exits;
+    std::vector<QUrl> opened_urls;
+    int pumps = 0;
+
+private:
+    void PostPumpWatcher(int generation);
+    std::function<void(int)> during_run_;
+    int watch_generation_ = 0;
+};
+
+} // namespace korvanti::testing

@@ -1,0 +1,2 @@
+/* A plug-in whose installation succeeds. */
+int kvMain(void) { return 15; }

@@ -71,6 +71,33 @@ void GreyLevels(const uint8_t* s0, const uint8_t* s1, const uint8_t* s2, uint8_t
         grey[i] = uint8_t((uint32_t(s0[i] + s1[i] + s2[i]) * 683u) >> 11);
 }
 
+constexpr int64_t kGreyChunk = 4096;
+
+KORVANTI_CLONES
+std::pair<uint8_t, uint8_t> GreyRange(const uint8_t* grey, int64_t count)
+{
+    uint8_t low = 255, high = 0;
+    for (int64_t i = 0; i < count; ++i) {
+        low = std::min(low, grey[i]);
+        high = std::max(high, grey[i]);
+    }
+    return {low, high};
+}
+
+KORVANTI_CLONES
+void BrightenAtOrAbove(uint8_t* values, const uint8_t* grey, int64_t count, uint8_t mid, uint8_t factor)
+{
+    for (int64_t i = 0; i < count; ++i)
+        values[i] = grey[i] >= mid ? uint8_t(values[i] * factor) : values[i];
+}
+
+void MapByGrey(uint8_t* values, const uint8_t* grey, int64_t count, uint8_t mid, const uint8_t* brighten,
+               const uint8_t* darken)
+{
+    for (int64_t i = 0; i < count; ++i)
+        values[i] = grey[i] >= mid ? brighten[values[i]] : darken[values[i]];
+}
+
 } // namespace
 
 // Sums each source plane over elements 0 to W x H with RowCursor as the
@@ -139,56 +166,41 @@ void StretchHistogram(EffectContext& context, int32_t with_undo)
     Document& doc = context.doc;
     StartRun(context, with_undo == 1 ? UndoCopy::Swap : UndoCopy::None);
     PlaneSet s = Sources(doc);
-    // Elements 0 to W x H + 1: element 0 and the first spare element count too.
+    // Elements 0 to W x H + 1: element 0 and the first spare element count
+    // too. Only whether a grey level occurs matters, so the highest and the
+    // lowest level found are the histogram's top and bottom.
     const int64_t count = int64_t{doc.PlaneWidth} * doc.PlaneHeight + 2;
-    std::array<uint8_t, 4096> grey;
-    std::array<std::array<int32_t, 256>, 4> partial{};
-    for (int64_t done = 0; done < count; done += int64_t(grey.size())) {
-        const int64_t n = std::min<int64_t>(int64_t(grey.size()), count - done);
+    std::array<uint8_t, kGreyChunk> grey;
+    uint8_t top = 0, bottom = 255;
+    for (int64_t done = 0; done < count; done += kGreyChunk) {
+        const int64_t n = std::min<int64_t>(kGreyChunk, count - done);
         GreyLevels(s[0] + done, s[1] + done, s[2] + done, grey.data(), n);
-        int64_t i = 0;
-        for (; i + 4 <= n; i += 4)
-            for (int lane = 0; lane < 4; ++lane)
-                ++partial[lane][grey[i + lane]];
-        for (; i < n; ++i)
-            ++partial[0][grey[i]];
-    }
-    std::array<int32_t, 256> counts{};
-    for (int level = 0; level < 256; ++level)
-        counts[level] = partial[0][level] + partial[1][level] + partial[2][level] + partial[3][level];
-
-    int top = 0;
-    for (int level = 255; level >= 0; --level) {
-        if (counts[level] > 0) {
-            top = level;
-            break;
-        }
-    }
-    int bottom = 0;
-    for (int level = 0; level <= 255; ++level) {
-        if (counts[level] > 0) {
-            bottom = level;
-            break;
-        }
+        const auto [low, high] = GreyRange(grey.data(), n);
+        top = std::max(top, high);
+        bottom = std::min(bottom, low);
     }
     const int mid = (top + bottom) / 2;
     if (top != 0 && top != 255 && mid != 0) {
         // Every value maps the same way wherever it is, so the extended
         // precision products are worked out once per value.
+        const int whole_factor = 1 + (255 - top) / mid;
         const long double bright = 1.0L + static_cast<long double>((255 - top) / mid);
         const long double dark = 1.0L - static_cast<long double>(bottom) / static_cast<long double>(mid);
         std::array<uint8_t, 256> brighten, darken;
+        bool plain_shape = true; // brighten multiplies by a whole factor, darken keeps the value
         for (int v = 0; v < 256; ++v) {
             brighten[v] = StoreByte(bright * v);
             darken[v] = StoreByte(v * dark);
+            plain_shape = plain_shape && brighten[v] == uint8_t(whole_factor * v) && darken[v] == v;
         }
-        for (int64_t done = 0; done < count; done += int64_t(grey.size())) {
-            const int64_t n = std::min<int64_t>(int64_t(grey.size()), count - done);
+        for (int64_t done = 0; done < count; done += kGreyChunk) {
+            const int64_t n = std::min<int64_t>(kGreyChunk, count - done);
             GreyLevels(s[0] + done, s[1] + done, s[2] + done, grey.data(), n);
             for (int k = 0; k < 3; ++k) {
-                uint8_t* values = s[k] + done;
-                for (int64_t i = 0; i < n; ++i)
-                    values[i] = grey[i] >= mid ? brighten[values[i]] : darken[values[i]];
+                if (plain_shape)
+                    BrightenAtOrAbove(s[k] + done, grey.data(), n, uint8_t(mid), uint8_t(whole_factor));
+                else
+                    MapByGrey(s[k] + done, grey.data(), n, uint8_t(mid), brighten.data(), darken.data());
             }
         }
     }

@@ -25,9 +25,10 @@ void MedianStage(EffectContext& context, bool restore_unfiltered)
     PlaneSet t = Targets(context.doc);
     const int32_t rows_done = ForEachInteriorRow(context, [&](int64_t first, int64_t count, int64_t width) {
         for (int k = 0; k < 3; ++k) {
-            rows::Median(s[k], t[k], first, count, width);
             if (restore_unfiltered)
-                rows::RestoreUnfiltered(s[k], t[k], first, count);
+                rows::RestoringMedian(s[k], t[k], first, count, width);
+            else
+                rows::Median(s[k], t[k], first, count, width);
         }
     });
     FillUnwritten(context.doc, 1, rows_done, 1, context.doc.PlaneWidth - 2);

@@ -16,13 +16,12 @@ inline uint8_t Median3(uint8_t a, uint8_t b, uint8_t c) { return Max(Min(a, b), 
 // Whole quotient by 3 of a sum of three bytes (at most 765).
 inline uint16_t DivideBy3(uint16_t s) { return uint16_t((uint32_t(s) * 683u) >> 11); }
 
-} // namespace
-
 // Each column is sorted once (low, middle, high); the median of nine is
 // then the median of the largest low, the middle middle and the smallest
-// high of three neighbouring columns.
-KORVANTI_CLONES
-void Median(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
+// high of three neighbouring columns. With Restore, an unfiltered value v
+// whose median m lies in v + 1 .. 2v + 1 is put back.
+template <bool Restore>
+inline void MedianOf(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
 {
     uint8_t low[kChunk + 2], middle[kChunk + 2], high[kChunk + 2];
     for (int64_t done = 0; done < count; done += kChunk) {
@@ -42,20 +41,29 @@ void Median(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int6
             const uint8_t largest_low = Max(Max(low[i], low[i + 1]), low[i + 2]);
             const uint8_t smallest_high = Min(Min(high[i], high[i + 1]), high[i + 2]);
             const uint8_t middle_middle = Median3(middle[i], middle[i + 1], middle[i + 2]);
-            target[i] = Median3(largest_low, middle_middle, smallest_high);
+            const uint8_t median = Median3(largest_low, middle_middle, smallest_high);
+            if constexpr (Restore) {
+                const uint16_t value = row[i + 1], m = median;
+                target[i] = (m > value && m <= 2 * value + 1) ? uint8_t(value) : median;
+            } else {
+                target[i] = median;
+            }
         }
     }
 }
 
+} // namespace
+
 KORVANTI_CLONES
-void RestoreUnfiltered(const uint8_t* src, uint8_t* medians, int64_t first, int64_t count)
+void Median(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
 {
-    const uint8_t* v = src + first;
-    uint8_t* m = medians + first;
-    for (int64_t i = 0; i < count; ++i) {
-        const uint16_t value = v[i], median = m[i];
-        m[i] = (median > value && median <= 2 * value + 1) ? uint8_t(value) : uint8_t(median);
-    }
+    MedianOf<false>(src, out, first, count, width);
+}
+
+KORVANTI_CLONES
+void RestoringMedian(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
+{
+    MedianOf<true>(src, out, first, count, width);
 }
 
 KORVANTI_CLONES
@@ -177,24 +185,25 @@ void Charcoal(uint8_t* const src[3], int64_t first, int64_t count, int64_t width
 
 namespace {
 
-// The kernel value of one channel at each element, leaving out the left
-// neighbour (channel 0 reads it back from the row being written).
+// The kernel value of one channel at each element of a row, leaving out the
+// left neighbour and, for channel 0, the row above (both are results when
+// channel 0 is read back).
 KORVANTI_CLONES
 void LaplacianPartial(const uint8_t* __restrict above, const uint8_t* __restrict row, const uint8_t* __restrict below,
-                      int16_t* __restrict partial, int64_t count, bool all_neighbours)
+                      int16_t* __restrict partial, int64_t count, bool all_neighbours, bool with_above)
 {
     if (all_neighbours) {
         for (int64_t i = 0; i < count; ++i)
-            partial[i] = int16_t(8 * row[i] - above[i - 1] - above[i] - above[i + 1] - row[i + 1] - below[i - 1] -
-                                 below[i] - below[i + 1]);
+            partial[i] = int16_t(8 * row[i] - row[i + 1] - below[i - 1] - below[i] - below[i + 1] -
+                                 (with_above ? above[i - 1] + above[i] + above[i + 1] : 0));
     } else {
         for (int64_t i = 0; i < count; ++i)
-            partial[i] = int16_t(4 * row[i] - above[i] - row[i + 1] - below[i]);
+            partial[i] = int16_t(4 * row[i] - row[i + 1] - below[i] - (with_above ? above[i] : 0));
     }
 }
 
-// Adds the byte-wrapped value of channel 1 or 2 (whose left neighbour is
-// never rewritten) to the running channel sum.
+// Adds the byte-wrapped value of channel 1 or 2 (whose neighbours are never
+// rewritten) to the running channel sum.
 KORVANTI_CLONES
 void AddWrappedChannel(const int16_t* __restrict partial, const uint8_t* __restrict row,
                        uint16_t* __restrict channels, int64_t count)
@@ -203,31 +212,70 @@ void AddWrappedChannel(const int16_t* __restrict partial, const uint8_t* __restr
         channels[i] = uint16_t(channels[i] + uint8_t(partial[i] - row[i - 1]));
 }
 
+template <bool AllNeighbours>
+void LaplacianChains(LaplacianBand& band, const uint8_t* above_first_row, const uint8_t* s0, int64_t first_row,
+                     int rows, int64_t width)
+{
+    const int64_t n = width - 1;
+    uint8_t left[LaplacianBand::kRows];
+    const uint8_t* above[LaplacianBand::kRows];
+    for (int j = 0; j < rows; ++j) {
+        uint8_t* result = band.Result(j);
+        result[0] = s0[(first_row + j) * width];
+        result[width] = s0[(first_row + j + 1) * width];
+        left[j] = result[0];
+        above[j] = j == 0 ? above_first_row : band.Result(j - 1);
+    }
+    // Row j runs two elements behind row j - 1, so the three elements above
+    // an element are final when it is reached; the rows' chains interleave.
+    for (int64_t t = 0; t < n + 2 * (rows - 1); ++t) {
+        for (int j = 0; j < rows; ++j) {
+            const int64_t i = t - 2 * j;
+            if (i < 0 || i >= n)
+                continue;
+            const int64_t c = i + 1;
+            const uint8_t* up = above[j];
+            const int a = AllNeighbours ? up[c - 1] + up[c] + up[c + 1] : up[c];
+            const uint8_t t0 = uint8_t(band.Partial(j)[i] - a - left[j]);
+            left[j] = uint8_t(DivideBy3(uint16_t(t0 + band.Channels(j)[i])));
+            band.Result(j)[c] = left[j];
+        }
+    }
+}
+
 } // namespace
 
-void Laplacian(uint8_t* const src[3], int64_t first, int64_t count, int64_t width, bool all_neighbours)
+void LaplacianBand::Resize(int64_t new_width)
 {
-    int16_t partial[kChunk];
-    uint16_t channels[kChunk];
-    for (int64_t done = 0; done < count; done += kChunk) {
-        const int64_t n = std::min(kChunk, count - done);
-        const int64_t start = first + done;
+    width = new_width;
+    partial.resize(static_cast<size_t>(kRows * width));
+    channels.resize(static_cast<size_t>(kRows * width));
+    results.resize(static_cast<size_t>(kRows * (width + 1)));
+}
+
+void Laplacian(uint8_t* const src[3], int64_t first_row, int rows, int64_t width, bool all_neighbours,
+               LaplacianBand& band)
+{
+    if (band.width != width)
+        band.Resize(width);
+    const int64_t n = width - 1;
+    for (int j = 0; j < rows; ++j) {
+        const int64_t start = (first_row + j) * width + 1;
+        uint16_t* channels = band.Channels(j);
         std::fill_n(channels, n, 0);
         for (int k = 1; k < 3; ++k) {
             const uint8_t* row = src[k] + start;
-            LaplacianPartial(row - width, row, row + width, partial, n, all_neighbours);
-            AddWrappedChannel(partial, row, channels, n);
+            LaplacianPartial(row - width, row, row + width, band.Partial(j), n, all_neighbours, true);
+            AddWrappedChannel(band.Partial(j), row, channels, n);
         }
-        uint8_t* row = src[0] + start;
-        LaplacianPartial(row - width, row, row + width, partial, n, all_neighbours);
-        // Element by element: each reads the mean just written to its left.
-        uint8_t left = row[-1];
-        for (int64_t i = 0; i < n; ++i) {
-            const uint8_t t0 = uint8_t(partial[i] - left);
-            left = uint8_t(DivideBy3(uint16_t(t0 + channels[i])));
-            row[i] = left;
-        }
+        const uint8_t* row = src[0] + start;
+        LaplacianPartial(row - width, row, row + width, band.Partial(j), n, all_neighbours, false);
     }
+    const uint8_t* above_first_row = src[0] + (first_row - 1) * width;
+    if (all_neighbours)
+        LaplacianChains<true>(band, above_first_row, src[0], first_row, rows, width);
+    else
+        LaplacianChains<false>(band, above_first_row, src[0], first_row, rows, width);
 }
 
 } // namespace korvanti::rows

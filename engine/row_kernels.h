@@ -10,15 +10,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace korvanti::rows {
 
 // out[p] := median of the 3x3 neighbourhood of src at p.
 void Median(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width);
 
-// Where the median m of an element lies in v + 1 .. 2v + 1 of its
-// unfiltered value v (whole quotient m / (v + 1) equal to 1), put v back.
-void RestoreUnfiltered(const uint8_t* src, uint8_t* medians, int64_t first, int64_t count);
+// The median, except where it lies in v + 1 .. 2v + 1 of the element's
+// unfiltered value v (whole quotient median / (v + 1) equal to 1): then v.
+void RestoringMedian(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width);
 
 // Kernel 1 (centre 5, four edge neighbours -1): clamped to 0..255 or
 // keeping the low eight bits.
@@ -40,8 +41,30 @@ void EmbossGrey(const uint8_t* const src[3], uint8_t* const out[3], int64_t firs
 void Charcoal(uint8_t* const src[3], int64_t first, int64_t count, int64_t width);
 
 // Laplacian with kernel 2 (edges only) or 6 (all eight neighbours): the
-// byte-wrapped kernel value of each channel, their mean written at once
-// into channel 0, which later elements of the row read back.
-void Laplacian(uint8_t* const src[3], int64_t first, int64_t count, int64_t width, bool all_neighbours);
+// byte-wrapped kernel value of each channel, their mean written at once into
+// channel 0, which later elements read back (the left neighbour and the row
+// above). Each element waits for the one to its left, so a band of rows is
+// worked on at once, each row two elements behind the one before, and the
+// results are left in the band for the caller to write into channel 0 row
+// by row (a Cancel between rows keeps the later ones out).
+struct LaplacianBand {
+    static constexpr int kRows = 4;
+    // Row j's results laid out like its plane row: element c at index c,
+    // from column 0 to the first element of the next row.
+    uint8_t* Result(int j) { return results.data() + j * (width + 1); }
+    int16_t* Partial(int j) { return partial.data() + j * width; }
+    uint16_t* Channels(int j) { return channels.data() + j * width; }
+    void Resize(int64_t new_width);
+
+    int64_t width = -1;
+    std::vector<int16_t> partial;   // channel 0 without its left and upper neighbours
+    std::vector<uint16_t> channels; // channels 1 and 2, byte-wrapped, added up
+    std::vector<uint8_t> results;
+};
+
+// Computes plane rows first_row .. first_row + rows - 1 (at most kRows) of
+// columns 1 to width - 1 into the band.
+void Laplacian(uint8_t* const src[3], int64_t first_row, int rows, int64_t width, bool all_neighbours,
+               LaplacianBand& band);
 
 } // namespace korvanti::rows

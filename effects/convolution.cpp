@@ -44,12 +44,10 @@ void Sharpen(EffectContext& context)
     StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    const int32_t w = doc.PlaneWidth;
-    const int32_t rows_done = ForEachRow(context, 1, doc.PlaneHeight - 2, [&](int32_t r) {
+    FilterPass(context, 1, doc.PlaneHeight - 2, 1, doc.PlaneWidth - 2, [&](int64_t first, int64_t count) {
         for (int k = 0; k < 3; ++k)
-            rows::Sharpen(s[k], t[k], int64_t{r} * w + 1, w - 2, w, rows::Overflow::Clamp);
+            rows::Sharpen(s[k], t[k], first, count, doc.PlaneWidth, rows::Overflow::Clamp);
     });
-    FillUnwritten(doc, 1, rows_done, 1, w - 2);
     MergeFrom(doc, t);
     context.EndEffect();
 }
@@ -60,12 +58,10 @@ void Blur(EffectContext& context)
     StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    const int32_t w = doc.PlaneWidth;
-    const int32_t rows_done = ForEachRow(context, 1, doc.PlaneHeight - 1, [&](int32_t r) {
+    FilterPass(context, 1, doc.PlaneHeight - 1, 1, doc.PlaneWidth - 1, [&](int64_t first, int64_t count) {
         for (int k = 0; k < 3; ++k)
-            rows::Blur(s[k], t[k], int64_t{r} * w + 1, w - 1, w);
+            rows::Blur(s[k], t[k], first, count, doc.PlaneWidth);
     });
-    FillUnwritten(doc, 1, rows_done, 1, w - 1);
     MergeFrom(doc, t);
     context.EndEffect();
 }
@@ -76,11 +72,9 @@ void Emboss(EffectContext& context)
     StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    const int32_t w = doc.PlaneWidth;
-    const int32_t rows_done = ForEachRow(context, 1, doc.PlaneHeight - 1, [&](int32_t r) {
-        rows::EmbossGrey(s.data(), t.data(), int64_t{r} * w + 1, w - 1, w);
+    FilterPass(context, 1, doc.PlaneHeight - 1, 1, doc.PlaneWidth - 1, [&](int64_t first, int64_t count) {
+        rows::EmbossGrey(s.data(), t.data(), first, count, doc.PlaneWidth);
     });
-    FillUnwritten(doc, 1, rows_done, 1, w - 1);
     MergeFrom(doc, t);
     context.EndEffect();
 }

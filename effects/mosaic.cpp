@@ -28,16 +28,15 @@ void Mosaic(EffectContext& context)
     StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    const int32_t w = doc.PlaneWidth;
+    const int64_t w = doc.PlaneWidth;
     // A block's value is taken at its first element, which the loop always
     // reaches first: plane row r reads the block row r - r mod 2.
-    const int32_t rows_done = ForEachRow(context, 0, doc.PlaneHeight - 2, [&](int32_t r) {
-        const int64_t row = int64_t{r} * w;
-        const int64_t block_row = int64_t{r - r % 2} * w;
+    FilterPass(context, 0, doc.PlaneHeight - 2, 0, doc.PlaneWidth - 2, [&](int64_t first, int64_t count) {
+        const int64_t r = first / w;
+        const int64_t block_row = (r - r % 2) * w;
         for (int k = 0; k < 3; ++k)
-            SampleBlocks(s[k] + block_row, t[k] + row, w - 1);
+            SampleBlocks(s[k] + block_row, t[k] + first, count);
     });
-    FillUnwritten(doc, 0, rows_done, 0, w - 2);
     MergeFrom(doc, t);
     context.EndEffect();
 }

@@ -8,30 +8,27 @@
 namespace korvanti {
 namespace {
 
-// Returns the number of rows done.
+// A pass over the interior, rows 1 to H - 2 and columns 1 to W - 2.
 template <class RowBody>
-int32_t ForEachInteriorRow(EffectContext& context, RowBody&& body)
+void InteriorPass(EffectContext& context, RowBody&& body)
 {
-    const int32_t w = context.doc.PlaneWidth;
-    return ForEachRow(context, 1, context.doc.PlaneHeight - 2,
-                      [&](int32_t r) { body(int64_t{r} * w + 1, int64_t{w} - 2, int64_t{w}); });
+    FilterPass(context, 1, context.doc.PlaneHeight - 2, 1, context.doc.PlaneWidth - 2, body);
 }
 
-// The first stage of every command here: the elements it does not reach
-// keep the source values.
+// The first stage of every command here.
 void MedianStage(EffectContext& context, bool restore_unfiltered)
 {
     PlaneSet s = Sources(context.doc);
     PlaneSet t = Targets(context.doc);
-    const int32_t rows_done = ForEachInteriorRow(context, [&](int64_t first, int64_t count, int64_t width) {
+    const int64_t w = context.doc.PlaneWidth;
+    InteriorPass(context, [&](int64_t first, int64_t count) {
         for (int k = 0; k < 3; ++k) {
             if (restore_unfiltered)
-                rows::RestoringMedian(s[k], t[k], first, count, width);
+                rows::RestoringMedian(s[k], t[k], first, count, w);
             else
-                rows::Median(s[k], t[k], first, count, width);
+                rows::Median(s[k], t[k], first, count, w);
         }
     });
-    FillUnwritten(context.doc, 1, rows_done, 1, context.doc.PlaneWidth - 2);
 }
 
 // Sharpen without clamp, then blur, each on the previous stage's result.
@@ -40,15 +37,18 @@ void SharpenThenBlurStages(EffectContext& context)
     Document& doc = context.doc;
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
+    const int64_t w = doc.PlaneWidth;
+    // The result planes are complete after the first stage, so what a later
+    // stage does not write keeps the earlier stage's value (the copy).
     CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.PlaneWidth, doc.PlaneHeight);
-    ForEachInteriorRow(context, [&](int64_t first, int64_t count, int64_t width) {
+    InteriorPass(context, [&](int64_t first, int64_t count) {
         for (int k = 0; k < 3; ++k)
-            rows::Sharpen(s[k], t[k], first, count, width, rows::Overflow::Wrap);
+            rows::Sharpen(s[k], t[k], first, count, w, rows::Overflow::Wrap);
     });
     CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.PlaneWidth, doc.PlaneHeight);
-    ForEachInteriorRow(context, [&](int64_t first, int64_t count, int64_t width) {
+    InteriorPass(context, [&](int64_t first, int64_t count) {
         for (int k = 0; k < 3; ++k)
-            rows::Blur(s[k], t[k], first, count, width);
+            rows::Blur(s[k], t[k], first, count, w);
     });
 }
 
@@ -94,11 +94,10 @@ void MovingAverage(EffectContext& context)
     StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(context.doc);
     PlaneSet t = Targets(context.doc);
-    const int32_t rows_done = ForEachInteriorRow(context, [&](int64_t first, int64_t count, int64_t width) {
+    InteriorPass(context, [&](int64_t first, int64_t count) {
         for (int k = 0; k < 3; ++k)
-            rows::MovingAverage(s[k], t[k], first, count, width);
+            rows::MovingAverage(s[k], t[k], first, count, context.doc.PlaneWidth);
     });
-    FillUnwritten(context.doc, 1, rows_done, 1, context.doc.PlaneWidth - 2);
     MergeFrom(context.doc, t);
     context.EndEffect();
 }

@@ -90,6 +90,22 @@ inline void FillUnwritten(Document& doc, int32_t first_row, int32_t rows_done, i
     }
 }
 
+// One pass over plane rows first_row..last_row, columns first_column..
+// last_column: body(first element, element count) does the run of one row,
+// with the usual per-row epilogue. Every result element the pass does not
+// write (outside the rectangle, or in rows left by a Cancel) ends up with
+// its source value.
+template <class RowBody>
+void FilterPass(EffectContext& context, int32_t first_row, int32_t last_row, int32_t first_column,
+                int32_t last_column, RowBody&& body)
+{
+    const int64_t w = context.doc.PlaneWidth;
+    const int32_t rows_done = ForEachRow(context, first_row, last_row, [&](int32_t r) {
+        body(r * w + first_column, int64_t{last_column} - first_column + 1);
+    });
+    FillUnwritten(context.doc, first_row, rows_done, first_column, last_column);
+}
+
 // The same over plane rows 0 to H - 1 (elements 0 to W x H - 1). Returns
 // the number of rows done, so that a cancelled run can complete the rest.
 template <class RowBody>

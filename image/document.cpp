@@ -184,12 +184,23 @@ int Document::SaveBitmap(const std::string& path) const
 
     FileOps& ops = *file_ops;
     std::string temporary;
+    int fd = -1;
     try {
-        temporary = TemporaryNameFor(target);
+        // A temporary left by a killed run (or another process that had the
+        // same id, as in a container) is stepped over, never reused.
+        for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+            temporary = TemporaryNameFor(target);
+            fd = ops.Open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+            if (fd < 0 && errno != EEXIST)
+                break;
+        }
     } catch (const std::bad_alloc&) {
+        if (fd >= 0) {
+            ops.Close(fd);
+            ops.Unlink(temporary.c_str());
+        }
         return kWriteFailed;
     }
-    const int fd = ops.Open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd < 0)
         return kWriteFailed;
 

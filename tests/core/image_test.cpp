@@ -339,3 +339,46 @@ TEST(SaveBitmapFullDisk, LeavesTheOldFileAndNoTemporaryFile)
 
 } // namespace
 } // namespace korvanti::testing
+
+namespace korvanti::testing {
+namespace {
+
+// Temporary names already taken (left by a killed run of a process with the
+// same id) are stepped over; other open failures are not retried.
+class TakenNames : public FileOps {
+public:
+    int taken;
+    int error;
+    int opens = 0;
+    TakenNames(int count, int code) : taken(count), error(code) {}
+    int Open(const char* p, int f, mode_t m) override
+    {
+        if (opens++ < taken)
+            return errno = error, -1;
+        return FileOps::Open(p, f, m);
+    }
+};
+
+TEST(SaveBitmapTemporaries, StepsOverTemporariesLeftByAKilledRun)
+{
+    TempDir dir;
+    WriteFile(dir / "a.bmp", MakeBmp(Picture(3, 3, 5)));
+    Document doc;
+    ASSERT_EQ(doc.LoadBitmap(dir / "a.bmp"), 1);
+
+    TakenNames leftovers(5, EEXIST);
+    doc.file_ops = &leftovers;
+    EXPECT_EQ(doc.SaveBitmap(dir / "out.bmp"), int(doc.FileBytes.size()));
+    EXPECT_EQ(leftovers.opens, 6);
+    EXPECT_EQ(ReadFile(dir / "out.bmp"), doc.FileBytes);
+
+    TakenNames refused(1, EACCES);
+    doc.file_ops = &refused;
+    EXPECT_EQ(doc.SaveBitmap(dir / "other.bmp"), -1);
+    EXPECT_EQ(refused.opens, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "other.bmp"));
+    doc.file_ops = &SystemFileOps();
+}
+
+} // namespace
+} // namespace korvanti::testing

@@ -67,27 +67,44 @@ int32_t ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&
     return done;
 }
 
+// Calls fill(begin, end) for every run of result elements (0 to W x H) that
+// a pass over columns first_column..last_column of the rows_done rows from
+// first_row on did not write.
+template <class Fill>
+void ForEachUnwrittenRun(const Document& doc, int32_t first_row, int32_t rows_done, int32_t first_column,
+                         int32_t last_column, Fill&& fill)
+{
+    const int64_t w = doc.PlaneWidth;
+    int64_t begin = 0;
+    if (first_column <= last_column) {
+        for (int64_t r = first_row; r < int64_t{first_row} + rows_done; ++r) {
+            fill(begin, r * w + first_column);
+            begin = r * w + last_column + 1;
+        }
+    }
+    fill(begin, w * doc.PlaneHeight + 1);
+}
+
 // Gives every result element that a pass did not write the source value,
-// as if the result planes had started as a copy of the source planes: all
-// of elements 0 to W x H except columns first_column..last_column of the
-// rows_done rows from first_row on.
+// as if the result planes had started as a copy of the source planes.
 inline void FillUnwritten(Document& doc, int32_t first_row, int32_t rows_done, int32_t first_column,
                           int32_t last_column)
 {
-    const int64_t w = doc.PlaneWidth;
-    const int64_t end = w * doc.PlaneHeight + 1;
-    for (int k = 0; k < 3; ++k) {
-        const uint8_t* s = doc.SourcePlanes[k].data();
-        uint8_t* t = doc.TargetPlanes[k].data();
-        int64_t begin = 0;
-        if (first_column <= last_column) {
-            for (int64_t r = first_row; r < int64_t{first_row} + rows_done; ++r) {
-                std::memcpy(t + begin, s + begin, static_cast<size_t>(r * w + first_column - begin));
-                begin = r * w + last_column + 1;
-            }
-        }
-        std::memcpy(t + begin, s + begin, static_cast<size_t>(end - begin));
-    }
+    ForEachUnwrittenRun(doc, first_row, rows_done, first_column, last_column, [&](int64_t begin, int64_t end) {
+        for (int k = 0; k < 3; ++k)
+            std::memcpy(doc.TargetPlanes[k].data() + begin, doc.SourcePlanes[k].data() + begin,
+                        static_cast<size_t>(end - begin));
+    });
+}
+
+// The same with zero, as if the result planes had started zero-filled.
+inline void ZeroUnwritten(Document& doc, int32_t first_row, int32_t rows_done, int32_t first_column,
+                          int32_t last_column)
+{
+    ForEachUnwrittenRun(doc, first_row, rows_done, first_column, last_column, [&](int64_t begin, int64_t end) {
+        for (int k = 0; k < 3; ++k)
+            std::memset(doc.TargetPlanes[k].data() + begin, 0, static_cast<size_t>(end - begin));
+    });
 }
 
 // One pass over plane rows first_row..last_row, columns first_column..

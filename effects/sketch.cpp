@@ -46,12 +46,12 @@ void RoughSketch(EffectContext& context)
     const int32_t h = doc.PlaneHeight;
     const int64_t pixels = int64_t{w} * h;
 
-    // Emboss pass, grey, into result planes that start at zero (the border
-    // and rows left by a Cancel then threshold to white).
-    for (int k = 0; k < 3; ++k)
-        std::fill_n(t[k], pixels + 1, 0);
-    ForEachRow(context, 1, h - 1,
-               [&](int32_t r) { rows::EmbossGrey(s.data(), t.data(), int64_t{r} * w + 1, w - 1, w); });
+    // Emboss pass, grey, into result planes that start at zero: the border
+    // and rows left by a Cancel then threshold to white.
+    const int32_t rows_done = ForEachRow(context, 1, h - 1, [&](int32_t r) {
+        rows::EmbossGrey(s.data(), t.data(), int64_t{r} * w + 1, w - 1, w);
+    });
+    ZeroUnwritten(doc, 1, rows_done, 1, w - 1);
 
     // Threshold and speckle: one draw per element, shared by its channels.
     // No progress and no messages here.
@@ -66,9 +66,6 @@ void RoughSketch(EffectContext& context)
         ThresholdAndSpeckle(t.data(), speckle.data(), p, batch);
     }
     context.RowCursor = static_cast<int32_t>(pixels + 1);
-
-    // From here on both plane triples hold the speckled picture.
-    CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], w, h);
 
     // Block sampling into slots s apart per block row. The stride is about
     // a quarter of the width while block columns run to half of it, so two
@@ -87,13 +84,15 @@ void RoughSketch(EffectContext& context)
             if (j < slots) {
                 const int64_t p = int64_t{r} * w + c;
                 for (int k = 0; k < 3; ++k)
-                    blocks[k][j] = s[k][p];
+                    blocks[k][j] = t[k][p];
             }
         }
     });
 
     // Blending, pumping messages at every block step. A Cancel handled
-    // there skips that step's blend and ends the pass.
+    // there skips that step's blend and ends the pass. Each element is
+    // blended at most once and reads only itself and the block buffers,
+    // so the speckled planes take the result in place.
     bool cancelled = false;
     for (context.RowCursor = 0; !cancelled && context.RowCursor <= h - 9; context.RowCursor += 2) {
         const int32_t r = context.RowCursor;
@@ -110,12 +109,11 @@ void RoughSketch(EffectContext& context)
             if (j >= slots)
                 continue;
             for (int k = 0; k < 3; ++k)
-                s[k][p] = static_cast<uint8_t>((blocks[k][j] + t[k][p]) / 2);
+                t[k][p] = static_cast<uint8_t>((blocks[k][j] + t[k][p]) / 2);
         }
     }
 
-    // The result is in the source planes now.
-    MergeFrom(doc, s);
+    MergeFrom(doc, t);
     context.EndEffect();
 }
 

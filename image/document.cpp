@@ -1,6 +1,7 @@
 #include "image/document.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,6 +61,22 @@ bool HasUsableLayout(const uint8_t* header, int64_t length)
         return false;
     const int64_t end = offset + stride * height;
     return end <= kLargestFile && length >= end;
+}
+
+// Reserves room for a large buffer and asks for huge pages before anything
+// touches it: filling 36 MB in 4 KiB pages costs far more than the copy.
+void ReserveLarge(std::vector<uint8_t>& buffer, size_t size)
+{
+    if (buffer.capacity() >= size)
+        return;
+    buffer.reserve(size);
+    constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+    if (size < kHuge)
+        return;
+    const auto start = (reinterpret_cast<uintptr_t>(buffer.data()) + kHuge - 1) & ~(kHuge - 1);
+    const auto end = (reinterpret_cast<uintptr_t>(buffer.data()) + size) & ~(kHuge - 1);
+    if (end > start)
+        ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 }
 
 class Descriptor {
@@ -130,18 +147,22 @@ int Document::LoadBitmap(const std::string& path)
     std::array<Plane, 3> target;
     std::string name;
     try {
+        ReserveLarge(file_bytes, static_cast<size_t>(length));
         file_bytes.resize(static_cast<size_t>(length));
         std::copy(header, header + kHeaderBytes, file_bytes.begin());
         if (!ReadFully(file.get(), file_bytes.data() + kHeaderBytes, file_bytes.size() - kHeaderBytes)) {
             last_problem_ = LoadProblem::CannotOpen;
             return kRefused;
         }
-        undo_bytes = file_bytes;
+        ReserveLarge(undo_bytes, file_bytes.size());
+        undo_bytes.assign(file_bytes.begin(), file_bytes.end());
         const size_t elements = PlaneElements(width, height);
-        for (auto& plane : source)
-            plane.assign(elements, 0);
-        for (auto& plane : target)
-            plane.assign(elements, 0);
+        for (auto* planes : {&source, &target}) {
+            for (Plane& plane : *planes) {
+                ReserveLarge(plane, elements);
+                plane.assign(elements, 0);
+            }
+        }
         name = path;
     } catch (const std::bad_alloc&) {
         last_problem_ = LoadProblem::OutOfMemory;
@@ -262,8 +283,10 @@ void Document::PreparePlanes()
     const size_t pixels = static_cast<size_t>(int64_t{PlaneWidth} * PlaneHeight);
     for (auto* planes : {&SourcePlanes, &TargetPlanes}) {
         for (Plane& plane : *planes) {
-            if (plane.size() != elements)
+            if (plane.size() != elements) {
+                ReserveLarge(plane, elements);
                 plane.assign(elements, 0);
+            }
             plane[0] = 0;
             std::fill(plane.begin() + static_cast<std::ptrdiff_t>(pixels) + 1, plane.end(), 0);
         }

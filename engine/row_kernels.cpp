@@ -226,21 +226,45 @@ void LaplacianChains(LaplacianBand& band, const uint8_t* above_first_row, const 
         left[j] = result[0];
         above[j] = j == 0 ? above_first_row : band.Result(j - 1);
     }
+    const int16_t* partial[LaplacianBand::kRows];
+    const uint16_t* channels[LaplacianBand::kRows];
+    uint8_t* result[LaplacianBand::kRows];
+    for (int j = 0; j < rows; ++j) {
+        partial[j] = band.Partial(j);
+        channels[j] = band.Channels(j);
+        result[j] = band.Result(j);
+    }
+    // Element i of row j; each waits for the one to its left.
+    const auto step = [&](int j, int64_t i) {
+        const int64_t c = i + 1;
+        const uint8_t* up = above[j];
+        const int a = AllNeighbours ? up[c - 1] + up[c] + up[c + 1] : up[c];
+        const uint8_t t0 = uint8_t(partial[j][i] - a - left[j]);
+        left[j] = uint8_t(DivideBy3(uint16_t(t0 + channels[j][i])));
+        result[j][c] = left[j];
+    };
     // Row j runs two elements behind row j - 1, so the three elements above
     // an element are final when it is reached; the rows' chains interleave.
-    for (int64_t t = 0; t < n + 2 * (rows - 1); ++t) {
+    const int64_t lag = 2 * (rows - 1);
+    const int64_t steady_end = rows == LaplacianBand::kRows ? n : 0;
+    int64_t t = 0;
+    for (; t < std::min(lag, steady_end); ++t)
+        for (int j = 0; j < rows; ++j)
+            if (t - 2 * j >= 0)
+                step(j, t - 2 * j);
+    // Every row in range: no tests, rows unrolled.
+    for (; t < steady_end; ++t) {
+        step(0, t);
+        step(1, t - 2);
+        step(2, t - 4);
+        step(3, t - 6);
+    }
+    for (; t < n + lag; ++t)
         for (int j = 0; j < rows; ++j) {
             const int64_t i = t - 2 * j;
-            if (i < 0 || i >= n)
-                continue;
-            const int64_t c = i + 1;
-            const uint8_t* up = above[j];
-            const int a = AllNeighbours ? up[c - 1] + up[c] + up[c + 1] : up[c];
-            const uint8_t t0 = uint8_t(band.Partial(j)[i] - a - left[j]);
-            left[j] = uint8_t(DivideBy3(uint16_t(t0 + band.Channels(j)[i])));
-            band.Result(j)[c] = left[j];
+            if (i >= 0 && i < n)
+                step(j, i);
         }
-    }
 }
 
 } // namespace

@@ -21,7 +21,7 @@ inline uint16_t DivideBy3(uint16_t s) { return uint16_t((uint32_t(s) * 683u) >> 
 // high of three neighbouring columns. With Restore, an unfiltered value v
 // whose median m lies in v + 1 .. 2v + 1 is put back.
 template <bool Restore>
-inline void MedianOf(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
+[[gnu::always_inline]] inline void MedianOf(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
 {
     uint8_t low[kChunk + 2], middle[kChunk + 2], high[kChunk + 2];
     for (int64_t done = 0; done < count; done += kChunk) {

@@ -185,31 +185,46 @@ void Charcoal(uint8_t* const src[3], int64_t first, int64_t count, int64_t width
 
 namespace {
 
-// The kernel value of one channel at each element of a row, leaving out the
-// left neighbour and, for channel 0, the row above (both are results when
-// channel 0 is read back).
+// Channel 0's kernel value at each element of a row, leaving out the left
+// neighbour and the row above: both are results by the time it is read.
 KORVANTI_CLONES
-void LaplacianPartial(const uint8_t* __restrict above, const uint8_t* __restrict row, const uint8_t* __restrict below,
-                      int16_t* __restrict partial, int64_t count, bool all_neighbours, bool with_above)
+void LaplacianPartial(const uint8_t* __restrict row, const uint8_t* __restrict below, int16_t* __restrict partial,
+                      int64_t count, bool all_neighbours)
 {
     if (all_neighbours) {
         for (int64_t i = 0; i < count; ++i)
-            partial[i] = int16_t(8 * row[i] - row[i + 1] - below[i - 1] - below[i] - below[i + 1] -
-                                 (with_above ? above[i - 1] + above[i] + above[i + 1] : 0));
+            partial[i] = int16_t(8 * row[i] - row[i + 1] - below[i - 1] - below[i] - below[i + 1]);
     } else {
         for (int64_t i = 0; i < count; ++i)
-            partial[i] = int16_t(4 * row[i] - row[i + 1] - below[i] - (with_above ? above[i] : 0));
+            partial[i] = int16_t(4 * row[i] - row[i + 1] - below[i]);
     }
 }
 
-// Adds the byte-wrapped value of channel 1 or 2 (whose neighbours are never
-// rewritten) to the running channel sum.
-KORVANTI_CLONES
-void AddWrappedChannel(const int16_t* __restrict partial, const uint8_t* __restrict row,
-                       uint16_t* __restrict channels, int64_t count)
+// The byte-wrapped kernel values of channels 1 and 2 (whose neighbours are
+// never rewritten), added up.
+template <bool AllNeighbours>
+[[gnu::always_inline]] inline uint8_t WrappedLaplacian(const uint8_t* row, int64_t width, int64_t i)
 {
-    for (int64_t i = 0; i < count; ++i)
-        channels[i] = uint16_t(channels[i] + uint8_t(partial[i] - row[i - 1]));
+    const uint8_t* above = row - width;
+    const uint8_t* below = row + width;
+    if constexpr (AllNeighbours)
+        return uint8_t(8 * row[i] - above[i - 1] - above[i] - above[i + 1] - row[i - 1] - row[i + 1] - below[i - 1] -
+                       below[i] - below[i + 1]);
+    else
+        return uint8_t(4 * row[i] - above[i] - row[i - 1] - row[i + 1] - below[i]);
+}
+
+KORVANTI_CLONES
+void OtherChannels(const uint8_t* __restrict row1, const uint8_t* __restrict row2, uint16_t* __restrict channels,
+                   int64_t count, int64_t width, bool all_neighbours)
+{
+    if (all_neighbours) {
+        for (int64_t i = 0; i < count; ++i)
+            channels[i] = uint16_t(WrappedLaplacian<true>(row1, width, i) + WrappedLaplacian<true>(row2, width, i));
+    } else {
+        for (int64_t i = 0; i < count; ++i)
+            channels[i] = uint16_t(WrappedLaplacian<false>(row1, width, i) + WrappedLaplacian<false>(row2, width, i));
+    }
 }
 
 template <bool AllNeighbours>
@@ -285,15 +300,9 @@ void Laplacian(uint8_t* const src[3], int64_t first_row, int rows, int64_t width
     const int64_t n = width - 1;
     for (int j = 0; j < rows; ++j) {
         const int64_t start = (first_row + j) * width + 1;
-        uint16_t* channels = band.Channels(j);
-        std::fill_n(channels, n, 0);
-        for (int k = 1; k < 3; ++k) {
-            const uint8_t* row = src[k] + start;
-            LaplacianPartial(row - width, row, row + width, band.Partial(j), n, all_neighbours, true);
-            AddWrappedChannel(band.Partial(j), row, channels, n);
-        }
+        OtherChannels(src[1] + start, src[2] + start, band.Channels(j), n, width, all_neighbours);
         const uint8_t* row = src[0] + start;
-        LaplacianPartial(row - width, row, row + width, band.Partial(j), n, all_neighbours, false);
+        LaplacianPartial(row, row + width, band.Partial(j), n, all_neighbours);
     }
     const uint8_t* above_first_row = src[0] + (first_row - 1) * width;
     if (all_neighbours)

@@ -45,14 +45,16 @@ int32_t CRand::Next()
     return NextUnlocked();
 }
 
-// Word i is word i - 3 plus word i - 31; expanding word i - 3 twice more
-// gives word i = word i - 9 + word i - 31 + word i - 34 + word i - 37,
-// whose shortest lag (9) lets eight words be made at once.
+// Word i is word i - 3 plus word i - 31; expanding word i - 3 five times
+// more gives word i as word i - 18 plus words i - 31, i - 34, ... i - 46,
+// whose shortest lag (18) lets eight words be made at once without
+// reading words still on their way to memory.
 KORVANTI_CLONES
 static void ExtendWords(uint32_t* words, size_t first, size_t end)
 {
     for (size_t i = first; i < end; ++i)
-        words[i] = words[i - 9] + words[i - 31] + words[i - 34] + words[i - 37];
+        words[i] = words[i - 18] + words[i - 31] + words[i - 34] + words[i - 37] + words[i - 40] + words[i - 43] +
+                   words[i - 46];
 }
 
 void CRand::Fill(int32_t* out, size_t count)
@@ -65,7 +67,7 @@ void CRand::Fill(int32_t* out, size_t count)
         uint32_t words[31 + kBlock];
         for (size_t i = 0; i < 31; ++i)
             words[i] = static_cast<uint32_t>(ring_[(front_ + i) % 31]);
-        const size_t plain = n < 9 ? n : 9; // until 37 words of history exist
+        const size_t plain = n < 15 ? n : 15; // until 46 words of history exist
         for (size_t i = 31; i < 31 + plain; ++i)
             words[i] = words[i - 3] + words[i - 31];
         ExtendWords(words, 31 + plain, 31 + n);

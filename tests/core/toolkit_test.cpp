@@ -125,10 +125,15 @@ TEST(CRand, MatchesTheUnseededCLibrarySequence)
         ASSERT_EQ(ours.Next(), std::rand()) << "draw " << i;
     std::srand(12345);
     ours.Seed(12345);
-    std::vector<int32_t> batch(1000);
-    ours.Fill(batch.data(), batch.size());
-    for (int32_t v : batch)
-        ASSERT_EQ(v, std::rand());
+    // Batches of every size around the generator's internal blocks.
+    for (size_t size : {size_t(1), size_t(14), size_t(15), size_t(16), size_t(1023), size_t(1024), size_t(1025),
+                        size_t(5000)}) {
+        std::vector<int32_t> batch(size);
+        ours.Fill(batch.data(), batch.size());
+        for (int32_t v : batch)
+            ASSERT_EQ(v, std::rand()) << "batch of " << size;
+        ASSERT_EQ(ours.Next(), std::rand());
+    }
 }
 
 TEST(CRand, InstancesAreIndependentAndSafeToShare)

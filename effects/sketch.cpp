@@ -22,6 +22,21 @@ void ThresholdAndSpeckle(uint8_t* __restrict values, const uint8_t* __restrict s
     }
 }
 
+KORVANTI_CLONES
+void TakeEveryOther(const uint8_t* __restrict source, uint8_t* __restrict target, int64_t count)
+{
+    for (int64_t m = 0; m < count; ++m)
+        target[m] = source[2 * m];
+}
+
+// Every other element with its block: the truncated mean of the two.
+KORVANTI_CLONES
+void BlendEveryOther(uint8_t* __restrict values, const uint8_t* __restrict blocks, int64_t count)
+{
+    for (int64_t m = 0; m < count; ++m)
+        values[2 * m] = uint8_t((values[2 * m] + blocks[m]) / 2);
+}
+
 // d = (v div 10) div 10 of the draw's low eight bits v: 0, 1 or 2.
 KORVANTI_CLONES
 void SpeckleOf(const int32_t* __restrict draws, uint8_t* __restrict speckle, int64_t count)
@@ -83,29 +98,28 @@ void RoughSketch(EffectContext& context)
     const int64_t slot_stride = (doc.LoadedWidth / 2) / 2;
     const int64_t half_height = doc.LoadedHeight / 2;
     const int64_t slots = 4 * ((slot_stride * half_height) / 2 + slot_stride);
-    std::vector<uint8_t> blocks[3];
+    auto& blocks = context.scratch;
     for (auto& block : blocks)
         block.assign(static_cast<size_t>(slots), 0);
     ForEachRow(context, 0, h - 2, [&](int32_t r) {
         if (r % 2 != 0)
             return;
-        for (int32_t c = 0; c <= w - 2; c += 2) {
-            const int64_t j = (r / 2) * slot_stride + (c / 2);
-            if (j < slots) {
-                const int64_t p = int64_t{r} * w + c;
-                for (int k = 0; k < 3; ++k)
-                    blocks[k][j] = t[k][p];
-            }
-        }
+        // Columns 0, 2, 4 ... W - 2 of the row go to consecutive slots.
+        const int64_t first_slot = (r / 2) * slot_stride;
+        const int64_t count = std::min<int64_t>((int64_t{w} - 2) / 2 + 1, slots - first_slot);
+        for (int k = 0; k < 3; ++k)
+            TakeEveryOther(t[k] + int64_t{r} * w, blocks[k].data() + first_slot, count);
     });
 
     // Blending, pumping messages at every block step. A Cancel handled
     // there skips that step's blend and ends the pass. Each element is
-    // blended at most once and reads only itself and the block buffers,
-    // so the speckled planes take the result in place.
+    // blended at most once and reads only itself and the block buffers, and
+    // nothing the message pump runs looks at the planes, so the blends of a
+    // row are applied together once its steps are through, in place.
     bool cancelled = false;
     for (context.RowCursor = 0; !cancelled && context.RowCursor <= h - 9; context.RowCursor += 2) {
         const int32_t r = context.RowCursor;
+        int32_t steps = 0;
         for (int32_t c = 0; c <= w - 9; c += 2) {
             context.ColumnCursor = c;
             context.ProcessMessages();
@@ -113,14 +127,13 @@ void RoughSketch(EffectContext& context)
                 cancelled = true;
                 break;
             }
-            const int64_t p = int64_t{r} * w + c;
-            context.SetProgress(36 * (p / 2));
-            const int64_t j = (r / 2) * slot_stride + (c / 2);
-            if (j >= slots)
-                continue;
-            for (int k = 0; k < 3; ++k)
-                t[k][p] = static_cast<uint8_t>((blocks[k][j] + t[k][p]) / 2);
+            context.SetProgress(36 * ((int64_t{r} * w + c) / 2));
+            ++steps;
         }
+        const int64_t first_slot = (r / 2) * slot_stride;
+        const int64_t count = std::min<int64_t>(steps, slots - first_slot);
+        for (int k = 0; k < 3; ++k)
+            BlendEveryOther(t[k] + int64_t{r} * w, blocks[k].data() + first_slot, count);
     }
 
     MergeFrom(doc, t);

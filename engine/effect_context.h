@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "engine/c_rand.h"
 #include "engine/effect_host.h"
@@ -77,6 +78,9 @@ public:
 
     EffectKernel kernel{};
     Neighbourhood neighbourhood{};
+    // Per-channel work buffers an effect may keep from run to run (the
+    // rough sketch's block slots).
+    std::array<std::vector<uint8_t>, 3> scratch;
 
 private:
     EffectHost& host_;

@@ -122,7 +122,7 @@ TEST(FastForms, StopAtTheSameRowWhenCancelled)
         const EffectFunction plain = PlainForms().at(effect.batch_name);
         for (auto [w, h] : {std::pair{23, 19}, {12, 30}, {40, 11}}) {
             const Picture picture = Varied(w, h, random);
-            for (int cancel_at : {0, 1, 3, 9, 17}) {
+            for (int cancel_at : {0, 1, 3, 9, 17, 40, 60}) {
                 const Outcome fast = RunEffectOnce(picture, 54, effect.run, cancel_at, 1);
                 const Outcome slow = RunEffectOnce(picture, 54, plain, cancel_at, 1);
                 const std::string what = std::string(effect.batch_name) + " cancel at " + std::to_string(cancel_at);

@@ -156,6 +156,21 @@ void EmbossGreyRun(const uint8_t* __restrict ll0, const uint8_t* __restrict ur0,
 
 } // namespace
 
+KORVANTI_CLONES
+void EmbossPixels(const uint8_t* __restrict lower_left, const uint8_t* __restrict upper_right, uint8_t* __restrict out,
+                  int64_t count)
+{
+    for (int64_t x = 0; x < count; ++x) {
+        const uint16_t sum = uint16_t(EmbossValue(lower_left[3 * x], upper_right[3 * x]) +
+                                      EmbossValue(lower_left[3 * x + 1], upper_right[3 * x + 1]) +
+                                      EmbossValue(lower_left[3 * x + 2], upper_right[3 * x + 2]));
+        const uint8_t grey = uint8_t(DivideBy3(sum));
+        out[3 * x] = grey;
+        out[3 * x + 1] = grey;
+        out[3 * x + 2] = grey;
+    }
+}
+
 void EmbossGrey(const uint8_t* const src[3], uint8_t* const out[3], int64_t first, int64_t count, int64_t width)
 {
     const int64_t ll = first - width - 1, ur = first + width + 1;

@@ -14,7 +14,8 @@ namespace {
 // The Laplacian filters write each element's grey mean straight back into
 // source channel 0, so later channel-0 neighbourhoods read results. Rows
 // are computed a band at a time and written back one by one, each followed
-// by the usual progress and messages.
+// by the usual progress and messages; the picture takes channel 0 as grey,
+// each finished row at once and the elements no row wrote at the end.
 void Laplacian(EffectContext& context, bool all_neighbours)
 {
     Document& doc = context.doc;
@@ -22,18 +23,24 @@ void Laplacian(EffectContext& context, bool all_neighbours)
     PlaneSet s = Sources(doc);
     const int32_t w = doc.PlaneWidth;
     const int32_t last = doc.PlaneHeight - 1;
+    const int64_t stride = RowStride(w);
+    uint8_t* pixels = doc.FileBytes.data() + PixelOffset(doc.FileBytes.data());
     rows::LaplacianBand band;
     int32_t band_first = 0, band_rows = 0;
-    ForEachRow(context, 1, last, [&](int32_t r) {
+    const int32_t rows_done = ForEachRow(context, 1, last, [&](int32_t r) {
         if (r >= band_first + band_rows) {
             band_first = r;
             band_rows = std::min(rows::LaplacianBand::kRows, last - r + 1);
             rows::Laplacian(s.data(), band_first, band_rows, w, all_neighbours, band);
         }
-        if (w > 1)
-            std::memcpy(s[0] + int64_t{r} * w + 1, band.Result(r - band_first) + 1, static_cast<size_t>(w - 1));
+        if (w > 1) {
+            const uint8_t* result = band.Result(r - band_first) + 1;
+            std::memcpy(s[0] + int64_t{r} * w + 1, result, static_cast<size_t>(w - 1));
+            rows::WriteGrey(result, pixels + r * stride, w - 1); // elements r x W + 1.. are pixels 0.. of row r
+        }
     });
-    MergeFrom(doc, s[0], s[0], s[0]);
+    ForEachUnwrittenRun(doc, 1, rows_done, 1, w - 1,
+                        [&](int64_t begin, int64_t end) { MergeGreyRange(doc, s[0], begin, end); });
     context.EndEffect();
 }
 

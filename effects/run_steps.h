@@ -1,9 +1,11 @@
 // Steps most effects share at the start and the end of a run.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/effect_context.h"
+#include "engine/row_kernels.h"
 #include "image/simd.h"
 
 namespace korvanti {
@@ -105,6 +107,23 @@ inline void ZeroUnwritten(Document& doc, int32_t first_row, int32_t rows_done, i
         for (int k = 0; k < 3; ++k)
             std::memset(doc.TargetPlanes[k].data() + begin, 0, static_cast<size_t>(end - begin));
     });
+}
+
+// Writes plane elements begin..end - 1 of one plane into all three bytes of
+// their pixels (element e is pixel e - 1; element 0 and the spare tail have
+// none), the stored rows' padding untouched.
+inline void MergeGreyRange(Document& doc, const uint8_t* plane, int64_t begin, int64_t end)
+{
+    const int64_t w = doc.PlaneWidth;
+    const int64_t stride = RowStride(doc.PlaneWidth);
+    uint8_t* pixels = doc.FileBytes.data() + PixelOffset(doc.FileBytes.data());
+    end = std::min(end, w * doc.PlaneHeight + 1);
+    for (int64_t e = std::max<int64_t>(begin, 1); e < end;) {
+        const int64_t row = (e - 1) / w, column = (e - 1) % w;
+        const int64_t count = std::min(end - e, w - column);
+        rows::WriteGrey(plane + e, pixels + row * stride + 3 * column, count);
+        e += count;
+    }
 }
 
 // One pass over plane rows first_row..last_row, columns first_column..

@@ -171,6 +171,16 @@ void EmbossPixels(const uint8_t* __restrict lower_left, const uint8_t* __restric
     }
 }
 
+KORVANTI_CLONES
+void WriteGrey(const uint8_t* __restrict values, uint8_t* __restrict pixels, int64_t count)
+{
+    for (int64_t x = 0; x < count; ++x) {
+        pixels[3 * x] = values[x];
+        pixels[3 * x + 1] = values[x];
+        pixels[3 * x + 2] = values[x];
+    }
+}
+
 void EmbossGrey(const uint8_t* const src[3], uint8_t* const out[3], int64_t first, int64_t count, int64_t width)
 {
     const int64_t ll = first - width - 1, ur = first + width + 1;

@@ -40,6 +40,9 @@ void EmbossGrey(const uint8_t* const src[3], uint8_t* const out[3], int64_t firs
 // and upper_right[3x..], for count pixels.
 void EmbossPixels(const uint8_t* lower_left, const uint8_t* upper_right, uint8_t* out, int64_t count);
 
+// Each of count values into all three bytes of a pixel triple.
+void WriteGrey(const uint8_t* values, uint8_t* pixels, int64_t count);
+
 // Charcoal: the byte-wrapped emboss difference of each channel, their mean,
 // 255 where the mean is 140 or less; written into channel 0 (src[0]).
 void Charcoal(uint8_t* const src[3], int64_t first, int64_t count, int64_t width);

@@ -99,16 +99,6 @@ inline void FillUnwritten(Document& doc, int32_t first_row, int32_t rows_done, i
     });
 }
 
-// The same with zero, as if the result planes had started zero-filled.
-inline void ZeroUnwritten(Document& doc, int32_t first_row, int32_t rows_done, int32_t first_column,
-                          int32_t last_column)
-{
-    ForEachUnwrittenRun(doc, first_row, rows_done, first_column, last_column, [&](int64_t begin, int64_t end) {
-        for (int k = 0; k < 3; ++k)
-            std::memset(doc.TargetPlanes[k].data() + begin, 0, static_cast<size_t>(end - begin));
-    });
-}
-
 // Writes plane elements begin..end - 1 of one plane into all three bytes of
 // their pixels (element e is pixel e - 1; element 0 and the spare tail have
 // none), the stored rows' padding untouched.

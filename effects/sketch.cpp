@@ -1,6 +1,7 @@
 // The charcoal and the rough sketch: grey pencil looks built on the emboss
 // kernel (lower-left minus upper-right neighbour).
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "effects/effects.h"
@@ -61,25 +62,42 @@ void CharcoalSketch(EffectContext& context)
     context.EndEffect();
 }
 
+// Every element the emboss pass computes is grey, the others are zero, and
+// every later pass treats the three channels alike, so the whole effect runs
+// on one plane (the first result plane) and the picture takes it as grey.
 void RoughSketch(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap);
-    PlaneSet s = Sources(doc);
-    PlaneSet t = Targets(doc);
+    context.BeginEffect();
+    context.SaveUndoBySwap();
+    uint8_t* t = doc.TargetPlanes[0].data();
     const int32_t w = doc.PlaneWidth;
     const int32_t h = doc.PlaneHeight;
     const int64_t pixels = int64_t{w} * h;
+    const int64_t stride = RowStride(w);
+    const uint8_t* source = doc.UndoBytes.data() + PixelOffset(doc.UndoBytes.data());
 
-    // Emboss pass, grey, into result planes that start at zero: the border
-    // and rows left by a Cancel then threshold to white.
+    // Emboss pass, grey, into a plane that starts at zero: the border and
+    // rows left by a Cancel then threshold to white. Element (r, c) is pixel
+    // c - 1 of stored row r; see Emboss.
+    const std::vector<uint8_t> nothing(static_cast<size_t>(3 * int64_t{w} + 6), 0);
+    const auto row_of = [&](int64_t y) { return y < 0 || y >= h ? nothing.data() : source + y * stride; };
     const int32_t rows_done = ForEachRow(context, 1, h - 1, [&](int32_t r) {
-        rows::EmbossGrey(s.data(), t.data(), int64_t{r} * w + 1, w - 1, w);
+        if (w < 2)
+            return;
+        const uint8_t* up = row_of(r - 1);
+        const uint8_t* down = row_of(r + 1);
+        uint8_t* out = t + int64_t{r} * w + 1;
+        const uint8_t* wrapped = r >= 2 ? row_of(r - 2) + 3 * (int64_t{w} - 1) : nothing.data();
+        rows::EmbossToPlane(wrapped, down + 3, out, 1);
+        rows::EmbossToPlane(up, down + 6, out + 1, w - 2);
     });
-    ZeroUnwritten(doc, 1, rows_done, 1, w - 1);
+    ForEachUnwrittenRun(doc, 1, rows_done, 1, w - 1, [&](int64_t begin, int64_t end) {
+        std::memset(t + begin, 0, static_cast<size_t>(end - begin));
+    });
 
-    // Threshold and speckle: one draw per element, shared by its channels.
-    // No progress and no messages here.
+    // Threshold and speckle: one draw per element. No progress and no
+    // messages here.
     constexpr int64_t kBatch = 4096;
     std::vector<int32_t> draws(kBatch);
     std::vector<uint8_t> speckle(kBatch);
@@ -87,8 +105,7 @@ void RoughSketch(EffectContext& context)
         const int64_t batch = std::min(kBatch, pixels - p + 1);
         context.Random().Fill(draws.data(), static_cast<size_t>(batch));
         SpeckleOf(draws.data(), speckle.data(), batch);
-        for (int k = 0; k < 3; ++k)
-            ThresholdAndSpeckle(t[k] + p, speckle.data(), batch);
+        ThresholdAndSpeckle(t + p, speckle.data(), batch);
     }
     context.RowCursor = static_cast<int32_t>(pixels + 1);
 
@@ -98,22 +115,20 @@ void RoughSketch(EffectContext& context)
     const int64_t slot_stride = (doc.LoadedWidth / 2) / 2;
     const int64_t half_height = doc.LoadedHeight / 2;
     const int64_t slots = 4 * ((slot_stride * half_height) / 2 + slot_stride);
-    auto& blocks = context.scratch;
-    for (auto& block : blocks)
-        block.assign(static_cast<size_t>(slots), 0);
+    std::vector<uint8_t>& blocks = context.scratch[0];
+    blocks.assign(static_cast<size_t>(slots), 0);
     ForEachRow(context, 0, h - 2, [&](int32_t r) {
         if (r % 2 != 0)
             return;
         // Columns 0, 2, 4 ... W - 2 of the row go to consecutive slots.
         const int64_t first_slot = (r / 2) * slot_stride;
         const int64_t count = std::min<int64_t>((int64_t{w} - 2) / 2 + 1, slots - first_slot);
-        for (int k = 0; k < 3; ++k)
-            TakeEveryOther(t[k] + int64_t{r} * w, blocks[k].data() + first_slot, count);
+        TakeEveryOther(t + int64_t{r} * w, blocks.data() + first_slot, count);
     });
 
     // Blending, pumping messages at every block step. A Cancel handled
     // there skips that step's blend and ends the pass. Each element is
-    // blended at most once and reads only itself and the block buffers, and
+    // blended at most once and reads only itself and the block buffer, and
     // nothing the message pump runs looks at the planes, so the blends of a
     // row are applied together once its steps are through, in place.
     bool cancelled = false;
@@ -132,11 +147,10 @@ void RoughSketch(EffectContext& context)
         }
         const int64_t first_slot = (r / 2) * slot_stride;
         const int64_t count = std::min<int64_t>(steps, slots - first_slot);
-        for (int k = 0; k < 3; ++k)
-            BlendEveryOther(t[k] + int64_t{r} * w, blocks[k].data() + first_slot, count);
+        BlendEveryOther(t + int64_t{r} * w, blocks.data() + first_slot, count);
     }
 
-    MergeFrom(doc, t);
+    MergeGreyRange(doc, t, 1, pixels + 1);
     context.EndEffect();
 }
 

@@ -139,19 +139,12 @@ inline uint16_t EmbossValue(uint8_t lower_left, uint8_t upper_right)
     return uint16_t(x <= -126 ? 0 : x >= 127 ? 255 : x + 128);
 }
 
-KORVANTI_CLONES
-void EmbossGreyRun(const uint8_t* __restrict ll0, const uint8_t* __restrict ur0, const uint8_t* __restrict ll1,
-                   const uint8_t* __restrict ur1, const uint8_t* __restrict ll2, const uint8_t* __restrict ur2,
-                   uint8_t* __restrict t0, uint8_t* __restrict t1, uint8_t* __restrict t2, int64_t count)
+// The mean of the three channels' emboss values of pixel x.
+inline uint8_t GreyEmboss(const uint8_t* lower_left, const uint8_t* upper_right, int64_t x)
 {
-    for (int64_t i = 0; i < count; ++i) {
-        const uint16_t sum = uint16_t(EmbossValue(ll0[i], ur0[i]) + EmbossValue(ll1[i], ur1[i]) +
-                                      EmbossValue(ll2[i], ur2[i]));
-        const uint8_t grey = uint8_t(DivideBy3(sum));
-        t0[i] = grey;
-        t1[i] = grey;
-        t2[i] = grey;
-    }
+    return uint8_t(DivideBy3(uint16_t(EmbossValue(lower_left[3 * x], upper_right[3 * x]) +
+                                      EmbossValue(lower_left[3 * x + 1], upper_right[3 * x + 1]) +
+                                      EmbossValue(lower_left[3 * x + 2], upper_right[3 * x + 2]))));
 }
 
 } // namespace
@@ -161,14 +154,19 @@ void EmbossPixels(const uint8_t* __restrict lower_left, const uint8_t* __restric
                   int64_t count)
 {
     for (int64_t x = 0; x < count; ++x) {
-        const uint16_t sum = uint16_t(EmbossValue(lower_left[3 * x], upper_right[3 * x]) +
-                                      EmbossValue(lower_left[3 * x + 1], upper_right[3 * x + 1]) +
-                                      EmbossValue(lower_left[3 * x + 2], upper_right[3 * x + 2]));
-        const uint8_t grey = uint8_t(DivideBy3(sum));
+        const uint8_t grey = GreyEmboss(lower_left, upper_right, x);
         out[3 * x] = grey;
         out[3 * x + 1] = grey;
         out[3 * x + 2] = grey;
     }
+}
+
+KORVANTI_CLONES
+void EmbossToPlane(const uint8_t* __restrict lower_left, const uint8_t* __restrict upper_right,
+                   uint8_t* __restrict out, int64_t count)
+{
+    for (int64_t x = 0; x < count; ++x)
+        out[x] = GreyEmboss(lower_left, upper_right, x);
 }
 
 KORVANTI_CLONES
@@ -181,12 +179,6 @@ void WriteGrey(const uint8_t* __restrict values, uint8_t* __restrict pixels, int
     }
 }
 
-void EmbossGrey(const uint8_t* const src[3], uint8_t* const out[3], int64_t first, int64_t count, int64_t width)
-{
-    const int64_t ll = first - width - 1, ur = first + width + 1;
-    EmbossGreyRun(src[0] + ll, src[0] + ur, src[1] + ll, src[1] + ur, src[2] + ll, src[2] + ur, out[0] + first,
-                  out[1] + first, out[2] + first, count);
-}
 
 KORVANTI_CLONES
 void Charcoal(uint8_t* const src[3], int64_t first, int64_t count, int64_t width)

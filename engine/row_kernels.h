@@ -31,14 +31,14 @@ void Sharpen(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int
 void Blur(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width);
 void MovingAverage(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width);
 
-// The emboss value of each channel (lower-left minus upper-right, 0 at
-// -126 and below, 255 at 127 and above, else + 128), then their truncated
-// mean into all three result planes.
-void EmbossGrey(const uint8_t* const src[3], uint8_t* const out[3], int64_t first, int64_t count, int64_t width);
-
-// The same on stored pixel triples: pixel x of out from lower_left[3x..]
-// and upper_right[3x..], for count pixels.
+// The emboss value of each channel of a pixel (lower-left minus upper-
+// right neighbour: 0 at -126 and below, 255 at 127 and above, else + 128),
+// then their truncated mean: pixel x from lower_left[3x..] and
+// upper_right[3x..], for count pixels, into all three bytes of out[3x..].
 void EmbossPixels(const uint8_t* lower_left, const uint8_t* upper_right, uint8_t* out, int64_t count);
+
+// The same grey value, one byte per pixel.
+void EmbossToPlane(const uint8_t* lower_left, const uint8_t* upper_right, uint8_t* out, int64_t count);
 
 // Each of count values into all three bytes of a pixel triple.
 void WriteGrey(const uint8_t* values, uint8_t* pixels, int64_t count);

@@ -706,7 +706,7 @@ void Form1::RefreshDisplay()
 {
     // The copy on disk is a by-product; the view shows the bytes in memory,
     // so a folder without write access changes nothing on screen.
-    [[maybe_unused]] const int written = doc_.SaveBitmap(LocalPath(scratch_path));
+    [[maybe_unused]] const int written = doc_.SaveScratchCopy(LocalPath(scratch_path));
     Image1()->SetPicture(DecodePicture(doc_.FileBytes));
 }
 

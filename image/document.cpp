@@ -184,7 +184,11 @@ int Document::LoadBitmap(const std::string& path)
     return kLoaded;
 }
 
-int Document::SaveBitmap(const std::string& path) const
+int Document::SaveBitmap(const std::string& path) const { return Save(path, true); }
+
+int Document::SaveScratchCopy(const std::string& path) const { return Save(path, false); }
+
+int Document::Save(const std::string& path, bool durable) const
 {
     if (path.empty())
         return kEmptyPath;
@@ -241,13 +245,15 @@ int Document::SaveBitmap(const std::string& path) const
         [[maybe_unused]] const int owner = ::fchown(fd, existing.st_uid, existing.st_gid);
         ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
     }
-    ok = ok && ops.Flush(fd) == 0 && ops.Sync(fd) == 0;
+    ok = ok && ops.Flush(fd) == 0 && (!durable || ops.Sync(fd) == 0);
     ok = (ops.Close(fd) == 0) && ok;
     ok = ok && ops.Rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {
         ops.Unlink(temporary.c_str());
         return kWriteFailed;
     }
+    if (!durable)
+        return static_cast<int>(FileBytes.size());
     // Make the rename itself durable; the new file is in place either way.
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);

@@ -52,6 +52,9 @@ public:
     // number of bytes written, -1 on any failure (the target then stays as
     // it was) or -5 for an empty path. Changes nothing in memory.
     int SaveBitmap(const std::string& path) const;
+    // The same for a scratch copy nobody relies on after a crash: replaced
+    // in one step all the same, but not waited for on the disk.
+    int SaveScratchCopy(const std::string& path) const;
 
     bool HasPicture() const { return !FileBytes.empty(); }
 
@@ -73,6 +76,8 @@ public:
     FileOps* file_ops = &SystemFileOps();
 
 private:
+    int Save(const std::string& path, bool durable) const;
+
     LoadProblem last_problem_ = LoadProblem::None;
 };
 

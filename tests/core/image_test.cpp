@@ -382,3 +382,38 @@ TEST(SaveBitmapTemporaries, StepsOverTemporariesLeftByAKilledRun)
 
 } // namespace
 } // namespace korvanti::testing
+
+namespace korvanti::testing {
+namespace {
+
+// Counts syncs; the scratch copy is written like a save but never synced.
+class CountingOps : public FileOps {
+public:
+    int syncs = 0;
+    int Sync(int fd) override
+    {
+        ++syncs;
+        return FileOps::Sync(fd);
+    }
+};
+
+TEST(SaveScratchCopy, ReplacesTheFileWithoutWaitingForTheDisk)
+{
+    TempDir dir;
+    const auto bytes = MakeBmp(Picture(5, 3, 9));
+    WriteFile(dir / "a.bmp", bytes);
+    Document doc;
+    ASSERT_EQ(doc.LoadBitmap(dir / "a.bmp"), 1);
+    CountingOps ops;
+    doc.file_ops = &ops;
+    WriteFile(dir / "scratch.bmp", std::vector<uint8_t>(500, 1));
+    EXPECT_EQ(doc.SaveScratchCopy(dir / "scratch.bmp"), int(bytes.size()));
+    EXPECT_EQ(ReadFile(dir / "scratch.bmp"), bytes);
+    EXPECT_EQ(ops.syncs, 0);
+    EXPECT_EQ(doc.SaveBitmap(dir / "saved.bmp"), int(bytes.size()));
+    EXPECT_EQ(ops.syncs, 2) << "a real save syncs the file and its folder";
+    doc.file_ops = &SystemFileOps();
+}
+
+} // namespace
+} // namespace korvanti::testing

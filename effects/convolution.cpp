@@ -74,13 +74,10 @@ void Blur(EffectContext& context)
     context.EndEffect();
 }
 
-// Works on the stored pixels directly. Plane element (r, c) is pixel
-// c - 1 of stored row r, so the pass over plane rows 1 to H - 1, columns
-// 1 to W - 1, computes pixels 0 to W - 2 of stored rows 1 to H - 1, from
-// the pixel up-left (row r - 1, the one before; for pixel 0 the last pixel
-// of row r - 2, or nothing in row 1) and the pixel down-right (row r + 1,
-// nothing below the last row). Row 0, the last pixel of each row and rows
-// left by a Cancel keep the picture as it was.
+// Works on the stored pixels directly: the pass over plane rows 1 to H - 1,
+// columns 1 to W - 1, computes pixels 0 to W - 2 of stored rows 1 to H - 1
+// (see StoredRows). Row 0, the last pixel of each row and rows left by a
+// Cancel keep the picture as it was.
 void Emboss(EffectContext& context)
 {
     Document& doc = context.doc;
@@ -89,20 +86,16 @@ void Emboss(EffectContext& context)
     const int32_t w = doc.PlaneWidth;
     const int32_t h = doc.PlaneHeight;
     const int64_t stride = RowStride(w);
-    const uint8_t* source = doc.UndoBytes.data() + PixelOffset(doc.UndoBytes.data());
+    const StoredRows stored(doc);
+    const uint8_t* source = stored.Row(0);
     uint8_t* target = doc.FileBytes.data() + PixelOffset(doc.FileBytes.data());
-    const std::vector<uint8_t> nothing(static_cast<size_t>(3 * int64_t{w} + 6), 0);
-    const auto row_of = [&](int64_t y) { return y < 0 || y >= h ? nothing.data() : source + y * stride; };
     std::memcpy(target, source, static_cast<size_t>(3 * int64_t{w}));
     const int32_t rows_done = ForEachRow(context, 1, h - 1, [&](int32_t r) {
-        const uint8_t* up = row_of(r - 1);
-        const uint8_t* down = row_of(r + 1);
         uint8_t* out = target + r * stride;
-        if (w >= 2) {
-            const uint8_t* wrapped = r >= 2 ? row_of(r - 2) + 3 * (int64_t{w} - 1) : nothing.data();
-            rows::EmbossPixels(wrapped, down + 3, out, 1);
-            rows::EmbossPixels(up, down + 6, out + 3, w - 2);
-        }
+        stored.ForEmbossNeighbours(r, [&](const uint8_t* lower_left, const uint8_t* upper_right, int64_t first,
+                                        int64_t count) {
+            rows::EmbossPixels(lower_left, upper_right, out + 3 * first, count);
+        });
         std::memcpy(out + 3 * (int64_t{w} - 1), source + r * stride + 3 * (int64_t{w} - 1), 3);
     });
     for (int64_t y = int64_t{rows_done} + 1; y < h; ++y)

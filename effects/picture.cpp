@@ -223,26 +223,29 @@ void WatercolourStyle(EffectContext& context)
     const int32_t h = doc.PlaneHeight;
     const int64_t picture_width = doc.bitmap.GetWidth();
 
-    int32_t rows_done = 0;
-    for (context.RowCursor = 3; context.RowCursor <= h - 5; ++context.RowCursor) {
-        const int32_t r = context.RowCursor;
-        for (int k = 0; k < 3; ++k)
-            rows::Median(s[k], t[k], int64_t{r} * w + 3, w - 7, w);
-        ++rows_done;
-        if (context.EndOfRow((picture_width * r) / 2 * 1))
-            break;
-    }
+    // The progress climbs to about half in the first stage, then again to
+    // nearly full in the second.
+    const auto stage = [picture_width](int64_t number) {
+        return [picture_width, number](int32_t r) { return (picture_width * r) / 2 * number; };
+    };
+    const int32_t rows_done = ForEachRow(
+        context, 3, h - 5,
+        [&](int32_t r) {
+            for (int k = 0; k < 3; ++k)
+                rows::Median(s[k], t[k], int64_t{r} * w + 3, w - 7, w);
+        },
+        stage(1));
     FillUnwritten(doc, 3, rows_done, 3, w - 5);
 
     CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], w, h);
 
-    for (context.RowCursor = 3; context.RowCursor <= h - 5; ++context.RowCursor) {
-        const int32_t r = context.RowCursor;
-        for (int k = 0; k < 3; ++k)
-            rows::Blur(s[k], t[k], int64_t{r} * w + 3, w - 7, w);
-        if (context.EndOfRow((picture_width * r) / 2 * 2))
-            break;
-    }
+    ForEachRow(
+        context, 3, h - 5,
+        [&](int32_t r) {
+            for (int k = 0; k < 3; ++k)
+                rows::Blur(s[k], t[k], int64_t{r} * w + 3, w - 7, w);
+        },
+        stage(2));
 
     MergeFrom(doc, t);
     context.EndEffect();

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "engine/effect_context.h"
 #include "engine/row_kernels.h"
@@ -26,10 +27,10 @@ inline PlaneSet Targets(Document& doc)
     return {{doc.TargetPlanes[0].data(), doc.TargetPlanes[1].data(), doc.TargetPlanes[2].data()}};
 }
 
-// How the picture from before the run is kept for undo. Swap is the
-// cheapest and fits every run that merges all pixels before it reads
-// FileBytes again; Copy keeps FileBytes valid for runs that read it.
-enum class UndoCopy { None, Swap, Copy };
+// How the picture from before the run is kept for undo. Swap fits every run
+// that merges all pixels before it reads FileBytes again; a run that reads
+// FileBytes first calls SaveUndoByCopy itself.
+enum class UndoCopy { None, Swap };
 
 // BeginEffect, the undo copy and the split of the current picture into the
 // source planes.
@@ -39,8 +40,6 @@ inline void StartRun(EffectContext& context, UndoCopy undo)
     context.BeginEffect();
     if (undo == UndoCopy::Swap)
         context.SaveUndoBySwap();
-    else if (undo == UndoCopy::Copy)
-        context.SaveUndoByCopy();
     const Bytes& picture = undo == UndoCopy::Swap ? doc.UndoBytes : doc.FileBytes;
     PlaneSet s = Sources(doc);
     SplitPlanes(picture, s[0], s[1], s[2], doc.PlaneWidth, doc.PlaneHeight);
@@ -53,21 +52,66 @@ inline void MergeFrom(Document& doc, const uint8_t* plane0, const uint8_t* plane
 
 inline void MergeFrom(Document& doc, PlaneSet planes) { MergeFrom(doc, planes[0], planes[1], planes[2]); }
 
-// Rows first..last (inclusive) with the usual per-row epilogue; body(row)
-// does one row. A Cancel during the epilogue ends the loop. Returns the
-// number of rows done.
-template <class RowBody>
-int32_t ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&& body)
+// Rows first..last (inclusive), body(row) doing one row, each followed by
+// the per-row epilogue with the progress at position(row). A Cancel during
+// the epilogue ends the loop. Returns the number of rows done.
+template <class RowBody, class Position>
+int32_t ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&& body, Position&& position)
 {
     int32_t done = 0;
     for (context.RowCursor = first; context.RowCursor <= last; ++context.RowCursor) {
         body(context.RowCursor);
         ++done;
-        if (context.EndOfRow())
+        if (context.EndOfRow(position(context.RowCursor)))
             break;
     }
     return done;
 }
+
+// The usual epilogue: progress at picture width x row.
+template <class RowBody>
+int32_t ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&& body)
+{
+    const int64_t width = context.doc.bitmap.GetWidth();
+    return ForEachRow(context, first, last, body, [width](int32_t row) { return width * row; });
+}
+
+// The stored rows of the picture from before a run (the undo copy after a
+// swap), as the emboss neighbourhood of plane row r sees them. Plane
+// element (r, c) is pixel c - 1 of stored row r, so its lower-left
+// neighbour is pixel c - 2 of row r - 1 (for pixel 0 the last pixel of row
+// r - 2, nothing in row 1) and its upper-right neighbour pixel c of row
+// r + 1 (nothing below the last row); "nothing" reads as zeros.
+class StoredRows {
+public:
+    explicit StoredRows(const Document& doc)
+        : width_(doc.PlaneWidth), height_(doc.PlaneHeight), stride_(RowStride(doc.PlaneWidth)),
+          pixels_(doc.UndoBytes.data() + PixelOffset(doc.UndoBytes.data())),
+          nothing_(static_cast<size_t>(3 * int64_t{doc.PlaneWidth} + 6), 0)
+    {
+    }
+
+    const uint8_t* Row(int64_t y) const { return y < 0 || y >= height_ ? nothing_.data() : pixels_ + y * stride_; }
+
+    // Calls kernel(lower_left, upper_right, first pixel, count) for pixels
+    // 0 to W - 2 of stored row r, the triples of pixel first + i at
+    // lower_left[3i] and upper_right[3i].
+    template <class Kernel>
+    void ForEmbossNeighbours(int32_t r, Kernel&& kernel) const
+    {
+        if (width_ < 2)
+            return;
+        const uint8_t* down = Row(r + 1);
+        const uint8_t* wrapped = r >= 2 ? Row(r - 2) + 3 * (width_ - 1) : nothing_.data();
+        kernel(wrapped, down + 3, 0, 1);
+        kernel(Row(r - 1), down + 6, 1, width_ - 2);
+    }
+
+private:
+    int64_t width_, height_, stride_;
+    const uint8_t* pixels_;
+    std::vector<uint8_t> nothing_;
+};
 
 // Calls fill(begin, end) for every run of result elements (0 to W x H) that
 // a pass over columns first_column..last_column of the rows_done rows from

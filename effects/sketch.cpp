@@ -74,23 +74,16 @@ void RoughSketch(EffectContext& context)
     const int32_t w = doc.PlaneWidth;
     const int32_t h = doc.PlaneHeight;
     const int64_t pixels = int64_t{w} * h;
-    const int64_t stride = RowStride(w);
-    const uint8_t* source = doc.UndoBytes.data() + PixelOffset(doc.UndoBytes.data());
 
     // Emboss pass, grey, into a plane that starts at zero: the border and
-    // rows left by a Cancel then threshold to white. Element (r, c) is pixel
-    // c - 1 of stored row r; see Emboss.
-    const std::vector<uint8_t> nothing(static_cast<size_t>(3 * int64_t{w} + 6), 0);
-    const auto row_of = [&](int64_t y) { return y < 0 || y >= h ? nothing.data() : source + y * stride; };
+    // rows left by a Cancel then threshold to white.
+    const StoredRows stored(doc);
     const int32_t rows_done = ForEachRow(context, 1, h - 1, [&](int32_t r) {
-        if (w < 2)
-            return;
-        const uint8_t* up = row_of(r - 1);
-        const uint8_t* down = row_of(r + 1);
-        uint8_t* out = t + int64_t{r} * w + 1;
-        const uint8_t* wrapped = r >= 2 ? row_of(r - 2) + 3 * (int64_t{w} - 1) : nothing.data();
-        rows::EmbossToPlane(wrapped, down + 3, out, 1);
-        rows::EmbossToPlane(up, down + 6, out + 1, w - 2);
+        uint8_t* out = t + int64_t{r} * w + 1; // element (r, 1): pixel 0 of row r
+        stored.ForEmbossNeighbours(r, [&](const uint8_t* lower_left, const uint8_t* upper_right, int64_t first,
+                                        int64_t count) {
+            rows::EmbossToPlane(lower_left, upper_right, out + first, count);
+        });
     });
     ForEachUnwrittenRun(doc, 1, rows_done, 1, w - 1, [&](int64_t begin, int64_t end) {
         std::memset(t + begin, 0, static_cast<size_t>(end - begin));

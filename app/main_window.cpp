@@ -474,7 +474,7 @@ QMenu* Form1::createPopupMenu()
 int Form1::ConfirmUnsaved(int kind)
 {
     if (kind == kQuitting) {
-        if (doc_.EditCount >= 2 && MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNo) == kAnswerYes &&
+        if (doc_.edit_count >= 2 && MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNo) == kAnswerYes &&
             !SaveOverOwnFile())
             return kCancelled; // the picture stays, and so does the program
         exit_process(0);
@@ -482,7 +482,7 @@ int Form1::ConfirmUnsaved(int kind)
     }
     if (kind != kReplacing)
         return -1;
-    if (doc_.EditCount < 2)
+    if (doc_.edit_count < 2)
         return kGoOn;
     switch (MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNoCancel)) {
     case kAnswerYes:
@@ -528,17 +528,17 @@ void Form1::L1Click()
         MessageBox(kReadFailure, kFileErrorCaption, kStyleOk);
     if (result < 1)
         return;
-    doc_.EditCount = 1;
+    doc_.edit_count = 1;
     // The undo buffers now belong to the new picture.
     doc_.ForgetUndo();
     UpdateEditMenu();
     SetPictureControlsEnabled(true);
-    Image1()->SetPicture(DecodePicture(doc_.FileBytes));
+    Image1()->SetPicture(DecodePicture(doc_.file_bytes));
     const QString name = DisplayPath(doc_.bitmap.GetFileName());
     setWindowTitle(name + kRunningSuffix);
     ShowFileNamePanel(name);
     SetPanelText(1, QStringLiteral("解像度：　%1 * %2").arg(doc_.bitmap.GetWidth()).arg(doc_.bitmap.GetHeight()));
-    SetPanelText(2, EditStateText(doc_.EditCount));
+    SetPanelText(2, EditStateText(doc_.edit_count));
     SetPanelText(3, QStringLiteral("ファイル形式：ビットマップ(24Bit)"));
 }
 
@@ -558,11 +558,11 @@ void Form1::S1Click()
         ShowWriteFailure();
     if (result < 1)
         return;
-    doc_.EditCount = 1;
+    doc_.edit_count = 1;
     doc_.bitmap.SetFileName(LocalPath(name));
     setWindowTitle(name + kRunningSuffix);
     ShowFileNamePanel(name);
-    SetPanelText(2, EditStateText(doc_.EditCount));
+    SetPanelText(2, EditStateText(doc_.edit_count));
 }
 
 void Form1::O1Click()
@@ -574,9 +574,9 @@ void Form1::O1Click()
         ShowWriteFailure();
     if (result < 1)
         return;
-    doc_.EditCount = 1;
+    doc_.edit_count = 1;
     setWindowTitle(DisplayPath(doc_.bitmap.GetFileName()));
-    SetPanelText(2, EditStateText(doc_.EditCount));
+    SetPanelText(2, EditStateText(doc_.edit_count));
 }
 
 void Form1::C1Click()
@@ -585,7 +585,7 @@ void Form1::C1Click()
         return;
     for (size_t i = 0; i < kPanelClosedTexts.size(); ++i)
         SetPanelText(static_cast<int>(i), kPanelClosedTexts[i]);
-    doc_.EditCount = 0;
+    doc_.edit_count = 0;
     setWindowTitle(kClosedCaption);
     Image1()->ClearPicture();
     Image1()->SetShownSize(0, 0);
@@ -615,7 +615,7 @@ void Form1::SetPictureControlsEnabled(bool enabled)
 
 void Form1::U1Click()
 {
-    if (context_.Running() || !doc_.UndoEnabled)
+    if (context_.Running() || !doc_.undo_enabled)
         return;
     doc_.Undo();
     UpdateEditMenu();
@@ -624,7 +624,7 @@ void Form1::U1Click()
 
 void Form1::S9Click()
 {
-    if (context_.Running() || !doc_.RedoEnabled)
+    if (context_.Running() || !doc_.redo_enabled)
         return;
     doc_.Redo();
     UpdateEditMenu();
@@ -633,8 +633,8 @@ void Form1::S9Click()
 
 void Form1::UpdateEditMenu()
 {
-    Item(QStringLiteral("U1"))->setEnabled(doc_.UndoEnabled);
-    Item(QStringLiteral("S9"))->setEnabled(doc_.RedoEnabled);
+    Item(QStringLiteral("U1"))->setEnabled(doc_.undo_enabled);
+    Item(QStringLiteral("S9"))->setEnabled(doc_.redo_enabled);
 }
 
 // ---- Effects -----------------------------------------------------------
@@ -707,7 +707,7 @@ void Form1::RefreshDisplay()
     // The copy on disk is a by-product; the view shows the bytes in memory,
     // so a folder without write access changes nothing on screen.
     [[maybe_unused]] const int written = doc_.SaveScratchCopy(LocalPath(scratch_path));
-    Image1()->SetPicture(DecodePicture(doc_.FileBytes));
+    Image1()->SetPicture(DecodePicture(doc_.file_bytes));
 }
 
 // ---- View: panels ------------------------------------------------------

@@ -133,7 +133,7 @@ public:
     // returns kGoOn or kCancelled; any other kind returns -1.
     int ConfirmUnsaved(int kind);
 
-    // Writes the scratch file and shows FileBytes in Image1.
+    // Writes the scratch file and shows file_bytes in Image1.
     void RefreshDisplay();
 
     // The scratch file: the program's full path with ".bmp" appended.

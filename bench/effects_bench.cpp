@@ -217,7 +217,7 @@ const std::map<Peer, double>& PeerSeconds()
 void RunOneEffect(benchmark::State& state, const korvanti::EffectEntry* effect)
 {
     korvanti::Document& document = Picture();
-    const double file_size = double(document.FileBytes.size());
+    const double file_size = double(document.file_bytes.size());
     korvanti::EffectHost host;
     korvanti::CRand random;
     korvanti::EffectContext context(document, host, random);
@@ -237,7 +237,7 @@ void RunOneEffect(benchmark::State& state, const korvanti::EffectEntry* effect)
         if (!korvanti::RunEffect(context, *effect))
             state.SkipWithError("the effect refused to run");
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        benchmark::DoNotOptimize(document.FileBytes.data());
+        benchmark::DoNotOptimize(document.file_bytes.data());
         benchmark::ClobberMemory();
         allocated = std::max(allocated, allocated_bytes.load() - allocated_before);
         peak_over_start = std::max(peak_over_start, peak_bytes.load() - live_before);
@@ -249,8 +249,8 @@ void RunOneEffect(benchmark::State& state, const korvanti::EffectEntry* effect)
     state.counters["alloc_MB"] = double(allocated) / 1e6;
     // The document's own buffers (file, undo copy, six planes) plus what a
     // run adds on top, against the picture's file size.
-    const double held = double(document.FileBytes.size() + document.UndoBytes.size()) +
-                        6.0 * double(document.SourcePlanes[0].size());
+    const double held = double(document.file_bytes.size() + document.undo_bytes.size()) +
+                        6.0 * double(document.source_planes[0].size());
     state.counters["peak_x_file"] = (held + double(peak_over_start)) / file_size;
     double budget = 0;
     bool measured = true;

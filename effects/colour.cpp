@@ -100,16 +100,16 @@ void MapByGrey(uint8_t* values, const uint8_t* grey, int64_t count, uint8_t mid,
 
 } // namespace
 
-// Sums each source plane over elements 0 to W x H with RowCursor as the
+// Sums each source plane over elements 0 to W x H with row_cursor as the
 // counter, leaving it at W x H + 1 for PeakChannelMean.
 std::array<int64_t, 3> SumChannels(EffectContext& context)
 {
     PlaneSet s = Sources(context.doc);
-    const int64_t count = int64_t{context.doc.PlaneWidth} * context.doc.PlaneHeight + 1;
+    const int64_t count = int64_t{context.doc.plane_width} * context.doc.plane_height + 1;
     std::array<int64_t, 3> sums{};
     for (int k = 0; k < 3; ++k)
         sums[k] = static_cast<int64_t>(SumBytes(s[k], count));
-    context.RowCursor = static_cast<int32_t>(count);
+    context.row_cursor = static_cast<int32_t>(count);
     return sums;
 }
 
@@ -124,8 +124,8 @@ void Invert(EffectContext& context)
             InvertRow(s[k] + first, t[k] + first, count);
     });
     // The last pixel (element W x H) and rows left by a Cancel keep the picture.
-    const int64_t rest = int64_t{rows_done} * doc.PlaneWidth;
-    const int64_t end = int64_t{doc.PlaneWidth} * doc.PlaneHeight + 1;
+    const int64_t rest = int64_t{rows_done} * doc.plane_width;
+    const int64_t end = int64_t{doc.plane_width} * doc.plane_height + 1;
     for (int k = 0; k < 3; ++k)
         std::memcpy(t[k] + rest, s[k] + rest, static_cast<size_t>(end - rest));
     MergeFrom(doc, t);
@@ -138,7 +138,7 @@ void InvertMeanSquare(EffectContext& context)
     context.BeginEffect();
     context.SaveUndoBySwap();
     PlaneSet t = Targets(doc);
-    SplitPlanes(doc.UndoBytes, t[0], t[1], t[2], doc.PlaneWidth, doc.PlaneHeight);
+    SplitPlanes(doc.undo_bytes, t[0], t[1], t[2], doc.plane_width, doc.plane_height);
     ForEachRowOfFullGrid(context, [&](int64_t first, int64_t count) {
         InvertMeanSquareRow(t[0] + first, t[1] + first, t[2] + first, count);
     });
@@ -169,7 +169,7 @@ void StretchHistogram(EffectContext& context, int32_t with_undo)
     // Elements 0 to W x H + 1: element 0 and the first spare element count
     // too. Only whether a grey level occurs matters, so the highest and the
     // lowest level found are the histogram's top and bottom.
-    const int64_t count = int64_t{doc.PlaneWidth} * doc.PlaneHeight + 2;
+    const int64_t count = int64_t{doc.plane_width} * doc.plane_height + 2;
     std::array<uint8_t, kGreyChunk> grey;
     uint8_t top = 0, bottom = 255;
     for (int64_t done = 0; done < count; done += kGreyChunk) {

@@ -21,10 +21,10 @@ void Laplacian(EffectContext& context, bool all_neighbours)
     Document& doc = context.doc;
     StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
-    const int32_t w = doc.PlaneWidth;
-    const int32_t last = doc.PlaneHeight - 1;
+    const int32_t w = doc.plane_width;
+    const int32_t last = doc.plane_height - 1;
     const int64_t stride = RowStride(w);
-    uint8_t* pixels = doc.FileBytes.data() + PixelOffset(doc.FileBytes.data());
+    uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
     rows::LaplacianBand band;
     int32_t band_first = 0, band_rows = 0;
     const int32_t rows_done = ForEachRow(context, 1, last, [&](int32_t r) {
@@ -52,9 +52,9 @@ void Sharpen(EffectContext& context)
     StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    FilterPass(context, 1, doc.PlaneHeight - 2, 1, doc.PlaneWidth - 2, [&](int64_t first, int64_t count) {
+    FilterPass(context, 1, doc.plane_height - 2, 1, doc.plane_width - 2, [&](int64_t first, int64_t count) {
         for (int k = 0; k < 3; ++k)
-            rows::Sharpen(s[k], t[k], first, count, doc.PlaneWidth, rows::Overflow::Clamp);
+            rows::Sharpen(s[k], t[k], first, count, doc.plane_width, rows::Overflow::Clamp);
     });
     MergeFrom(doc, t);
     context.EndEffect();
@@ -66,9 +66,9 @@ void Blur(EffectContext& context)
     StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    FilterPass(context, 1, doc.PlaneHeight - 1, 1, doc.PlaneWidth - 1, [&](int64_t first, int64_t count) {
+    FilterPass(context, 1, doc.plane_height - 1, 1, doc.plane_width - 1, [&](int64_t first, int64_t count) {
         for (int k = 0; k < 3; ++k)
-            rows::Blur(s[k], t[k], first, count, doc.PlaneWidth);
+            rows::Blur(s[k], t[k], first, count, doc.plane_width);
     });
     MergeFrom(doc, t);
     context.EndEffect();
@@ -83,12 +83,12 @@ void Emboss(EffectContext& context)
     Document& doc = context.doc;
     context.BeginEffect();
     context.SaveUndoBySwap();
-    const int32_t w = doc.PlaneWidth;
-    const int32_t h = doc.PlaneHeight;
+    const int32_t w = doc.plane_width;
+    const int32_t h = doc.plane_height;
     const int64_t stride = RowStride(w);
     const StoredRows stored(doc);
     const uint8_t* source = stored.Row(0);
-    uint8_t* target = doc.FileBytes.data() + PixelOffset(doc.FileBytes.data());
+    uint8_t* target = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
     std::memcpy(target, source, static_cast<size_t>(3 * int64_t{w}));
     const int32_t rows_done = ForEachRow(context, 1, h - 1, [&](int32_t r) {
         uint8_t* out = target + r * stride;

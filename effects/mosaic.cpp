@@ -28,10 +28,10 @@ void Mosaic(EffectContext& context)
     StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    const int64_t w = doc.PlaneWidth;
+    const int64_t w = doc.plane_width;
     // A block's value is taken at its first element, which the loop always
     // reaches first: plane row r reads the block row r - r mod 2.
-    FilterPass(context, 0, doc.PlaneHeight - 2, 0, doc.PlaneWidth - 2, [&](int64_t first, int64_t count) {
+    FilterPass(context, 0, doc.plane_height - 2, 0, doc.plane_width - 2, [&](int64_t first, int64_t count) {
         const int64_t r = first / w;
         const int64_t block_row = (r - r % 2) * w;
         for (int k = 0; k < 3; ++k)

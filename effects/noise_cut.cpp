@@ -12,7 +12,7 @@ namespace {
 template <class RowBody>
 void InteriorPass(EffectContext& context, RowBody&& body)
 {
-    FilterPass(context, 1, context.doc.PlaneHeight - 2, 1, context.doc.PlaneWidth - 2, body);
+    FilterPass(context, 1, context.doc.plane_height - 2, 1, context.doc.plane_width - 2, body);
 }
 
 // The first stage of every command here.
@@ -20,7 +20,7 @@ void MedianStage(EffectContext& context, bool restore_unfiltered)
 {
     PlaneSet s = Sources(context.doc);
     PlaneSet t = Targets(context.doc);
-    const int64_t w = context.doc.PlaneWidth;
+    const int64_t w = context.doc.plane_width;
     InteriorPass(context, [&](int64_t first, int64_t count) {
         for (int k = 0; k < 3; ++k) {
             if (restore_unfiltered)
@@ -37,15 +37,15 @@ void SharpenThenBlurStages(EffectContext& context)
     Document& doc = context.doc;
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    const int64_t w = doc.PlaneWidth;
+    const int64_t w = doc.plane_width;
     // The result planes are complete after the first stage, so what a later
     // stage does not write keeps the earlier stage's value (the copy).
-    CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.PlaneWidth, doc.PlaneHeight);
+    CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.plane_width, doc.plane_height);
     InteriorPass(context, [&](int64_t first, int64_t count) {
         for (int k = 0; k < 3; ++k)
             rows::Sharpen(s[k], t[k], first, count, w, rows::Overflow::Wrap);
     });
-    CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.PlaneWidth, doc.PlaneHeight);
+    CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.plane_width, doc.plane_height);
     InteriorPass(context, [&](int64_t first, int64_t count) {
         for (int k = 0; k < 3; ++k)
             rows::Blur(s[k], t[k], first, count, w);
@@ -96,7 +96,7 @@ void MovingAverage(EffectContext& context)
     PlaneSet t = Targets(context.doc);
     InteriorPass(context, [&](int64_t first, int64_t count) {
         for (int k = 0; k < 3; ++k)
-            rows::MovingAverage(s[k], t[k], first, count, context.doc.PlaneWidth);
+            rows::MovingAverage(s[k], t[k], first, count, context.doc.plane_width);
     });
     MergeFrom(context.doc, t);
     context.EndEffect();

@@ -137,7 +137,7 @@ void Sunset(EffectContext& context)
     PlaneSet s = Sources(doc);
     const auto sums = SumChannels(context);
     const int32_t peak = context.PeakChannelMean(sums[0], sums[1], sums[2]);
-    const int64_t n = int64_t{doc.PlaneWidth} * doc.PlaneHeight + 1;
+    const int64_t n = int64_t{doc.plane_width} * doc.plane_height + 1;
     const int32_t e = peak / 4;
     int dominant = 0;
     if (sums[0] / n == peak)
@@ -148,11 +148,11 @@ void Sunset(EffectContext& context)
         dominant = 3;
 
     const SunsetLifts& lifts = Lifts();
-    const int32_t w = doc.PlaneWidth;
+    const int32_t w = doc.plane_width;
     // No progress and no messages: the loop always runs to the end. The
     // glow 20 / r + 40 / c is the row's own from column 41 on.
-    for (context.RowCursor = 1; context.RowCursor <= doc.PlaneHeight - 1; ++context.RowCursor) {
-        const int32_t r = context.RowCursor;
+    for (context.row_cursor = 1; context.row_cursor <= doc.plane_height - 1; ++context.row_cursor) {
+        const int32_t r = context.row_cursor;
         const int64_t row = int64_t{r} * w;
         uint8_t* b = s[0] + row;
         uint8_t* g = s[1] + row;
@@ -204,7 +204,7 @@ void Nostalgia(EffectContext& context)
 
 void ProWatercolour(EffectContext& context)
 {
-    // Each pass splits FileBytes afresh, so the undo copy must leave it whole.
+    // Each pass splits file_bytes afresh, so the undo copy must leave it whole.
     context.BeginEffect();
     context.SaveUndoByCopy();
     for (int pass = 0; pass < 5; ++pass)
@@ -219,8 +219,8 @@ void WatercolourStyle(EffectContext& context)
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
     context.KernelBank(3);
-    const int32_t w = doc.PlaneWidth;
-    const int32_t h = doc.PlaneHeight;
+    const int32_t w = doc.plane_width;
+    const int32_t h = doc.plane_height;
     const int64_t picture_width = doc.bitmap.GetWidth();
 
     // The progress climbs to about half in the first stage, then again to

@@ -19,17 +19,17 @@ struct PlaneSet {
 
 inline PlaneSet Sources(Document& doc)
 {
-    return {{doc.SourcePlanes[0].data(), doc.SourcePlanes[1].data(), doc.SourcePlanes[2].data()}};
+    return {{doc.source_planes[0].data(), doc.source_planes[1].data(), doc.source_planes[2].data()}};
 }
 
 inline PlaneSet Targets(Document& doc)
 {
-    return {{doc.TargetPlanes[0].data(), doc.TargetPlanes[1].data(), doc.TargetPlanes[2].data()}};
+    return {{doc.target_planes[0].data(), doc.target_planes[1].data(), doc.target_planes[2].data()}};
 }
 
 // How the picture from before the run is kept for undo. Swap fits every run
-// that merges all pixels before it reads FileBytes again; a run that reads
-// FileBytes first calls SaveUndoByCopy itself.
+// that merges all pixels before it reads file_bytes again; a run that reads
+// file_bytes first calls SaveUndoByCopy itself.
 enum class UndoCopy { None, Swap };
 
 // BeginEffect, the undo copy and the split of the current picture into the
@@ -40,14 +40,14 @@ inline void StartRun(EffectContext& context, UndoCopy undo)
     context.BeginEffect();
     if (undo == UndoCopy::Swap)
         context.SaveUndoBySwap();
-    const Bytes& picture = undo == UndoCopy::Swap ? doc.UndoBytes : doc.FileBytes;
+    const Bytes& picture = undo == UndoCopy::Swap ? doc.undo_bytes : doc.file_bytes;
     PlaneSet s = Sources(doc);
-    SplitPlanes(picture, s[0], s[1], s[2], doc.PlaneWidth, doc.PlaneHeight);
+    SplitPlanes(picture, s[0], s[1], s[2], doc.plane_width, doc.plane_height);
 }
 
 inline void MergeFrom(Document& doc, const uint8_t* plane0, const uint8_t* plane1, const uint8_t* plane2)
 {
-    MergePlanes(doc.FileBytes, plane0, plane1, plane2, doc.PlaneWidth, doc.PlaneHeight);
+    MergePlanes(doc.file_bytes, plane0, plane1, plane2, doc.plane_width, doc.plane_height);
 }
 
 inline void MergeFrom(Document& doc, PlaneSet planes) { MergeFrom(doc, planes[0], planes[1], planes[2]); }
@@ -59,10 +59,10 @@ template <class RowBody, class Position>
 int32_t ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&& body, Position&& position)
 {
     int32_t done = 0;
-    for (context.RowCursor = first; context.RowCursor <= last; ++context.RowCursor) {
-        body(context.RowCursor);
+    for (context.row_cursor = first; context.row_cursor <= last; ++context.row_cursor) {
+        body(context.row_cursor);
         ++done;
-        if (context.EndOfRow(position(context.RowCursor)))
+        if (context.EndOfRow(position(context.row_cursor)))
             break;
     }
     return done;
@@ -85,9 +85,9 @@ int32_t ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&
 class StoredRows {
 public:
     explicit StoredRows(const Document& doc)
-        : width_(doc.PlaneWidth), height_(doc.PlaneHeight), stride_(RowStride(doc.PlaneWidth)),
-          pixels_(doc.UndoBytes.data() + PixelOffset(doc.UndoBytes.data())),
-          nothing_(static_cast<size_t>(3 * int64_t{doc.PlaneWidth} + 6), 0)
+        : width_(doc.plane_width), height_(doc.plane_height), stride_(RowStride(doc.plane_width)),
+          pixels_(doc.undo_bytes.data() + PixelOffset(doc.undo_bytes.data())),
+          nothing_(static_cast<size_t>(3 * int64_t{doc.plane_width} + 6), 0)
     {
     }
 
@@ -120,7 +120,7 @@ template <class Fill>
 void ForEachUnwrittenRun(const Document& doc, int32_t first_row, int32_t rows_done, int32_t first_column,
                          int32_t last_column, Fill&& fill)
 {
-    const int64_t w = doc.PlaneWidth;
+    const int64_t w = doc.plane_width;
     int64_t begin = 0;
     if (first_column <= last_column) {
         for (int64_t r = first_row; r < int64_t{first_row} + rows_done; ++r) {
@@ -128,7 +128,7 @@ void ForEachUnwrittenRun(const Document& doc, int32_t first_row, int32_t rows_do
             begin = r * w + last_column + 1;
         }
     }
-    fill(begin, w * doc.PlaneHeight + 1);
+    fill(begin, w * doc.plane_height + 1);
 }
 
 // Gives every result element that a pass did not write the source value,
@@ -138,7 +138,7 @@ inline void FillUnwritten(Document& doc, int32_t first_row, int32_t rows_done, i
 {
     ForEachUnwrittenRun(doc, first_row, rows_done, first_column, last_column, [&](int64_t begin, int64_t end) {
         for (int k = 0; k < 3; ++k)
-            std::memcpy(doc.TargetPlanes[k].data() + begin, doc.SourcePlanes[k].data() + begin,
+            std::memcpy(doc.target_planes[k].data() + begin, doc.source_planes[k].data() + begin,
                         static_cast<size_t>(end - begin));
     });
 }
@@ -148,10 +148,10 @@ inline void FillUnwritten(Document& doc, int32_t first_row, int32_t rows_done, i
 // none), the stored rows' padding untouched.
 inline void MergeGreyRange(Document& doc, const uint8_t* plane, int64_t begin, int64_t end)
 {
-    const int64_t w = doc.PlaneWidth;
-    const int64_t stride = RowStride(doc.PlaneWidth);
-    uint8_t* pixels = doc.FileBytes.data() + PixelOffset(doc.FileBytes.data());
-    end = std::min(end, w * doc.PlaneHeight + 1);
+    const int64_t w = doc.plane_width;
+    const int64_t stride = RowStride(doc.plane_width);
+    uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
+    end = std::min(end, w * doc.plane_height + 1);
     for (int64_t e = std::max<int64_t>(begin, 1); e < end;) {
         const int64_t row = (e - 1) / w, column = (e - 1) % w;
         const int64_t count = std::min(end - e, w - column);
@@ -169,7 +169,7 @@ template <class RowBody>
 void FilterPass(EffectContext& context, int32_t first_row, int32_t last_row, int32_t first_column,
                 int32_t last_column, RowBody&& body)
 {
-    const int64_t w = context.doc.PlaneWidth;
+    const int64_t w = context.doc.plane_width;
     const int32_t rows_done = ForEachRow(context, first_row, last_row, [&](int32_t r) {
         body(r * w + first_column, int64_t{last_column} - first_column + 1);
     });
@@ -181,8 +181,8 @@ void FilterPass(EffectContext& context, int32_t first_row, int32_t last_row, int
 template <class RowBody>
 int32_t ForEachRowOfFullGrid(EffectContext& context, RowBody&& body)
 {
-    return ForEachRow(context, 0, context.doc.PlaneHeight - 1, [&](int32_t r) {
-        body(int64_t{r} * context.doc.PlaneWidth, int64_t{context.doc.PlaneWidth});
+    return ForEachRow(context, 0, context.doc.plane_height - 1, [&](int32_t r) {
+        body(int64_t{r} * context.doc.plane_width, int64_t{context.doc.plane_width});
     });
 }
 

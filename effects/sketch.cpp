@@ -55,8 +55,8 @@ void CharcoalSketch(EffectContext& context)
     Document& doc = context.doc;
     StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
-    const int32_t w = doc.PlaneWidth;
-    ForEachRow(context, 1, doc.PlaneHeight - 1,
+    const int32_t w = doc.plane_width;
+    ForEachRow(context, 1, doc.plane_height - 1,
                [&](int32_t r) { rows::Charcoal(s.data(), int64_t{r} * w + 1, w - 1, w); });
     MergeFrom(doc, s[0], s[0], s[0]);
     context.EndEffect();
@@ -70,9 +70,9 @@ void RoughSketch(EffectContext& context)
     Document& doc = context.doc;
     context.BeginEffect();
     context.SaveUndoBySwap();
-    uint8_t* t = doc.TargetPlanes[0].data();
-    const int32_t w = doc.PlaneWidth;
-    const int32_t h = doc.PlaneHeight;
+    uint8_t* t = doc.target_planes[0].data();
+    const int32_t w = doc.plane_width;
+    const int32_t h = doc.plane_height;
     const int64_t pixels = int64_t{w} * h;
 
     // Emboss pass, grey, into a plane that starts at zero: the border and
@@ -100,13 +100,13 @@ void RoughSketch(EffectContext& context)
         SpeckleOf(draws.data(), speckle.data(), batch);
         ThresholdAndSpeckle(t + p, speckle.data(), batch);
     }
-    context.RowCursor = static_cast<int32_t>(pixels + 1);
+    context.row_cursor = static_cast<int32_t>(pixels + 1);
 
     // Block sampling into slots s apart per block row. The stride is about
     // a quarter of the width while block columns run to half of it, so two
     // blocks share each slot and the later one wins.
-    const int64_t slot_stride = (doc.LoadedWidth / 2) / 2;
-    const int64_t half_height = doc.LoadedHeight / 2;
+    const int64_t slot_stride = (doc.loaded_width / 2) / 2;
+    const int64_t half_height = doc.loaded_height / 2;
     const int64_t slots = 4 * ((slot_stride * half_height) / 2 + slot_stride);
     std::vector<uint8_t>& blocks = context.scratch[0];
     blocks.assign(static_cast<size_t>(slots), 0);
@@ -125,13 +125,13 @@ void RoughSketch(EffectContext& context)
     // nothing the message pump runs looks at the planes, so the blends of a
     // row are applied together once its steps are through, in place.
     bool cancelled = false;
-    for (context.RowCursor = 0; !cancelled && context.RowCursor <= h - 9; context.RowCursor += 2) {
-        const int32_t r = context.RowCursor;
+    for (context.row_cursor = 0; !cancelled && context.row_cursor <= h - 9; context.row_cursor += 2) {
+        const int32_t r = context.row_cursor;
         int32_t steps = 0;
         for (int32_t c = 0; c <= w - 9; c += 2) {
-            context.ColumnCursor = c;
+            context.column_cursor = c;
             context.ProcessMessages();
-            if (context.RowCursor != r) {
+            if (context.row_cursor != r) {
                 cancelled = true;
                 break;
             }

@@ -23,8 +23,8 @@ constexpr std::array<EffectKernel, 8> kKernels{{
 void EffectContext::BeginEffect()
 {
     running_ = true;
-    doc.PlaneHeight = doc.bitmap.GetHeight();
-    doc.PlaneWidth = doc.bitmap.GetWidth();
+    doc.plane_height = doc.bitmap.GetHeight();
+    doc.plane_width = doc.bitmap.GetWidth();
     doc.PreparePlanes();
     host_.SetProgressMax(int64_t{doc.bitmap.GetHeight()} * doc.bitmap.GetWidth() + 1);
     host_.SetProgress(0);
@@ -35,12 +35,12 @@ void EffectContext::EndEffect()
 {
     host_.SetCancelEnabled(false);
     host_.SetProgress(0);
-    const bool cancelled = CancelFlag == 1;
+    const bool cancelled = cancel_flag == 1;
     if (!cancelled)
-        ++doc.EditCount;
-    CancelFlag = 0;
-    doc.UndoEnabled = true;
-    doc.RedoEnabled = false;
+        ++doc.edit_count;
+    cancel_flag = 0;
+    doc.undo_enabled = true;
+    doc.redo_enabled = false;
     running_ = false;
     undo_saved_ = false;
     host_.RunFinished(cancelled);
@@ -48,13 +48,13 @@ void EffectContext::EndEffect()
 
 void EffectContext::SaveUndoBySwap()
 {
-    doc.FileBytes.swap(doc.UndoBytes);
+    doc.file_bytes.swap(doc.undo_bytes);
     undo_saved_ = true;
 }
 
 void EffectContext::SaveUndoByCopy()
 {
-    CopyFileBytes(doc.FileBytes, doc.UndoBytes, doc.PlaneWidth, doc.PlaneHeight);
+    CopyFileBytes(doc.file_bytes, doc.undo_bytes, doc.plane_width, doc.plane_height);
     undo_saved_ = true;
 }
 
@@ -63,9 +63,9 @@ void EffectContext::Abandon()
     // The picture from before the run is safe in the undo copy once the run
     // has taken it; whatever was half done is dropped.
     if (undo_saved_)
-        CopyFileBytes(doc.UndoBytes, doc.FileBytes, doc.PlaneWidth, doc.PlaneHeight);
+        CopyFileBytes(doc.undo_bytes, doc.file_bytes, doc.plane_width, doc.plane_height);
     undo_saved_ = false;
-    CancelFlag = 0;
+    cancel_flag = 0;
     running_ = false;
     host_.SetCancelEnabled(false);
     host_.SetProgress(0);
@@ -75,17 +75,17 @@ void EffectContext::Cancel()
 {
     if (!running_)
         return;
-    RowCursor = doc.bitmap.GetHeight();
-    ColumnCursor = doc.bitmap.GetWidth();
-    CancelFlag = 1;
+    row_cursor = doc.bitmap.GetHeight();
+    column_cursor = doc.bitmap.GetWidth();
+    cancel_flag = 1;
 }
 
 bool EffectContext::EndOfRow(int64_t position)
 {
-    const int32_t row = RowCursor;
+    const int32_t row = row_cursor;
     host_.SetProgress(position);
     host_.ProcessMessages();
-    return RowCursor != row;
+    return row_cursor != row;
 }
 
 EffectKernel& EffectContext::KernelBank(uint32_t number)
@@ -107,7 +107,7 @@ Neighbourhood& EffectContext::GatherNeighbourhood(const uint8_t* plane, int32_t 
 
 int32_t EffectContext::PeakChannelMean(int64_t sum0, int64_t sum1, int64_t sum2) const
 {
-    return static_cast<int32_t>(std::max({sum0, sum1, sum2}) / RowCursor);
+    return static_cast<int32_t>(std::max({sum0, sum1, sum2}) / row_cursor);
 }
 
 long double ApplyKernel(const EffectKernel& kernel, const Neighbourhood& neighbourhood)

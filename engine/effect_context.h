@@ -33,9 +33,9 @@ public:
 
     Document& doc;
 
-    int32_t RowCursor = 0;
-    int32_t ColumnCursor = 0;
-    uint8_t CancelFlag = 0;
+    int32_t row_cursor = 0;
+    int32_t column_cursor = 0;
+    uint8_t cancel_flag = 0;
 
     // Starts a run (or one pass of a multi-pass run): fresh planes sized
     // from the document, progress reset, Cancel enabled.
@@ -52,9 +52,9 @@ public:
     void Abandon();
 
     // Keeps the picture as it is now for undo. By swap: the current picture
-    // moves to UndoBytes and FileBytes keeps stale pixels (header, padding
+    // moves to undo_bytes and file_bytes keeps stale pixels (header, padding
     // and trailing bytes are the same in both), so the run must split from
-    // UndoBytes and merge every pixel back. By copy: FileBytes stays valid.
+    // undo_bytes and merge every pixel back. By copy: file_bytes stays valid.
     void SaveUndoBySwap();
     void SaveUndoByCopy();
 
@@ -63,7 +63,7 @@ public:
     // moved past the last row).
     bool EndOfRow(int64_t position);
     // The usual epilogue: progress at picture width x current row.
-    bool EndOfRow() { return EndOfRow(int64_t{doc.bitmap.GetWidth()} * RowCursor); }
+    bool EndOfRow() { return EndOfRow(int64_t{doc.bitmap.GetWidth()} * row_cursor); }
     void SetProgress(int64_t position) { host_.SetProgress(position); }
     void ProcessMessages() { host_.ProcessMessages(); }
 
@@ -71,7 +71,7 @@ public:
     EffectKernel& KernelBank(uint32_t number);
     // Copies the nine plane values around (row, column) into Neighbourhood.
     Neighbourhood& GatherNeighbourhood(const uint8_t* plane, int32_t width, int32_t column, int32_t row);
-    // Largest channel sum divided by RowCursor.
+    // Largest channel sum divided by row_cursor.
     int32_t PeakChannelMean(int64_t sum0, int64_t sum1, int64_t sum2) const;
 
     CRand& Random() { return random_; }

@@ -17,7 +17,7 @@ public:
     // host then calls EffectContext::Cancel().
     virtual void ProcessMessages() {}
     virtual void SetCancelEnabled(bool enabled) { (void)enabled; }
-    // The run is over and its result is in the document's FileBytes.
+    // The run is over and its result is in the document's file_bytes.
     virtual void RunFinished(bool cancelled) { (void)cancelled; }
 };
 

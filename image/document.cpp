@@ -141,21 +141,21 @@ int Document::LoadBitmap(const std::string& path)
     const int32_t height = ReadInt32(header, 22);
 
     // Everything new is built aside first, so a failure changes nothing.
-    Bytes file_bytes;
-    Bytes undo_bytes;
+    Bytes new_bytes;
+    Bytes new_undo;
     std::array<Plane, 3> source;
     std::array<Plane, 3> target;
     std::string name;
     try {
-        ReserveLarge(file_bytes, static_cast<size_t>(length));
-        file_bytes.resize(static_cast<size_t>(length));
-        std::copy(header, header + kHeaderBytes, file_bytes.begin());
-        if (!ReadFully(file.get(), file_bytes.data() + kHeaderBytes, file_bytes.size() - kHeaderBytes)) {
+        ReserveLarge(new_bytes, static_cast<size_t>(length));
+        new_bytes.resize(static_cast<size_t>(length));
+        std::copy(header, header + kHeaderBytes, new_bytes.begin());
+        if (!ReadFully(file.get(), new_bytes.data() + kHeaderBytes, new_bytes.size() - kHeaderBytes)) {
             last_problem_ = LoadProblem::CannotOpen;
             return kRefused;
         }
-        ReserveLarge(undo_bytes, file_bytes.size());
-        undo_bytes.assign(file_bytes.begin(), file_bytes.end());
+        ReserveLarge(new_undo, new_bytes.size());
+        new_undo.assign(new_bytes.begin(), new_bytes.end());
         const size_t elements = PlaneElements(width, height);
         for (auto* planes : {&source, &target}) {
             for (Plane& plane : *planes) {
@@ -168,18 +168,18 @@ int Document::LoadBitmap(const std::string& path)
         last_problem_ = LoadProblem::OutOfMemory;
         return kRefused;
     }
-    SplitPlanes(file_bytes, source[0].data(), source[1].data(), source[2].data(), width, height);
+    SplitPlanes(new_bytes, source[0].data(), source[1].data(), source[2].data(), width, height);
 
     bitmap.ResetHeader(height, width, 24);
     bitmap.SetWidth(width);
     bitmap.SetHeight(height);
     bitmap.SetFileName(std::move(name));
-    PlaneWidth = LoadedWidth = width;
-    PlaneHeight = LoadedHeight = height;
-    FileBytes.swap(file_bytes);
-    UndoBytes.swap(undo_bytes);
-    SourcePlanes.swap(source);
-    TargetPlanes.swap(target);
+    plane_width = loaded_width = width;
+    plane_height = loaded_height = height;
+    file_bytes.swap(new_bytes);
+    undo_bytes.swap(new_undo);
+    source_planes.swap(source);
+    target_planes.swap(target);
     last_problem_ = LoadProblem::None;
     return kLoaded;
 }
@@ -231,8 +231,8 @@ int Document::Save(const std::string& path, bool durable) const
 
     bool ok = true;
     size_t done = 0;
-    while (ok && done < FileBytes.size()) {
-        const ssize_t wrote = ops.Write(fd, FileBytes.data() + done, FileBytes.size() - done);
+    while (ok && done < file_bytes.size()) {
+        const ssize_t wrote = ops.Write(fd, file_bytes.data() + done, file_bytes.size() - done);
         if (wrote < 0 && errno == EINTR)
             continue;
         if (wrote <= 0)
@@ -253,7 +253,7 @@ int Document::Save(const std::string& path, bool durable) const
         return kWriteFailed;
     }
     if (!durable)
-        return static_cast<int>(FileBytes.size());
+        return static_cast<int>(file_bytes.size());
     // Make the rename itself durable; the new file is in place either way.
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
@@ -262,32 +262,32 @@ int Document::Save(const std::string& path, bool durable) const
         ops.Sync(folder_fd);
         ::close(folder_fd);
     }
-    return static_cast<int>(FileBytes.size());
+    return static_cast<int>(file_bytes.size());
 }
 
 void Document::Undo()
 {
-    if (!UndoEnabled || !HasPicture())
+    if (!undo_enabled || !HasPicture())
         return;
-    FileBytes.swap(UndoBytes);
-    UndoEnabled = false;
-    RedoEnabled = true;
+    file_bytes.swap(undo_bytes);
+    undo_enabled = false;
+    redo_enabled = true;
 }
 
 void Document::Redo()
 {
-    if (!RedoEnabled || !HasPicture())
+    if (!redo_enabled || !HasPicture())
         return;
-    FileBytes.swap(UndoBytes);
-    RedoEnabled = false;
-    UndoEnabled = true;
+    file_bytes.swap(undo_bytes);
+    redo_enabled = false;
+    undo_enabled = true;
 }
 
 void Document::PreparePlanes()
 {
-    const size_t elements = PlaneElements(PlaneWidth, PlaneHeight);
-    const size_t pixels = static_cast<size_t>(int64_t{PlaneWidth} * PlaneHeight);
-    for (auto* planes : {&SourcePlanes, &TargetPlanes}) {
+    const size_t elements = PlaneElements(plane_width, plane_height);
+    const size_t pixels = static_cast<size_t>(int64_t{plane_width} * plane_height);
+    for (auto* planes : {&source_planes, &target_planes}) {
         for (Plane& plane : *planes) {
             if (plane.size() != elements) {
                 ReserveLarge(plane, elements);

@@ -29,25 +29,25 @@ enum class LoadProblem { None, EmptyPath, CannotOpen, NotSupported, OutOfMemory 
 class Document {
 public:
     BitmapFile bitmap;
-    Bytes FileBytes;
-    Bytes UndoBytes;
-    std::array<Plane, 3> SourcePlanes;
-    std::array<Plane, 3> TargetPlanes;
-    int32_t PlaneWidth = 0;
-    int32_t PlaneHeight = 0;
-    int32_t LoadedWidth = 0;
-    int32_t LoadedHeight = 0;
-    int32_t EditCount = 0;
+    Bytes file_bytes;
+    Bytes undo_bytes;
+    std::array<Plane, 3> source_planes;
+    std::array<Plane, 3> target_planes;
+    int32_t plane_width = 0;
+    int32_t plane_height = 0;
+    int32_t loaded_width = 0;
+    int32_t loaded_height = 0;
+    int32_t edit_count = 0;
     // The Edit menu: one level of undo and redo of the last effect.
-    bool UndoEnabled = false;
-    bool RedoEnabled = false;
+    bool undo_enabled = false;
+    bool redo_enabled = false;
 
     // Reads a whole file. All or nothing: anything but 1 leaves every field
     // of the document exactly as it was.
     int LoadBitmap(const std::string& path);
     LoadProblem LastLoadProblem() const { return last_problem_; }
 
-    // Replaces the file at path with FileBytes in one step (temporary file
+    // Replaces the file at path with file_bytes in one step (temporary file
     // in the same folder, synced, renamed over the target). Returns the
     // number of bytes written, -1 on any failure (the target then stays as
     // it was) or -5 for an empty path. Changes nothing in memory.
@@ -56,7 +56,7 @@ public:
     // in one step all the same, but not waited for on the disk.
     int SaveScratchCopy(const std::string& path) const;
 
-    bool HasPicture() const { return !FileBytes.empty(); }
+    bool HasPicture() const { return !file_bytes.empty(); }
 
     // One-level undo and redo; each does nothing unless enabled. The two
     // whole-file buffers hold the pictures before and after the last
@@ -64,9 +64,9 @@ public:
     void Undo();
     void Redo();
     // Open and close forget the last effect: its buffers were another picture's.
-    void ForgetUndo() { UndoEnabled = RedoEnabled = false; }
+    void ForgetUndo() { undo_enabled = redo_enabled = false; }
 
-    // Sizes the six planes for PlaneWidth x PlaneHeight, keeping their
+    // Sizes the six planes for plane_width x plane_height, keeping their
     // memory from run to run, and zeroes what no split ever writes: element
     // 0 and the spare tail. Elements in between keep stale values until the
     // run writes them.

@@ -106,7 +106,7 @@ inline Bytes WindowResult(const fs::path& path, const std::vector<std::string>& 
         if (effect == nullptr || !RunEffect(context, *effect))
             throw std::runtime_error("reference cannot run " + name);
     }
-    return document.FileBytes;
+    return document.file_bytes;
 }
 
 class TempDir {

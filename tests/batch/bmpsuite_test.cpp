@@ -146,7 +146,7 @@ TEST_P(AcceptedFile, SplitsIntoTheExpectedPixels)
             const size_t element = size_t(row) * width + column + 1;
             const size_t rgb = (size_t(height - 1 - row) * width + column) * 3;
             for (int channel = 0; channel < 3; ++channel)
-                mismatches += document.SourcePlanes[channel][element] != expected[rgb + 2 - channel];
+                mismatches += document.source_planes[channel][element] != expected[rgb + 2 - channel];
         }
     }
     EXPECT_EQ(mismatches, 0u);
@@ -186,13 +186,13 @@ TEST_P(RefusedFile, IsRefusedAndTheOpenPictureStaysAsItWas)
     WriteBytes(open_path, MakeBitmap(5, 3, 7));
     Document document;
     ASSERT_EQ(document.LoadBitmap(open_path.string()), kLoaded);
-    const Bytes bytes_before = document.FileBytes;
-    const auto planes_before = document.SourcePlanes;
+    const Bytes bytes_before = document.file_bytes;
+    const auto planes_before = document.source_planes;
 
     EXPECT_EQ(document.LoadBitmap(File().string()), kRefused);
     EXPECT_EQ(document.LastLoadProblem(), LoadProblem::NotSupported);
-    EXPECT_EQ(document.FileBytes, bytes_before);
-    EXPECT_EQ(document.SourcePlanes, planes_before);
+    EXPECT_EQ(document.file_bytes, bytes_before);
+    EXPECT_EQ(document.source_planes, planes_before);
     EXPECT_EQ(document.bitmap.GetWidth(), 5);
     EXPECT_EQ(document.bitmap.GetHeight(), 3);
     EXPECT_EQ(document.bitmap.GetFileName(), open_path.string());

@@ -62,10 +62,10 @@ TEST(Sharpen, TooSmallPictureIsWrittenBackUnchangedButCountsAsAnEdit)
 {
     Picture p = Noise(2, 9, 4);
     Bench b(p);
-    const auto before = b.doc.FileBytes;
+    const auto before = b.doc.file_bytes;
     Sharpen(b.context);
-    EXPECT_EQ(b.doc.FileBytes, before);
-    EXPECT_EQ(b.doc.EditCount, 2);
+    EXPECT_EQ(b.doc.file_bytes, before);
+    EXPECT_EQ(b.doc.edit_count, 2);
 }
 
 TEST(Blur, WeightedMeanTruncatedInExtendedPrecision)
@@ -229,10 +229,10 @@ TEST(RoughSketch, FlatPictureTurnsWhiteAndTheSequenceGoesOnBetweenRuns)
     Picture edges = Noise(20, 12, 5, true);
     Bench c(edges);
     RoughSketch(c.context);
-    const auto first = c.doc.FileBytes;
+    const auto first = c.doc.file_bytes;
     c.doc.Undo();
     RoughSketch(c.context);
-    EXPECT_NE(c.doc.FileBytes, first);
+    EXPECT_NE(c.doc.file_bytes, first);
 }
 
 // ---------------------------------------------------------------- mosaic
@@ -259,7 +259,7 @@ TEST(Mosaic, TakesTheFirstElementOfEachBlock)
         EXPECT_EQ(c.Element(3, 2, k), narrow.element(2, 2, k));
         EXPECT_EQ(c.Element(3, 3, k), narrow.element(3, 3, k));
     }
-    EXPECT_EQ(c.doc.FileBytes.size(), MakeBmp(narrow).size());
+    EXPECT_EQ(c.doc.file_bytes.size(), MakeBmp(narrow).size());
 }
 
 // ---------------------------------------------------------------- noise cut
@@ -283,8 +283,8 @@ TEST(NoiseCut, MedianRemovesSpikesAndGeometricCutIsTheSame)
     Bench m(n), g(n);
     Median(m.context);
     GeometricCut(g.context);
-    EXPECT_EQ(m.doc.FileBytes, g.doc.FileBytes);
-    EXPECT_NE(m.doc.FileBytes, MakeBmp(n));
+    EXPECT_EQ(m.doc.file_bytes, g.doc.file_bytes);
+    EXPECT_NE(m.doc.file_bytes, MakeBmp(n));
 }
 
 TEST(NoiseCut, FourByThreeComputesOnlyElementsFiveAndSix)
@@ -335,7 +335,7 @@ TEST(NoiseCut, NaturalMedianKeepsAFlatPicture)
     Bench b(Uniform(8, 8, 60));
     MedianNatural(b.context);
     ExpectGrey(b, 3, 3, 60, "flat");
-    EXPECT_EQ(b.doc.EditCount, 2);
+    EXPECT_EQ(b.doc.edit_count, 2);
 }
 
 // ---------------------------------------------------------------- colour
@@ -414,18 +414,18 @@ TEST(Colour, HistogramStretch)
         Bench c(q);
         HistogramStretch(c.context);
         EXPECT_EQ(c.Current().bgr, q.bgr);
-        EXPECT_EQ(c.doc.EditCount, 2);
+        EXPECT_EQ(c.doc.edit_count, 2);
     }
 }
 
 TEST(Colour, TimeInversionChangesNoByteButIsAnEdit)
 {
     Bench b(Noise(5, 5, 1));
-    const auto before = b.doc.FileBytes;
+    const auto before = b.doc.file_bytes;
     TimeInversion(b.context);
-    EXPECT_EQ(b.doc.FileBytes, before);
-    EXPECT_EQ(b.doc.EditCount, 2);
-    EXPECT_TRUE(b.doc.UndoEnabled);
+    EXPECT_EQ(b.doc.file_bytes, before);
+    EXPECT_EQ(b.doc.edit_count, 2);
+    EXPECT_TRUE(b.doc.undo_enabled);
 }
 
 // ---------------------------------------------------------------- picture
@@ -447,9 +447,9 @@ TEST(Picture, SunsetOnUniformGrey)
     EXPECT_EQ(element(7, 0, 2), 100) << "plane column 0";
 
     Bench w(Uniform(30, 30, 255));
-    const auto before = w.doc.FileBytes;
+    const auto before = w.doc.file_bytes;
     Sunset(w.context);
-    EXPECT_EQ(w.doc.FileBytes, before);
+    EXPECT_EQ(w.doc.file_bytes, before);
 }
 
 TEST(Picture, NostalgiaKeepsOnlyValuesAbovePeak)
@@ -478,10 +478,10 @@ TEST(Picture, ProWatercolourIsFiveMediansAndOneUndo)
     ProWatercolour(pro.context);
     for (int i = 0; i < 5; ++i)
         Median(five.context);
-    EXPECT_EQ(pro.doc.FileBytes, five.doc.FileBytes);
-    EXPECT_EQ(pro.doc.EditCount, 2);
+    EXPECT_EQ(pro.doc.file_bytes, five.doc.file_bytes);
+    EXPECT_EQ(pro.doc.edit_count, 2);
     pro.doc.Undo();
-    EXPECT_EQ(pro.doc.FileBytes, MakeBmp(n));
+    EXPECT_EQ(pro.doc.file_bytes, MakeBmp(n));
 }
 
 TEST(Picture, WatercolourStyleRegion)
@@ -490,7 +490,7 @@ TEST(Picture, WatercolourStyleRegion)
     Bench b(small);
     WatercolourStyle(b.context);
     EXPECT_EQ(b.Current().bgr, small.bgr);
-    EXPECT_EQ(b.doc.EditCount, 2);
+    EXPECT_EQ(b.doc.edit_count, 2);
 
     const Picture eight = Noise(8, 8, 3);
     Bench c(eight);
@@ -536,12 +536,12 @@ TEST(Catalogue, EveryEffectRunsOnTinyAndPaddedPicturesAndKeepsTheHeader)
         for (auto [w, h] : {std::pair{1, 1}, {2, 2}, {1, 7}, {7, 1}, {3, 9}, {10, 10}, {13, 11}}) {
             const Picture n = Noise(w, h, uint32_t(w * h));
             Bench b(n, 70);
-            const auto before = b.doc.FileBytes;
+            const auto before = b.doc.file_bytes;
             ASSERT_TRUE(RunEffect(b.context, e));
-            EXPECT_EQ(b.doc.FileBytes.size(), before.size()) << e.batch_name;
-            EXPECT_TRUE(std::equal(before.begin(), before.begin() + 70, b.doc.FileBytes.begin()))
+            EXPECT_EQ(b.doc.file_bytes.size(), before.size()) << e.batch_name;
+            EXPECT_TRUE(std::equal(before.begin(), before.begin() + 70, b.doc.file_bytes.begin()))
                 << e.batch_name << " header and gap";
-            EXPECT_EQ(b.doc.EditCount, 2) << e.batch_name;
+            EXPECT_EQ(b.doc.edit_count, 2) << e.batch_name;
             EXPECT_FALSE(b.context.Running());
         }
 }

@@ -47,14 +47,14 @@ TEST(LoadBitmap, LoadsAFourByTwoPictureIntoPlanesFromElementOne)
     EXPECT_EQ(doc.bitmap.GetWidth(), 4);
     EXPECT_EQ(doc.bitmap.GetHeight(), 2);
     EXPECT_EQ(doc.bitmap.GetFileName(), dir / "a.bmp");
-    EXPECT_EQ(doc.PlaneWidth, 4);
-    EXPECT_EQ(doc.LoadedHeight, 2);
-    EXPECT_EQ(doc.FileBytes, bytes);
-    EXPECT_EQ(doc.UndoBytes, bytes);
-    EXPECT_EQ(doc.SourcePlanes[0][1], bytes[54]);
-    EXPECT_EQ(doc.SourcePlanes[2][8], bytes[77]);
-    EXPECT_EQ(doc.SourcePlanes[0][0], 0) << "element 0 holds no pixel";
-    EXPECT_EQ(doc.SourcePlanes[1].size(), 4u * 2 + 4 + 2);
+    EXPECT_EQ(doc.plane_width, 4);
+    EXPECT_EQ(doc.loaded_height, 2);
+    EXPECT_EQ(doc.file_bytes, bytes);
+    EXPECT_EQ(doc.undo_bytes, bytes);
+    EXPECT_EQ(doc.source_planes[0][1], bytes[54]);
+    EXPECT_EQ(doc.source_planes[2][8], bytes[77]);
+    EXPECT_EQ(doc.source_planes[0][0], 0) << "element 0 holds no pixel";
+    EXPECT_EQ(doc.source_planes[1].size(), 4u * 2 + 4 + 2);
 }
 
 TEST(LoadBitmap, HonoursRowPaddingAndThePixelOffset)
@@ -67,15 +67,15 @@ TEST(LoadBitmap, HonoursRowPaddingAndThePixelOffset)
     ASSERT_EQ(doc.LoadBitmap(dir / "b.bmp"), 1);
     for (int64_t k = 0; k < 6; ++k)
         for (int ch = 0; ch < 3; ++ch)
-            EXPECT_EQ(doc.SourcePlanes[ch][size_t(k + 1)], p.at(k, ch)) << "pixel " << k << " channel " << ch;
+            EXPECT_EQ(doc.source_planes[ch][size_t(k + 1)], p.at(k, ch)) << "pixel " << k << " channel " << ch;
 
     // A merge of unchanged planes gives back every byte, padding, the gap
     // before the pixels and the tail included.
-    doc.SourcePlanes[1][4] = 200; // pixel 3 = row 1, column 0
-    MergePlanes(doc.FileBytes, doc.SourcePlanes[0].data(), doc.SourcePlanes[1].data(), doc.SourcePlanes[2].data(), 3, 2);
+    doc.source_planes[1][4] = 200; // pixel 3 = row 1, column 0
+    MergePlanes(doc.file_bytes, doc.source_planes[0].data(), doc.source_planes[1].data(), doc.source_planes[2].data(), 3, 2);
     auto expected = bytes;
     expected[138 + 12 + 1] = 200;
-    EXPECT_EQ(doc.FileBytes, expected);
+    EXPECT_EQ(doc.file_bytes, expected);
 
     ASSERT_EQ(doc.SaveBitmap(dir / "c.bmp"), int(bytes.size()));
     EXPECT_EQ(ReadFile(dir / "c.bmp"), expected);
@@ -88,7 +88,7 @@ TEST(LoadBitmap, RefusesWhatItCannotHandleAndKeepsTheOpenPicture)
     WriteFile(dir / "good.bmp", good);
     Document doc;
     ASSERT_EQ(doc.LoadBitmap(dir / "good.bmp"), 1);
-    doc.EditCount = 3;
+    doc.edit_count = 3;
 
     struct Case {
         const char* name;
@@ -116,18 +116,18 @@ TEST(LoadBitmap, RefusesWhatItCannotHandleAndKeepsTheOpenPicture)
         WriteFile(dir / "bad.bmp", bytes);
         EXPECT_EQ(doc.LoadBitmap(dir / "bad.bmp"), 0) << c.name;
         EXPECT_EQ(doc.LastLoadProblem(), LoadProblem::NotSupported) << c.name;
-        EXPECT_EQ(doc.FileBytes, good) << c.name;
+        EXPECT_EQ(doc.file_bytes, good) << c.name;
         EXPECT_EQ(doc.bitmap.GetWidth(), 4) << c.name;
         EXPECT_EQ(doc.bitmap.GetFileName(), dir / "good.bmp") << c.name;
-        EXPECT_EQ(doc.PlaneWidth, 4) << c.name;
-        EXPECT_EQ(doc.EditCount, 3) << c.name;
+        EXPECT_EQ(doc.plane_width, 4) << c.name;
+        EXPECT_EQ(doc.edit_count, 3) << c.name;
     }
 
     EXPECT_EQ(doc.LoadBitmap(""), -5);
     EXPECT_EQ(doc.LoadBitmap(dir / "missing.bmp"), -5);
     EXPECT_EQ(doc.LastLoadProblem(), LoadProblem::CannotOpen);
     EXPECT_EQ(doc.LoadBitmap(dir.path()), -5) << "a folder is not a file";
-    EXPECT_EQ(doc.FileBytes, good);
+    EXPECT_EQ(doc.file_bytes, good);
 }
 
 TEST(LoadBitmap, AcceptsAnyNameAndTheInfoHeaderFieldsItDoesNotUse)
@@ -368,9 +368,9 @@ TEST(SaveBitmapTemporaries, StepsOverTemporariesLeftByAKilledRun)
 
     TakenNames leftovers(5, EEXIST);
     doc.file_ops = &leftovers;
-    EXPECT_EQ(doc.SaveBitmap(dir / "out.bmp"), int(doc.FileBytes.size()));
+    EXPECT_EQ(doc.SaveBitmap(dir / "out.bmp"), int(doc.file_bytes.size()));
     EXPECT_EQ(leftovers.opens, 6);
-    EXPECT_EQ(ReadFile(dir / "out.bmp"), doc.FileBytes);
+    EXPECT_EQ(ReadFile(dir / "out.bmp"), doc.file_bytes);
 
     TakenNames refused(1, EACCES);
     doc.file_ops = &refused;

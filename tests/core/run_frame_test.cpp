@@ -30,12 +30,12 @@ TEST(RunFrame, CompletedRunMovesProgressPerRowAndEndsIdle)
     EXPECT_EQ(b.host.cancel_states, (std::vector<bool>{true, false}));
     EXPECT_EQ(b.host.finished, 1);
     EXPECT_FALSE(b.host.last_cancelled);
-    EXPECT_EQ(b.doc.EditCount, 2);
-    EXPECT_TRUE(b.doc.UndoEnabled);
-    EXPECT_FALSE(b.doc.RedoEnabled);
+    EXPECT_EQ(b.doc.edit_count, 2);
+    EXPECT_TRUE(b.doc.undo_enabled);
+    EXPECT_FALSE(b.doc.redo_enabled);
     EXPECT_FALSE(b.context.Running());
     Sharpen(b.context);
-    EXPECT_EQ(b.doc.EditCount, 3);
+    EXPECT_EQ(b.doc.edit_count, 3);
 }
 
 TEST(RunFrame, OneByOnePictureRunsNoRowAndEndsNormally)
@@ -43,9 +43,9 @@ TEST(RunFrame, OneByOnePictureRunsNoRowAndEndsNormally)
     Bench b(Picture(1, 1, 40));
     Blur(b.context);
     EXPECT_EQ(b.host.maximum, 2);
-    EXPECT_EQ(b.doc.SourcePlanes[0].size(), 1u + 1 + 2);
+    EXPECT_EQ(b.doc.source_planes[0].size(), 1u + 1 + 2);
     EXPECT_EQ(b.host.pumps, 0);
-    EXPECT_EQ(b.doc.EditCount, 2);
+    EXPECT_EQ(b.doc.edit_count, 2);
 }
 
 // Cancel pressed at the pump after row `rows_done`: those rows carry the
@@ -70,12 +70,12 @@ void ExpectCancelAfterRows(int32_t w, int32_t h, int rows_done)
                     << w << "x" << h << " row " << r;
             }
     EXPECT_TRUE(b.host.last_cancelled);
-    EXPECT_EQ(b.doc.EditCount, 1);
-    EXPECT_EQ(b.context.CancelFlag, 0);
-    EXPECT_TRUE(b.doc.UndoEnabled);
-    EXPECT_FALSE(b.doc.RedoEnabled);
+    EXPECT_EQ(b.doc.edit_count, 1);
+    EXPECT_EQ(b.context.cancel_flag, 0);
+    EXPECT_TRUE(b.doc.undo_enabled);
+    EXPECT_FALSE(b.doc.redo_enabled);
     b.doc.Undo();
-    EXPECT_EQ(b.doc.FileBytes, MakeBmp(in)) << "undo restores the picture from before the cancelled run";
+    EXPECT_EQ(b.doc.file_bytes, MakeBmp(in)) << "undo restores the picture from before the cancelled run";
 }
 
 TEST(RunFrame, CancelStopsAtTheEndOfTheRowOnSquareWideAndTallPictures)
@@ -94,7 +94,7 @@ TEST(RunFrame, CancelEndsOnlyTheCurrentPassOfAMultiPassEffect)
     // Pass 1 stopped after row 3; pass 2 still ran over rows 3 to 7.
     EXPECT_EQ(b.host.pumps, 1 + 5);
     EXPECT_TRUE(b.host.last_cancelled);
-    EXPECT_EQ(b.doc.EditCount, 1);
+    EXPECT_EQ(b.doc.edit_count, 1);
 
     Bench pro(in);
     pro.host.cancel_at_pump = 3;
@@ -116,17 +116,17 @@ TEST(RunFrame, CancelInsideARoughSketchBlendSkipsThatBlend)
     // Without any blend the result is the speckled picture; the full run
     // differs from it somewhere past column 2s.
     EXPECT_TRUE(b.host.last_cancelled);
-    EXPECT_NE(b.doc.FileBytes, plain.doc.FileBytes);
+    EXPECT_NE(b.doc.file_bytes, plain.doc.file_bytes);
 }
 
 TEST(RunFrame, CancelOutsideARunIsIgnored)
 {
     Bench b(Noise(5, 5, 2));
     b.context.Cancel();
-    EXPECT_EQ(b.context.CancelFlag, 0);
+    EXPECT_EQ(b.context.cancel_flag, 0);
     Blur(b.context);
     EXPECT_FALSE(b.host.last_cancelled);
-    EXPECT_EQ(b.doc.EditCount, 2);
+    EXPECT_EQ(b.doc.edit_count, 2);
 }
 
 TEST(RunFrame, NoRunStartsInsideAnother)
@@ -139,7 +139,7 @@ TEST(RunFrame, NoRunStartsInsideAnother)
     };
     ASSERT_TRUE(RunEffect(b.context, *FindEffect("median")));
     EXPECT_FALSE(nested);
-    EXPECT_EQ(b.doc.EditCount, 2);
+    EXPECT_EQ(b.doc.edit_count, 2);
 
     Document empty;
     RecordingHost host;
@@ -154,20 +154,20 @@ TEST(UndoRedo, AlternateBetweenBeforeAndAfterTheLastEffect)
     const Picture in = Noise(9, 7, 6);
     for (const EffectEntry& effect : EffectCatalogue()) {
         Bench b(in);
-        const auto before = b.doc.FileBytes;
+        const auto before = b.doc.file_bytes;
         ASSERT_TRUE(RunEffect(b.context, effect));
-        const auto after = b.doc.FileBytes;
+        const auto after = b.doc.file_bytes;
         for (int round = 0; round < 2; ++round) {
             b.doc.Undo();
-            EXPECT_EQ(b.doc.FileBytes, before) << effect.batch_name;
-            EXPECT_FALSE(b.doc.UndoEnabled);
-            EXPECT_TRUE(b.doc.RedoEnabled);
+            EXPECT_EQ(b.doc.file_bytes, before) << effect.batch_name;
+            EXPECT_FALSE(b.doc.undo_enabled);
+            EXPECT_TRUE(b.doc.redo_enabled);
             b.doc.Redo();
-            EXPECT_EQ(b.doc.FileBytes, after) << effect.batch_name << ": redo gives exactly the result";
-            EXPECT_TRUE(b.doc.UndoEnabled);
-            EXPECT_FALSE(b.doc.RedoEnabled);
+            EXPECT_EQ(b.doc.file_bytes, after) << effect.batch_name << ": redo gives exactly the result";
+            EXPECT_TRUE(b.doc.undo_enabled);
+            EXPECT_FALSE(b.doc.redo_enabled);
         }
-        EXPECT_EQ(b.doc.EditCount, 2) << "undo and redo leave the edit count";
+        EXPECT_EQ(b.doc.edit_count, 2) << "undo and redo leave the edit count";
     }
 }
 
@@ -177,14 +177,14 @@ TEST(UndoRedo, SecondEffectAfterUndoWorksOnTheRestoredPicture)
     Bench b(in);
     Invert(b.context);
     b.doc.Undo();
-    const auto restored = b.doc.FileBytes;
+    const auto restored = b.doc.file_bytes;
     Blur(b.context);
-    EXPECT_NE(b.doc.FileBytes, restored);
+    EXPECT_NE(b.doc.file_bytes, restored);
     b.doc.Undo();
-    EXPECT_EQ(b.doc.FileBytes, restored);
+    EXPECT_EQ(b.doc.file_bytes, restored);
     b.doc.Undo(); // disabled now: nothing happens
-    EXPECT_EQ(b.doc.FileBytes, restored);
-    EXPECT_EQ(b.doc.EditCount, 3);
+    EXPECT_EQ(b.doc.file_bytes, restored);
+    EXPECT_EQ(b.doc.edit_count, 3);
 }
 
 TEST(UndoRedo, DisabledCommandsDoNothing)
@@ -193,12 +193,12 @@ TEST(UndoRedo, DisabledCommandsDoNothing)
     Bench b(in);
     b.doc.Redo();
     b.doc.Undo();
-    EXPECT_EQ(b.doc.FileBytes, MakeBmp(in));
+    EXPECT_EQ(b.doc.file_bytes, MakeBmp(in));
     Invert(b.context);
     b.doc.ForgetUndo();
-    const auto inverted = b.doc.FileBytes;
+    const auto inverted = b.doc.file_bytes;
     b.doc.Undo();
-    EXPECT_EQ(b.doc.FileBytes, inverted);
+    EXPECT_EQ(b.doc.file_bytes, inverted);
 }
 
 } // namespace

@@ -157,15 +157,15 @@ struct Bench {
         WriteFile(dir / "in.bmp", MakeBmp(picture, offset));
         if (doc.LoadBitmap(dir / "in.bmp") != 1)
             std::abort();
-        doc.EditCount = 1;
+        doc.edit_count = 1;
     }
 
-    // The picture now in FileBytes, in file order.
+    // The picture now in file_bytes, in file order.
     Picture Current() const
     {
-        Picture p(doc.PlaneWidth, doc.PlaneHeight);
-        const int64_t stride = RowStride(doc.PlaneWidth);
-        const uint8_t* base = doc.FileBytes.data() + PixelOffset(doc.FileBytes.data());
+        Picture p(doc.plane_width, doc.plane_height);
+        const int64_t stride = RowStride(doc.plane_width);
+        const uint8_t* base = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
         for (int32_t y = 0; y < p.height; ++y)
             std::copy_n(base + y * stride, p.width * 3, p.bgr.data() + size_t(y) * p.width * 3);
         return p;

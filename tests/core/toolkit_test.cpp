@@ -110,10 +110,10 @@ TEST_F(Toolkit, GrayPixelAndPeakChannelMean)
     GrayPixel(&x, &y, &z, 5, 0, 0);
     EXPECT_EQ(z, 0);
 
-    context.RowCursor = 4;
+    context.row_cursor = 4;
     EXPECT_EQ(context.PeakChannelMean(7, 9, 9), 2);
     EXPECT_EQ(context.PeakChannelMean(9, 7, 8), 2);
-    context.RowCursor = 2;
+    context.row_cursor = 2;
     EXPECT_EQ(context.PeakChannelMean(int64_t{3} << 32, 0, 0), int32_t(int64_t{3} << 31)) << "sums are 64-bit";
 }
 

@@ -94,11 +94,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     const std::vector<uint8_t> original(data, data + size);
-    if (doc.FileBytes != original)
+    if (doc.file_bytes != original)
         std::abort();
 
     // Keep each input quick: effects only on small pictures.
-    if (int64_t{doc.PlaneWidth} * doc.PlaneHeight <= 1 << 14) {
+    if (int64_t{doc.plane_width} * doc.plane_height <= 1 << 14) {
         const auto effects = EffectCatalogue();
         const uint8_t choice = data[size - 1];
         Host host;
@@ -108,18 +108,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         host.cancel_at = (choice & 0x80) ? data[size / 2] % 8 : -1;
         if (!RunEffect(context, effects[choice % effects.size()]))
             std::abort();
-        const std::vector<uint8_t> result = doc.FileBytes;
+        const std::vector<uint8_t> result = doc.file_bytes;
         if (result.size() != original.size() || !std::equal(original.begin(), original.begin() + 54, result.begin()))
             std::abort();
         doc.Undo();
-        if (doc.FileBytes != original)
+        if (doc.file_bytes != original)
             std::abort();
         doc.Redo();
-        if (doc.FileBytes != result)
+        if (doc.file_bytes != result)
             std::abort();
     }
 
-    if (doc.SaveBitmap(output) != int(doc.FileBytes.size()) || ReadAll(output) != doc.FileBytes)
+    if (doc.SaveBitmap(output) != int(doc.file_bytes.size()) || ReadAll(output) != doc.file_bytes)
         std::abort();
     return 0;
 }

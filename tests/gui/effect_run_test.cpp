@@ -44,18 +44,18 @@ TEST_F(EffectRun, CompletedRunMarksTheDocumentEdited)
 
     EXPECT_EQ(Caption(), path + QStringLiteral(" * ") + kSuffix);
     EXPECT_EQ(window->PanelText(2), QStringLiteral("ファイル：編集済み"));
-    EXPECT_EQ(window->document().EditCount, 2);
+    EXPECT_EQ(window->document().edit_count, 2);
     EXPECT_TRUE(Item("U1")->isEnabled());
     EXPECT_FALSE(Item("S9")->isEnabled());
     EXPECT_FALSE(cancel->isEnabled());
     EXPECT_EQ(progress->value(), 0);
-    EXPECT_NE(ToByteArray(window->document().FileBytes), ReadFile(path));
+    EXPECT_NE(ToByteArray(window->document().file_bytes), ReadFile(path));
     // The view and the scratch file both hold the result.
-    EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().FileBytes));
-    EXPECT_EQ(ReadFile(window->scratch_path), ToByteArray(window->document().FileBytes));
+    EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().file_bytes));
+    EXPECT_EQ(ReadFile(window->scratch_path), ToByteArray(window->document().file_bytes));
 
     window->N14Click();
-    EXPECT_EQ(window->document().EditCount, 3);
+    EXPECT_EQ(window->document().edit_count, 3);
     EXPECT_EQ(Caption(), path + QStringLiteral(" * ") + kSuffix);
 }
 
@@ -72,7 +72,7 @@ TEST_F(EffectRun, AnUnwritableScratchFileChangesNothingOnScreen)
     window->N9Click();
     EXPECT_TRUE(boxes->shown.empty());
     EXPECT_TRUE(boxes->exceptions.empty());
-    EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().FileBytes));
+    EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().file_bytes));
 }
 
 TEST_F(EffectRun, EveryEffectRunsFromItsMenuItem)
@@ -82,9 +82,9 @@ TEST_F(EffectRun, EveryEffectRunsFromItsMenuItem)
     for (const EffectEntry& effect : EffectCatalogue()) {
         const QString name = QString::fromUtf8(effect.menu_id.data(), static_cast<qsizetype>(effect.menu_id.size()));
         window->Item(name)->trigger();
-        EXPECT_EQ(window->document().EditCount, ++edits) << name.toStdString();
+        EXPECT_EQ(window->document().edit_count, ++edits) << name.toStdString();
         EXPECT_FALSE(window->context().Running());
-        EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().FileBytes)) << name.toStdString();
+        EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().file_bytes)) << name.toStdString();
     }
 }
 
@@ -97,7 +97,7 @@ TEST_P(CancelledRun, StopsAtTheEndOfTheCurrentRow)
     const QString path = MakeBitmap(QStringLiteral("c.bmp"), size.width(), size.height());
     Open(path);
     window->show();
-    const QByteArray before = ToByteArray(window->document().FileBytes);
+    const QByteArray before = ToByteArray(window->document().file_bytes);
     auto* cancel = Find<QPushButton>("Button1");
     constexpr int kCancelAt = 2;
     RunWatched(&Form1::N9Click, [&](int pump) {
@@ -109,18 +109,18 @@ TEST_P(CancelledRun, StopsAtTheEndOfTheCurrentRow)
 
     EXPECT_EQ(Caption(), path + kSuffix);
     EXPECT_EQ(window->PanelText(2), QStringLiteral("ファイル：未編集"));
-    EXPECT_EQ(window->document().EditCount, 1);
-    EXPECT_EQ(window->context().CancelFlag, 0);
+    EXPECT_EQ(window->document().edit_count, 1);
+    EXPECT_EQ(window->context().cancel_flag, 0);
     EXPECT_FALSE(cancel->isEnabled());
     EXPECT_TRUE(Item("U1")->isEnabled());
     EXPECT_FALSE(Item("S9")->isEnabled());
     // The rows done before the cancel show; the view follows the document.
-    EXPECT_NE(ToByteArray(window->document().FileBytes), before);
-    EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().FileBytes));
+    EXPECT_NE(ToByteArray(window->document().file_bytes), before);
+    EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().file_bytes));
 
     // Undo brings back the picture from before the cancelled run.
     window->U1Click();
-    EXPECT_EQ(ToByteArray(window->document().FileBytes), before);
+    EXPECT_EQ(ToByteArray(window->document().file_bytes), before);
     // Quitting asks nothing: the run did not count as an edit.
     window->Q1Click();
     EXPECT_TRUE(boxes->shown.empty());
@@ -133,24 +133,24 @@ TEST_F(EffectRun, UndoAndRedoAlternate)
 {
     const QString path = MakeBitmap(QStringLiteral("u.bmp"), 9, 7);
     Open(path);
-    const QByteArray original = ToByteArray(window->document().FileBytes);
+    const QByteArray original = ToByteArray(window->document().file_bytes);
     window->N9Click();
-    const QByteArray sharpened = ToByteArray(window->document().FileBytes);
+    const QByteArray sharpened = ToByteArray(window->document().file_bytes);
     ASSERT_NE(sharpened, original);
     for (int round = 0; round < 2; ++round) {
         window->U1Click();
-        EXPECT_EQ(ToByteArray(window->document().FileBytes), original);
-        EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().FileBytes));
+        EXPECT_EQ(ToByteArray(window->document().file_bytes), original);
+        EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().file_bytes));
         EXPECT_EQ(ReadFile(window->scratch_path), original);
         EXPECT_FALSE(Item("U1")->isEnabled());
         EXPECT_TRUE(Item("S9")->isEnabled());
         EXPECT_EQ(Caption(), path + QStringLiteral(" * ") + kSuffix);
         EXPECT_EQ(window->PanelText(2), QStringLiteral("ファイル：編集済み"));
-        EXPECT_EQ(window->document().EditCount, 2);
+        EXPECT_EQ(window->document().edit_count, 2);
 
         window->S9Click();
-        EXPECT_EQ(ToByteArray(window->document().FileBytes), sharpened);
-        EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().FileBytes));
+        EXPECT_EQ(ToByteArray(window->document().file_bytes), sharpened);
+        EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().file_bytes));
         EXPECT_TRUE(Item("U1")->isEnabled());
         EXPECT_FALSE(Item("S9")->isEnabled());
     }
@@ -165,7 +165,7 @@ TEST_F(EffectRun, UndoThenSaveWritesTheRestoredPicture)
     window->U1Click();
     window->O1Click();
     EXPECT_EQ(ReadFile(path), original);
-    EXPECT_EQ(window->document().EditCount, 1);
+    EXPECT_EQ(window->document().edit_count, 1);
     EXPECT_FALSE(Item("U1")->isEnabled());
     EXPECT_TRUE(Item("S9")->isEnabled());
 }
@@ -175,7 +175,7 @@ TEST_F(EffectRun, CommandsChosenDuringARunAreRefused)
     const QString path = MakeBitmap(QStringLiteral("r.bmp"), 8, 12);
     Open(path);
     window->N14Click(); // something for undo and redo to act on
-    const int edits = window->document().EditCount;
+    const int edits = window->document().edit_count;
     dialogs->open_answers = {MakeBitmap(QStringLiteral("other.bmp"), 3, 3)};
     dialogs->save_answers = {QDir(folder->path()).absoluteFilePath(QStringLiteral("x.bmp"))};
     const QByteArray on_disk = ReadFile(path);
@@ -202,14 +202,14 @@ TEST_F(EffectRun, CommandsChosenDuringARunAreRefused)
     EXPECT_TRUE(boxes->shown.empty());
     EXPECT_EQ(ReadFile(path), on_disk);
     EXPECT_TRUE(panel_toggled);
-    EXPECT_EQ(window->document().EditCount, edits + 1);
+    EXPECT_EQ(window->document().edit_count, edits + 1);
     EXPECT_EQ(Caption(), path + QStringLiteral(" * ") + kSuffix);
 }
 
 TEST_F(EffectRun, EffectsNeedAPicture)
 {
     window->N9Click();
-    EXPECT_EQ(window->document().EditCount, 0);
+    EXPECT_EQ(window->document().edit_count, 0);
     EXPECT_EQ(Caption(), QStringLiteral("Korvanti Ver 1.0.0"));
 }
 

@@ -29,7 +29,7 @@ TEST_F(FileCommands, OpenShowsThePictureAndEnablesItsCommands)
     EXPECT_EQ(window->PanelText(2), QStringLiteral("ファイル：未編集"));
     EXPECT_EQ(window->PanelText(3), QStringLiteral("ファイル形式：ビットマップ(24Bit)"));
     EXPECT_EQ(window->PanelText(4), QStringLiteral("拡大率："));
-    EXPECT_EQ(window->document().EditCount, 1);
+    EXPECT_EQ(window->document().edit_count, 1);
     for (const char* name : {"S1", "O1", "T1", "C1", "G4", "T2", "N25U1", "H4", "N25U2"})
         EXPECT_TRUE(Item(name)->isEnabled()) << name;
     EXPECT_TRUE(Find<QSlider>("TrackBar1")->isEnabled());
@@ -65,14 +65,14 @@ TEST_F(FileCommands, CancelledOrUnreadableOpenIsSilent)
     EXPECT_EQ(dialogs->open_shown, 2);
     EXPECT_TRUE(boxes->shown.empty());
     EXPECT_EQ(Caption(), QStringLiteral("Korvanti Ver 1.0.0"));
-    EXPECT_EQ(window->document().EditCount, 0);
+    EXPECT_EQ(window->document().edit_count, 0);
     EXPECT_FALSE(Item("T1")->isEnabled());
 }
 
 TEST_F(FileCommands, OpenWithUnsavedChangesAndCancelShowsNoDialog)
 {
     OpenEdited();
-    ASSERT_EQ(window->document().EditCount, 2);
+    ASSERT_EQ(window->document().edit_count, 2);
     boxes->answers = {kAnswerCancel};
     window->L1Click();
     ASSERT_EQ(boxes->shown.size(), 1u);
@@ -80,7 +80,7 @@ TEST_F(FileCommands, OpenWithUnsavedChangesAndCancelShowsNoDialog)
     EXPECT_EQ(boxes->shown[0].caption, kUnsavedCaption);
     EXPECT_EQ(boxes->shown[0].style, kStyleYesNoCancel);
     EXPECT_EQ(dialogs->open_shown, 1);
-    EXPECT_EQ(window->document().EditCount, 2);
+    EXPECT_EQ(window->document().edit_count, 2);
 }
 
 TEST_F(FileCommands, SaveAsAppendsTheExtensionExactly)
@@ -115,15 +115,15 @@ TEST_F(FileCommands, SaveAsMakesTheNewFileTheDocument)
     EXPECT_EQ(window->PanelText(0), QStringLiteral("ファイル名：　b.bmp"));
     EXPECT_EQ(window->PanelText(1), QStringLiteral("解像度：　6 * 5"));
     EXPECT_EQ(window->PanelText(2), QStringLiteral("ファイル：未編集"));
-    EXPECT_EQ(window->document().EditCount, 1);
-    EXPECT_EQ(ReadFile(saved), ToByteArray(window->document().FileBytes));
+    EXPECT_EQ(window->document().edit_count, 1);
+    EXPECT_EQ(ReadFile(saved), ToByteArray(window->document().file_bytes));
 
     // Save over the file now writes b.bmp, and the caption is its path alone.
     window->N9Click();
     window->O1Click();
     EXPECT_EQ(Caption(), saved);
     EXPECT_EQ(window->PanelText(2), QStringLiteral("ファイル：未編集"));
-    EXPECT_EQ(ReadFile(saved), ToByteArray(window->document().FileBytes));
+    EXPECT_EQ(ReadFile(saved), ToByteArray(window->document().file_bytes));
     EXPECT_NE(ReadFile(original), ReadFile(saved));
 }
 
@@ -137,7 +137,7 @@ TEST_F(FileCommands, CancelledSaveAsWritesNothing)
     const QByteArray before = ReadFile(first);
     window->S1Click();
     EXPECT_EQ(ReadFile(first), before);
-    EXPECT_EQ(window->document().EditCount, 2);
+    EXPECT_EQ(window->document().edit_count, 2);
     EXPECT_TRUE(boxes->shown.empty());
 }
 
@@ -151,7 +151,7 @@ TEST_F(FileCommands, SavingOverAReadOnlyFileFails)
     EXPECT_EQ(boxes->shown[0].text, kWriteFailure);
     EXPECT_EQ(boxes->shown[0].caption, kErrorCaption);
     EXPECT_EQ(boxes->shown[0].style, kStyleOk);
-    EXPECT_EQ(window->document().EditCount, 2);
+    EXPECT_EQ(window->document().edit_count, 2);
     EXPECT_EQ(Caption(), caption);
     // Quitting still asks.
     window->Q1Click();
@@ -166,7 +166,7 @@ TEST_F(FileCommands, SaveAsIntoAMissingFolderFails)
     window->S1Click();
     ASSERT_EQ(boxes->shown.size(), 1u);
     EXPECT_EQ(boxes->shown[0].text, kWriteFailure);
-    EXPECT_EQ(window->document().EditCount, 2);
+    EXPECT_EQ(window->document().edit_count, 2);
     EXPECT_EQ(window->PanelText(0), QStringLiteral("ファイル名：　edited.bmp"));
 }
 
@@ -186,7 +186,7 @@ TEST_F(FileCommands, CloseEmptiesTheWindow)
     EXPECT_TRUE(window->Image1()->Picture().isNull());
     for (const char* name : {"S1", "O1", "T1", "C1", "G4", "T2", "N25U1", "H4", "N25U2"})
         EXPECT_FALSE(Item(name)->isEnabled()) << name;
-    EXPECT_EQ(window->document().EditCount, 0);
+    EXPECT_EQ(window->document().edit_count, 0);
     window->Q1Click();
     EXPECT_TRUE(boxes->shown.empty());
     EXPECT_EQ(exits, std::vector<int>{0});
@@ -231,7 +231,7 @@ TEST_F(FileCommands, ReplacingAnswers)
     EXPECT_EQ(ReadFile(path), on_disk);
     boxes->answers = {kAnswerYes};
     EXPECT_EQ(window->ConfirmUnsaved(kReplacing), kGoOn);
-    EXPECT_EQ(ReadFile(path), ToByteArray(window->document().FileBytes));
+    EXPECT_EQ(ReadFile(path), ToByteArray(window->document().file_bytes));
     EXPECT_EQ(window->ConfirmUnsaved(3), -1);
     EXPECT_EQ(boxes->shown.size(), 3u);
     EXPECT_TRUE(exits.empty());
@@ -245,7 +245,7 @@ TEST_F(FileCommands, FailedSaveInThePromptGivesNothingUp)
     window->C1Click();
     ASSERT_EQ(boxes->shown.size(), 2u);
     EXPECT_EQ(boxes->shown[1].text, kWriteFailure);
-    EXPECT_EQ(window->document().EditCount, 2);
+    EXPECT_EQ(window->document().edit_count, 2);
     EXPECT_NE(Caption(), QStringLiteral("Korvanti ver 1.0.0"));
 
     boxes->answers = {kAnswerYes};
@@ -281,7 +281,7 @@ TEST_F(FileCommands, QuitAfterAnEditAsksYesOrNo)
     boxes->answers = {kAnswerYes};
     window->Q1Click();
     EXPECT_EQ(exits, (std::vector<int>{0, 0}));
-    EXPECT_EQ(ReadFile(path), ToByteArray(window->document().FileBytes));
+    EXPECT_EQ(ReadFile(path), ToByteArray(window->document().file_bytes));
 }
 
 TEST_F(FileCommands, CloseBoxQuitsLikeTheQuitCommand)

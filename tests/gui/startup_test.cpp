@@ -26,7 +26,7 @@ TEST_F(StartUp, CaptionsAndTitle)
     EXPECT_EQ(Caption(), QStringLiteral("Korvanti Ver 1.0.0"));
     EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("Korvanti　Ver　1.0.0"));
     EXPECT_EQ(window->objectName(), QStringLiteral("Form1"));
-    EXPECT_EQ(window->document().EditCount, 0);
+    EXPECT_EQ(window->document().edit_count, 0);
 }
 
 TEST_F(StartUp, ClientAreaBelowTheMenuBar)

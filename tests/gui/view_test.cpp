@@ -233,7 +233,7 @@ TEST_F(Panels, AnEffectRunsWithTheProgressBoxHidden)
     Open(MakeBitmap(QStringLiteral("h.bmp"), 6, 6));
     window->Button2Click();
     window->N9Click();
-    EXPECT_EQ(window->document().EditCount, 2);
+    EXPECT_EQ(window->document().edit_count, 2);
 }
 
 // ---- About box ----------------------------------------------------------------

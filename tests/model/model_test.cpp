@@ -281,7 +281,7 @@ CoreRun RunInCore(const fs::path& file, const Bytes& start, const EffectEntry& e
     host.context = &context;
     host.cancel_at = cancel_at;
     RunEffect(context, effect);
-    return {document.FileBytes, host.pumps};
+    return {document.file_bytes, host.pumps};
 }
 
 // What the window and the disk must show.
@@ -584,9 +584,9 @@ void Sequence::Effect(bool cancel)
                                    cancelled ? cancel_at : 0, *core_random_);
     Check(pumps_ == core.pumps, "the run pumped messages " + std::to_string(pumps_) + " times, the core alone " +
                                     std::to_string(core.pumps));
-    Check(window_->document().FileBytes == core.bytes,
+    Check(window_->document().file_bytes == core.bytes,
           "the effect's result differs from the same run in the core alone: " +
-              Difference(window_->document().FileBytes, core.bytes));
+              Difference(window_->document().file_bytes, core.bytes));
     model_.before_effect = before;
     model_.effect_result = core.bytes;
     model_.bytes = core.bytes;
@@ -881,12 +881,12 @@ void Sequence::CheckWindow()
 {
     const Document& doc = window_->document();
     Check(!window_->context().Running(), "a run is still in progress");
-    Check(window_->context().CancelFlag == 0, "the cancel flag outlived the run");
+    Check(window_->context().cancel_flag == 0, "the cancel flag outlived the run");
     Check(!window_->findChild<QPushButton*>(QStringLiteral("Button1"))->isEnabled(), "Cancel is enabled");
     Check(window_->findChild<QProgressBar*>(QStringLiteral("ProgressBar1"))->value() == 0,
           "the progress bar is not back at 0");
-    Check(doc.EditCount == model_.edit_count,
-          "EditCount is " + std::to_string(doc.EditCount) + ", expected " + std::to_string(model_.edit_count));
+    Check(doc.edit_count == model_.edit_count,
+          "edit_count is " + std::to_string(doc.edit_count) + ", expected " + std::to_string(model_.edit_count));
     Check(Item("U1")->isEnabled() == model_.undo, std::string("undo is ") + (model_.undo ? "disabled" : "enabled"));
     Check(Item("S9")->isEnabled() == model_.redo, std::string("redo is ") + (model_.redo ? "disabled" : "enabled"));
     Check(window_->windowTitle() == model_.caption,
@@ -894,14 +894,14 @@ void Sequence::CheckWindow()
     // Independently of how the caption came about: it is marked edited
     // exactly when there are unsaved edits.
     Check(window_->windowTitle().endsWith(QStringLiteral(" * ") + kSuffix) == (model_.edit_count >= 2),
-          "the caption's edited mark disagrees with EditCount");
+          "the caption's edited mark disagrees with edit_count");
     for (int i = 0; i < 4; ++i)
         Check(window_->PanelText(i) == model_.panels[static_cast<size_t>(i)],
               "status panel " + std::to_string(i) + " reads \"" + Utf8(window_->PanelText(i)) + "\", expected \"" +
                   Utf8(model_.panels[static_cast<size_t>(i)]) + "\"");
     if (model_.open)
-        Check(window_->PanelText(2) == (doc.EditCount >= 2 ? kEdited : kUnedited),
-              "status panel 2 disagrees with EditCount");
+        Check(window_->PanelText(2) == (doc.edit_count >= 2 ? kEdited : kUnedited),
+              "status panel 2 disagrees with edit_count");
     for (const char* name : kPictureItems)
         Check(Item(name)->isEnabled() == model_.open,
               std::string(name) + (model_.open ? " is disabled" : " is enabled") + " with" +
@@ -910,7 +910,7 @@ void Sequence::CheckWindow()
           "the track bar's state disagrees with the open picture");
 
     if (model_.open) {
-        Check(doc.FileBytes == model_.bytes, "the document holds " + Difference(doc.FileBytes, model_.bytes));
+        Check(doc.file_bytes == model_.bytes, "the document holds " + Difference(doc.file_bytes, model_.bytes));
         Check(QtPath(doc.bitmap.GetFileName()) == model_.path,
               "the document's file is " + doc.bitmap.GetFileName() + ", expected " + Utf8(model_.path));
         if (const auto difference = ViewDifference(window_->Image1()->Picture(), model_.bytes))

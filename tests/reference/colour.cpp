@@ -12,8 +12,8 @@ namespace {
 template <class ElementBody>
 void ForEachOfFullGrid(EffectContext& context, ElementBody&& body)
 {
-    const int32_t w = context.doc.PlaneWidth;
-    ForEachRow(context, 0, context.doc.PlaneHeight - 1, [&](int32_t r) {
+    const int32_t w = context.doc.plane_width;
+    ForEachRow(context, 0, context.doc.plane_height - 1, [&](int32_t r) {
         for (int32_t c = 0; c <= w - 1; ++c)
             body(int64_t{r} * w + c);
     });
@@ -21,19 +21,19 @@ void ForEachOfFullGrid(EffectContext& context, ElementBody&& body)
 
 } // namespace
 
-// Sums each source plane over elements 0 to W x H with RowCursor as the
+// Sums each source plane over elements 0 to W x H with row_cursor as the
 // counter, leaving it at W x H + 1 for PeakChannelMean.
 std::array<int64_t, 3> SumChannels(EffectContext& context)
 {
     PlaneSet s = Sources(context.doc);
-    const int64_t last = int64_t{context.doc.PlaneWidth} * context.doc.PlaneHeight;
+    const int64_t last = int64_t{context.doc.plane_width} * context.doc.plane_height;
     std::array<int64_t, 3> sums{};
     for (int64_t j = 0; j <= last; ++j) {
         sums[0] += s[0][j];
         sums[1] += s[1][j];
         sums[2] += s[2][j];
     }
-    context.RowCursor = static_cast<int32_t>(last + 1);
+    context.row_cursor = static_cast<int32_t>(last + 1);
     return sums;
 }
 
@@ -55,9 +55,9 @@ void InvertMeanSquare(EffectContext& context)
 {
     Document& doc = context.doc;
     context.BeginEffect();
-    CopyFileBytes(doc.FileBytes, doc.UndoBytes, doc.PlaneWidth, doc.PlaneHeight);
+    CopyFileBytes(doc.file_bytes, doc.undo_bytes, doc.plane_width, doc.plane_height);
     PlaneSet t = Targets(doc);
-    SplitPlanes(doc.FileBytes, t[0], t[1], t[2], doc.PlaneWidth, doc.PlaneHeight);
+    SplitPlanes(doc.file_bytes, t[0], t[1], t[2], doc.plane_width, doc.plane_height);
     ForEachOfFullGrid(context, [&](int64_t i) {
         const int m = (t[0][i] + t[1][i] + t[2][i]) / 3;
         for (int k = 0; k < 3; ++k) {
@@ -98,7 +98,7 @@ void StretchHistogram(EffectContext& context, int32_t with_undo)
     StartRun(context, with_undo == 1);
     PlaneSet s = Sources(doc);
     // Elements 0 to W x H + 1: element 0 and the first spare element count too.
-    const int64_t last = int64_t{doc.PlaneWidth} * doc.PlaneHeight + 1;
+    const int64_t last = int64_t{doc.plane_width} * doc.plane_height + 1;
     std::array<int32_t, 256> counts{};
     for (int64_t j = 0; j <= last; ++j)
         ++counts[(s[0][j] + s[1][j] + s[2][j]) / 3];

@@ -8,7 +8,7 @@ namespace {
 
 long double KernelValue(EffectContext& context, const uint8_t* plane, int32_t column, int32_t row)
 {
-    return ApplyKernel(context.kernel, context.GatherNeighbourhood(plane, context.doc.PlaneWidth, column, row));
+    return ApplyKernel(context.kernel, context.GatherNeighbourhood(plane, context.doc.plane_width, column, row));
 }
 
 uint8_t EmbossValue(long double x)
@@ -29,8 +29,8 @@ void Laplacian(EffectContext& context, uint32_t kernel_number)
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
     context.KernelBank(kernel_number);
-    const int32_t w = doc.PlaneWidth;
-    ForEachRow(context, 1, doc.PlaneHeight - 1, [&](int32_t r) {
+    const int32_t w = doc.plane_width;
+    ForEachRow(context, 1, doc.plane_height - 1, [&](int32_t r) {
         for (int32_t c = 1; c <= w - 1; ++c) {
             const int64_t p = int64_t{r} * w + c;
             for (int k = 0; k < 3; ++k)
@@ -51,8 +51,8 @@ void Sharpen(EffectContext& context)
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
     context.KernelBank(1);
-    const int32_t w = doc.PlaneWidth;
-    ForEachRow(context, 1, doc.PlaneHeight - 2, [&](int32_t r) {
+    const int32_t w = doc.plane_width;
+    ForEachRow(context, 1, doc.plane_height - 2, [&](int32_t r) {
         for (int32_t c = 1; c <= w - 2; ++c) {
             const int64_t p = int64_t{r} * w + c;
             for (int k = 0; k < 3; ++k) {
@@ -72,8 +72,8 @@ void Blur(EffectContext& context)
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
     context.KernelBank(3);
-    const int32_t w = doc.PlaneWidth;
-    ForEachRow(context, 1, doc.PlaneHeight - 1, [&](int32_t r) {
+    const int32_t w = doc.plane_width;
+    ForEachRow(context, 1, doc.plane_height - 1, [&](int32_t r) {
         for (int32_t c = 1; c <= w - 1; ++c) {
             const int64_t p = int64_t{r} * w + c;
             for (int k = 0; k < 3; ++k)
@@ -91,8 +91,8 @@ void Emboss(EffectContext& context)
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
     context.KernelBank(4);
-    const int32_t w = doc.PlaneWidth;
-    ForEachRow(context, 1, doc.PlaneHeight - 1, [&](int32_t r) {
+    const int32_t w = doc.plane_width;
+    ForEachRow(context, 1, doc.plane_height - 1, [&](int32_t r) {
         for (int32_t c = 1; c <= w - 1; ++c) {
             const int64_t p = int64_t{r} * w + c;
             for (int k = 0; k < 3; ++k)

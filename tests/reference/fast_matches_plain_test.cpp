@@ -78,15 +78,15 @@ Outcome RunEffectOnce(const Picture& picture, uint32_t offset, EffectFunction ef
     for (int i = 0; i < runs; ++i)
         effect(b.context); // a second run reuses planes holding the first run's values
     Outcome o;
-    o.result = b.doc.FileBytes;
-    o.edits = b.doc.EditCount;
+    o.result = b.doc.file_bytes;
+    o.edits = b.doc.edit_count;
     o.positions = b.host.positions;
     o.pumps = b.host.pumps;
     o.cancelled = b.host.last_cancelled;
     b.doc.Undo();
-    o.undone = b.doc.FileBytes;
+    o.undone = b.doc.file_bytes;
     b.doc.Redo();
-    o.redone = b.doc.FileBytes;
+    o.redone = b.doc.file_bytes;
     return o;
 }
 

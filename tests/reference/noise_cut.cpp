@@ -10,8 +10,8 @@ namespace {
 template <class ElementBody>
 void ForEachInterior(EffectContext& context, ElementBody&& body)
 {
-    const int32_t w = context.doc.PlaneWidth;
-    ForEachRow(context, 1, context.doc.PlaneHeight - 2, [&](int32_t r) {
+    const int32_t w = context.doc.plane_width;
+    ForEachRow(context, 1, context.doc.plane_height - 2, [&](int32_t r) {
         for (int32_t c = 1; c <= w - 2; ++c)
             body(int64_t{r} * w + c, c, r);
     });
@@ -20,7 +20,7 @@ void ForEachInterior(EffectContext& context, ElementBody&& body)
 void MediansInto(EffectContext& context, PlaneSet s, PlaneSet t, int64_t i, int32_t c, int32_t r)
 {
     for (int k = 0; k < 3; ++k)
-        t[k][i] = MedianOfNine(context.GatherNeighbourhood(s[k], context.doc.PlaneWidth, c, r));
+        t[k][i] = MedianOfNine(context.GatherNeighbourhood(s[k], context.doc.plane_width, c, r));
 }
 
 void KernelStage(EffectContext& context, uint32_t kernel_number, bool copy_result_to_source)
@@ -30,10 +30,10 @@ void KernelStage(EffectContext& context, uint32_t kernel_number, bool copy_resul
     PlaneSet t = Targets(doc);
     context.KernelBank(kernel_number);
     if (copy_result_to_source)
-        CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.PlaneWidth, doc.PlaneHeight);
+        CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.plane_width, doc.plane_height);
     ForEachInterior(context, [&](int64_t i, int32_t c, int32_t r) {
         for (int k = 0; k < 3; ++k)
-            t[k][i] = StoreByte(ApplyKernel(context.kernel, context.GatherNeighbourhood(s[k], doc.PlaneWidth, c, r)));
+            t[k][i] = StoreByte(ApplyKernel(context.kernel, context.GatherNeighbourhood(s[k], doc.plane_width, c, r)));
     });
 }
 

@@ -16,7 +16,7 @@ void Sunset(EffectContext& context)
     PlaneSet s = Sources(doc);
     const auto sums = SumChannels(context);
     const int32_t peak = context.PeakChannelMean(sums[0], sums[1], sums[2]);
-    const int64_t n = int64_t{doc.PlaneWidth} * doc.PlaneHeight + 1;
+    const int64_t n = int64_t{doc.plane_width} * doc.plane_height + 1;
     const int32_t e = peak / 4;
     int dominant = 0;
     if (sums[0] / n == peak)
@@ -28,10 +28,10 @@ void Sunset(EffectContext& context)
 
     const long double fifth = 0.2L;
     const long double third = 1.0L / 3.0L; // the long double nearest a third
-    const int32_t w = doc.PlaneWidth;
+    const int32_t w = doc.plane_width;
     // No progress and no messages: the loop always runs to the end.
-    for (context.RowCursor = 1; context.RowCursor <= doc.PlaneHeight - 1; ++context.RowCursor) {
-        const int32_t r = context.RowCursor;
+    for (context.row_cursor = 1; context.row_cursor <= doc.plane_height - 1; ++context.row_cursor) {
+        const int32_t r = context.row_cursor;
         for (int32_t c = 1; c <= w - 1; ++c) {
             const int64_t i = int64_t{r} * w + c;
             uint8_t& b = s[0][i];
@@ -75,8 +75,8 @@ void Nostalgia(EffectContext& context)
     PlaneSet s = Sources(doc);
     const auto sums = SumChannels(context);
     const int32_t peak = context.PeakChannelMean(sums[0], sums[1], sums[2]);
-    const int32_t w = doc.PlaneWidth;
-    ForEachRow(context, 0, doc.PlaneHeight - 1, [&](int32_t r) {
+    const int32_t w = doc.plane_width;
+    ForEachRow(context, 0, doc.plane_height - 1, [&](int32_t r) {
         for (int32_t c = 0; c <= w - 1; ++c) {
             const int64_t i = int64_t{r} * w + c;
             for (int k = 0; k < 3; ++k) {
@@ -104,12 +104,12 @@ void WatercolourStyle(EffectContext& context)
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
     context.KernelBank(3);
-    const int32_t w = doc.PlaneWidth;
-    const int32_t h = doc.PlaneHeight;
+    const int32_t w = doc.plane_width;
+    const int32_t h = doc.plane_height;
     const int64_t picture_width = doc.bitmap.GetWidth();
 
-    for (context.RowCursor = 3; context.RowCursor <= h - 5; ++context.RowCursor) {
-        const int32_t r = context.RowCursor;
+    for (context.row_cursor = 3; context.row_cursor <= h - 5; ++context.row_cursor) {
+        const int32_t r = context.row_cursor;
         for (int32_t c = 3; c <= w - 5; ++c) {
             for (int k = 0; k < 3; ++k)
                 t[k][int64_t{r} * w + c] = MedianOfNine(context.GatherNeighbourhood(s[k], w, c, r));
@@ -120,8 +120,8 @@ void WatercolourStyle(EffectContext& context)
 
     CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], w, h);
 
-    for (context.RowCursor = 3; context.RowCursor <= h - 5; ++context.RowCursor) {
-        const int32_t r = context.RowCursor;
+    for (context.row_cursor = 3; context.row_cursor <= h - 5; ++context.row_cursor) {
+        const int32_t r = context.row_cursor;
         for (int32_t c = 3; c <= w - 5; ++c) {
             for (int k = 0; k < 3; ++k) {
                 t[k][int64_t{r} * w + c] =

@@ -18,12 +18,12 @@ struct PlaneSet {
 
 inline PlaneSet Sources(Document& doc)
 {
-    return {{doc.SourcePlanes[0].data(), doc.SourcePlanes[1].data(), doc.SourcePlanes[2].data()}};
+    return {{doc.source_planes[0].data(), doc.source_planes[1].data(), doc.source_planes[2].data()}};
 }
 
 inline PlaneSet Targets(Document& doc)
 {
-    return {{doc.TargetPlanes[0].data(), doc.TargetPlanes[1].data(), doc.TargetPlanes[2].data()}};
+    return {{doc.target_planes[0].data(), doc.target_planes[1].data(), doc.target_planes[2].data()}};
 }
 
 // Whether the result planes start as a copy of the source planes, so that
@@ -37,22 +37,22 @@ inline void StartRun(EffectContext& context, bool with_undo = true, Prefill pref
     Document& doc = context.doc;
     context.BeginEffect();
     // Fresh planes, zero-filled, as if allocated for this run.
-    for (auto* planes : {&doc.SourcePlanes, &doc.TargetPlanes})
+    for (auto* planes : {&doc.source_planes, &doc.target_planes})
         for (Plane& plane : *planes)
             std::fill(plane.begin(), plane.end(), 0);
     if (with_undo)
-        CopyFileBytes(doc.FileBytes, doc.UndoBytes, doc.PlaneWidth, doc.PlaneHeight);
+        CopyFileBytes(doc.file_bytes, doc.undo_bytes, doc.plane_width, doc.plane_height);
     PlaneSet s = Sources(doc);
-    SplitPlanes(doc.FileBytes, s[0], s[1], s[2], doc.PlaneWidth, doc.PlaneHeight);
+    SplitPlanes(doc.file_bytes, s[0], s[1], s[2], doc.plane_width, doc.plane_height);
     if (prefill == Prefill::FromSource) {
         PlaneSet t = Targets(doc);
-        CopyPlanes(s[0], s[1], s[2], t[0], t[1], t[2], doc.PlaneWidth, doc.PlaneHeight);
+        CopyPlanes(s[0], s[1], s[2], t[0], t[1], t[2], doc.plane_width, doc.plane_height);
     }
 }
 
 inline void MergeFrom(Document& doc, uint8_t* plane0, uint8_t* plane1, uint8_t* plane2)
 {
-    MergePlanes(doc.FileBytes, plane0, plane1, plane2, doc.PlaneWidth, doc.PlaneHeight);
+    MergePlanes(doc.file_bytes, plane0, plane1, plane2, doc.plane_width, doc.plane_height);
 }
 
 inline void MergeFrom(Document& doc, PlaneSet planes) { MergeFrom(doc, planes[0], planes[1], planes[2]); }
@@ -62,8 +62,8 @@ inline void MergeFrom(Document& doc, PlaneSet planes) { MergeFrom(doc, planes[0]
 template <class RowBody>
 void ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&& body)
 {
-    for (context.RowCursor = first; context.RowCursor <= last; ++context.RowCursor) {
-        body(context.RowCursor);
+    for (context.row_cursor = first; context.row_cursor <= last; ++context.row_cursor) {
+        body(context.row_cursor);
         if (context.EndOfRow())
             break;
     }

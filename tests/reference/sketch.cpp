@@ -14,8 +14,8 @@ void CharcoalSketch(EffectContext& context)
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
     context.KernelBank(4);
-    const int32_t w = doc.PlaneWidth;
-    ForEachRow(context, 1, doc.PlaneHeight - 1, [&](int32_t r) {
+    const int32_t w = doc.plane_width;
+    ForEachRow(context, 1, doc.plane_height - 1, [&](int32_t r) {
         for (int32_t c = 1; c <= w - 1; ++c) {
             const int64_t p = int64_t{r} * w + c;
             for (int k = 0; k < 3; ++k)
@@ -36,8 +36,8 @@ void RoughSketch(EffectContext& context)
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
     context.KernelBank(4);
-    const int32_t w = doc.PlaneWidth;
-    const int32_t h = doc.PlaneHeight;
+    const int32_t w = doc.plane_width;
+    const int32_t h = doc.plane_height;
     const int64_t pixels = int64_t{w} * h;
 
     // Emboss pass, grey.
@@ -64,7 +64,7 @@ void RoughSketch(EffectContext& context)
                 t[k][p] = t[k][p] < 135 ? 255 : static_cast<uint8_t>(t[k][p] + d);
         }
     }
-    context.RowCursor = static_cast<int32_t>(pixels + 1);
+    context.row_cursor = static_cast<int32_t>(pixels + 1);
 
     // From here on both plane triples hold the speckled picture.
     CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], w, h);
@@ -72,8 +72,8 @@ void RoughSketch(EffectContext& context)
     // Block sampling into slots s apart per block row. The stride is about
     // a quarter of the width while block columns run to half of it, so two
     // blocks share each slot and the later one wins.
-    const int64_t slot_stride = (doc.LoadedWidth / 2) / 2;
-    const int64_t half_height = doc.LoadedHeight / 2;
+    const int64_t slot_stride = (doc.loaded_width / 2) / 2;
+    const int64_t half_height = doc.loaded_height / 2;
     const int64_t slots = 4 * ((slot_stride * half_height) / 2 + slot_stride);
     std::vector<uint8_t> blocks[3];
     for (auto& block : blocks)
@@ -94,12 +94,12 @@ void RoughSketch(EffectContext& context)
     // Blending, pumping messages at every block step. A Cancel handled
     // there skips that step's blend and ends the pass.
     bool cancelled = false;
-    for (context.RowCursor = 0; !cancelled && context.RowCursor <= h - 9; context.RowCursor += 2) {
-        const int32_t r = context.RowCursor;
+    for (context.row_cursor = 0; !cancelled && context.row_cursor <= h - 9; context.row_cursor += 2) {
+        const int32_t r = context.row_cursor;
         for (int32_t c = 0; c <= w - 9; c += 2) {
-            context.ColumnCursor = c;
+            context.column_cursor = c;
             context.ProcessMessages();
-            if (context.RowCursor != r) {
+            if (context.row_cursor != r) {
                 cancelled = true;
                 break;
             }

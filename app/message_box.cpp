@@ -1,15 +1,27 @@
 #include "app/message_box.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace korvanti {
 namespace {
 
+// Every box belongs to the main window and opens centred over it. The
+// active window is no guide: right after a file dialog closes there is none.
+QWidget* BoxOwner()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMainWindow*>(widget) != nullptr && widget->isVisible())
+            return widget;
+    }
+    return QApplication::activeWindow();
+}
+
 int ShowMessageBox(const QString& text, const QString& caption, int style)
 {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::NoButton, QApplication::activeWindow());
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::NoButton, BoxOwner());
     switch (style) {
     case kStyleYesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
@@ -37,7 +49,7 @@ int ShowMessageBox(const QString& text, const QString& caption, int style)
 
 void ShowExceptionBox(const QString& message)
 {
-    QMessageBox::critical(QApplication::activeWindow(), kApplicationTitle, message);
+    QMessageBox::critical(BoxOwner(), kApplicationTitle, message);
 }
 
 MessageBoxHandler& CurrentMessageBox()

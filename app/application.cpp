@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include <QCommandLineParser>
+#include <QFileInfo>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -47,6 +49,32 @@ bool KorvantiApplication::notify(QObject* receiver, QEvent* event)
         ReportCurrentException();
         return false;
     }
+}
+
+CommandLine ReadCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("24ビットBMP画像にエフェクトをかけます。"));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("開くBMPファイル"), QStringLiteral("[FILE]"));
+    CommandLine result;
+    if (!parser.parse(arguments)) {
+        result.exit_status = 2;
+        result.output = parser.errorText() + QLatin1Char('\n');
+    } else if (parser.isSet(help)) {
+        result.exit_status = 0;
+        result.output = parser.helpText();
+    } else if (parser.isSet(version)) {
+        result.exit_status = 0;
+        result.output = QStringLiteral("korvanti " KORVANTI_VERSION "\n");
+    } else {
+        // A full path, as the open dialog gives, for the caption and panels.
+        const QString file = parser.positionalArguments().value(0);
+        if (!file.isEmpty())
+            result.file = QFileInfo(file).absoluteFilePath();
+    }
+    return result;
 }
 
 void ReportCurrentException()

@@ -7,7 +7,9 @@
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
+#include <QWindow>
 
 #include "app/main_window.h"
 #include "app/message_box.h"
@@ -75,6 +77,42 @@ CommandLine ReadCommandLine(const QStringList& arguments)
             result.file = QFileInfo(file).absoluteFilePath();
     }
     return result;
+}
+
+namespace {
+
+// Waits for the first exposure of a window.
+class ExposureWatch : public QObject {
+public:
+    ExposureWatch(QWindow* window, std::function<void()> fn) : QObject(window), fn_(std::move(fn))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, watched, std::move(fn_));
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> fn_;
+};
+
+} // namespace
+
+void WhenOnScreen(QWidget* window, std::function<void()> fn)
+{
+    window->winId(); // the native window, to watch
+    if (window->windowHandle()->isExposed())
+        QTimer::singleShot(0, window, std::move(fn));
+    else
+        new ExposureWatch(window->windowHandle(), std::move(fn));
 }
 
 void ReportCurrentException()

@@ -4,6 +4,7 @@
 // command line asks for.
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include <QApplication>
@@ -35,6 +36,10 @@ struct CommandLine {
 
 // arguments as QCoreApplication::arguments() gives them, program first.
 CommandLine ReadCommandLine(const QStringList& arguments);
+
+// Runs fn from the event loop once window is on the screen, framed by the
+// desktop, so that a box it raises can be centred over the whole window.
+void WhenOnScreen(QWidget* window, std::function<void()> fn);
 
 // Shows the exception being handled (call from a catch block only): its
 // message for a standard exception, an empty message for anything else.

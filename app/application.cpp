@@ -57,8 +57,11 @@ CommandLine ReadCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("24ビットBMP画像にエフェクトをかけます。"));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
+    // Options of our own rather than Qt's, whose help lists Qt's options too.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("この説明を表示します。"));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("バージョンを表示します。"));
+    parser.addOptions({help, version});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("開くBMPファイル"), QStringLiteral("[FILE]"));
     CommandLine result;
     if (!parser.parse(arguments)) {

@@ -245,7 +245,7 @@ inline ToolRun RunTool(const std::vector<std::string>& args, const fs::path& cwd
         if (limits.unprivileged && ::geteuid() == 0 &&
             (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivileged) != 0 || ::setuid(kUnprivileged) != 0))
             ::_exit(126);
-        ::alarm(60); // a tool that hangs is killed, and the test fails instead of waiting for ever
+        ::alarm(120); // a tool that hangs is killed, and the test fails instead of waiting for ever
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }

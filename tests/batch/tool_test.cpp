@@ -305,22 +305,6 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
     EXPECT_EQ(result.reason, "cannot be opened: too many open files");
 }
 
-TEST_F(BatchTool, ReadOnlyOutputIsReportedAndLeftAsItWas)
-{
-    Picture("a.bmp", 6, 4, 1);
-    const Bytes old{'o', 'l', 'd'};
-    WriteBytes(dir / "result.bmp", old);
-    fs::permissions(dir / "result.bmp", fs::perms::owner_read | fs::perms::group_read);
-
-    const ToolRun run = Run({"-e", "invert", "-o", "result.bmp", "a.bmp"});
-    EXPECT_EQ(run.exit_code, 1);
-    EXPECT_EQ(Lines(run.err),
-              std::vector<std::string>{"korvanti-batch: result.bmp: cannot be written: the file is read-only"});
-    EXPECT_EQ(ReadBytes(dir / "result.bmp"), old);
-    EXPECT_EQ(fs::status(dir / "result.bmp").permissions(), fs::perms::owner_read | fs::perms::group_read);
-    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.bmp", "result.bmp"}));
-}
-
 TEST_F(BatchTool, UnwritableDestinationsAreReported)
 {
     Picture("a.bmp", 6, 4, 1);

@@ -1,4 +1,4 @@
-// Form2, the About box: a small window shown without a modal loop while
+// The About box: a small window shown without a modal loop while
 // the main window is disabled. OK or its close box hides it and enables the
 // main window again.
 #pragma once
@@ -22,17 +22,17 @@ class AboutBox : public QWidget {
 public:
     explicit AboutBox(QWidget* main_window);
 
-    // Button1, "OK".
-    void Button1Click();
+    // "OK".
+    void Dismiss();
 
-    QPushButton* Button1() const { return button1_; }
+    QPushButton* ok_button() const { return ok_button_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     QPointer<QWidget> main_window_;
-    QPushButton* button1_;
+    QPushButton* ok_button_;
 };
 
 } // namespace korvanti

@@ -27,7 +27,7 @@ AboutBox::AboutBox(QWidget* main_window)
                                Qt::WindowCloseButtonHint),
       main_window_(main_window)
 {
-    setObjectName(QStringLiteral("Form2"));
+    setObjectName(QStringLiteral("aboutBox"));
     setWindowModality(Qt::WindowModal);
     setWindowTitle(QStringLiteral("Korvanti Ver 1.0.0 のバージョン情報"));
     QFont font(kWindowFontFamily);
@@ -37,16 +37,16 @@ AboutBox::AboutBox(QWidget* main_window)
     setFixedSize(312, 127);
     move(198, 103);
 
-    PlaceLabel(this, "Label1", QStringLiteral("このソフトの製作者　　　　：") + kAuthorName, 8, 8);
-    PlaceLabel(this, "Label2", QStringLiteral("このソフトの著作権保持者：") + kAuthorName, 8, 32);
-    PlaceLabel(this, "Label3", kWebPageAddress, 40, 56);
-    PlaceLabel(this, "Label4", kContactAddress, 88, 72);
+    PlaceLabel(this, "authorLabel", QStringLiteral("このソフトの製作者　　　　：") + kAuthorName, 8, 8);
+    PlaceLabel(this, "copyrightLabel", QStringLiteral("このソフトの著作権保持者：") + kAuthorName, 8, 32);
+    PlaceLabel(this, "webPageLabel", kWebPageAddress, 40, 56);
+    PlaceLabel(this, "contactLabel", kContactAddress, 88, 72);
 
-    button1_ = new QPushButton(QStringLiteral("OK"), this);
-    button1_->setObjectName(QStringLiteral("Button1"));
-    button1_->setGeometry(120, 96, 57, 25);
-    button1_->setDefault(true);
-    connect(button1_, &QPushButton::clicked, this, &AboutBox::Button1Click);
+    ok_button_ = new QPushButton(QStringLiteral("OK"), this);
+    ok_button_->setObjectName(QStringLiteral("okButton"));
+    ok_button_->setGeometry(120, 96, 57, 25);
+    ok_button_->setDefault(true);
+    connect(ok_button_, &QPushButton::clicked, this, &AboutBox::Dismiss);
 }
 
 void AboutBox::showEvent(QShowEvent* event)
@@ -57,7 +57,7 @@ void AboutBox::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
-void AboutBox::Button1Click()
+void AboutBox::Dismiss()
 {
     hide();
     if (main_window_)

@@ -1,6 +1,6 @@
-// Form2, the About box: a small dialog window of the main window, shown
-// without a modal loop while the main window is disabled, and kept above it.
-// OK or its close box hides it and enables the main window again.
+// The About box: a small dialog window of the main window, shown without a
+// modal loop while the main window is disabled, and kept above it. OK or its
+// close box hides it and enables the main window again.
 #pragma once
 
 #include <QPointer>
@@ -22,10 +22,10 @@ class AboutBox : public QWidget {
 public:
     explicit AboutBox(QWidget* main_window);
 
-    // Button1, "OK".
-    void Button1Click();
+    // "OK".
+    void Dismiss();
 
-    QPushButton* Button1() const { return button1_; }
+    QPushButton* ok_button() const { return ok_button_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -33,7 +33,7 @@ protected:
 
 private:
     QPointer<QWidget> main_window_;
-    QPushButton* button1_;
+    QPushButton* ok_button_;
 };
 
 } // namespace korvanti

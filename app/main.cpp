@@ -9,8 +9,8 @@ int main(int argc, char** argv)
 {
     korvanti::KorvantiApplication application(argc, argv);
     try {
-        korvanti::Form1 form1;
-        form1.show();
+        korvanti::MainWindow window;
+        window.show();
         application.exec();
     } catch (...) {
         korvanti::ReportCurrentException();

@@ -1,33 +1,24 @@
-// Form1, the main window: the menu, the quick access bar with its zoom and
-// progress boxes, the image view, the status bar and the hidden tool bar.
-// Its handlers carry the names of the controls that fire them (L1Click for
-// the menu item L1, TrackBar1Change, FormCloseQuery...). The window is also
-// the host every effect runs in: progress bar, Cancel button, message pump.
+// The main window: menus, quick access bar, image view and status bar, and
+// the commands behind them. Each group of commands has its own source file:
+// menus.cpp, file_commands.cpp, effect_runner.cpp, zoom_commands.cpp,
+// panel_commands.cpp and help_commands.cpp.
 #pragma once
 
-#include <array>
 #include <functional>
 #include <memory>
-#include <string_view>
 
 #include <QHash>
 #include <QMainWindow>
 #include <QUrl>
 
 #include "app/file_dialogs.h"
+#include "app/window_texts.h"
 #include "engine/c_rand.h"
 #include "engine/effect_context.h"
 #include "engine/effect_host.h"
 #include "image/document.h"
 
 class QAction;
-class QFrame;
-class QLabel;
-class QProgressBar;
-class QPushButton;
-class QSlider;
-class QSplitter;
-class QStatusBar;
 class QToolBar;
 
 namespace korvanti {
@@ -35,18 +26,9 @@ namespace korvanti {
 class AboutBox;
 class ImageControl;
 class ImageFrame;
-
-// The window font, by its Windows name; the application maps it to an
-// installed Japanese P-Gothic face.
-inline const QString kWindowFontFamily = QStringLiteral("ＭＳ Ｐゴシック");
-
-// Captions.
-inline const QString kDesignCaption = QStringLiteral("Korvanti Ver 1.0.0");
-inline const QString kRunningSuffix = QStringLiteral("  -  Korvanti ver 1.0.0");
-inline const QString kClosedCaption = QStringLiteral("Korvanti ver 1.0.0");
-
-// The help file, found in the current folder or beside the program.
-inline const QString kHelpFileName = QStringLiteral("korvanti_help.html");
+class QuickAccessBar;
+class StatusPanels;
+struct EffectEntry;
 
 // What ConfirmUnsaved is asked about.
 inline constexpr int kQuitting = 1;
@@ -55,90 +37,83 @@ inline constexpr int kReplacing = 2;
 inline constexpr int kGoOn = 1;
 inline constexpr int kCancelled = 2;
 
-class Form1 : public QMainWindow, public EffectHost {
+// The actions whose state changes while the program runs.
+struct WindowActions {
+    QAction* save_as = nullptr;
+    QAction* save = nullptr;
+    QAction* close = nullptr;
+    QAction* undo = nullptr;
+    QAction* redo = nullptr;
+    QAction* quick_access_bar = nullptr;
+    QAction* status_bar = nullptr;
+    QAction* progress_box = nullptr;
+    QAction* zoom_box = nullptr;
+    QAction* zoom_in = nullptr;
+    QAction* normal_size = nullptr;
+    QAction* zoom_out = nullptr;
+    QAction* actual_size = nullptr;
+    QAction* fit_to_window = nullptr;
+    QAction* tools_menu = nullptr;
+};
+
+class MainWindow : public QMainWindow, public EffectHost {
     Q_OBJECT
 
 public:
     // dialogs: the file dialogs to use; the real ones when null.
-    explicit Form1(std::unique_ptr<FileDialogs> dialogs = nullptr);
-    ~Form1() override;
+    explicit MainWindow(std::unique_ptr<FileDialogs> dialogs = nullptr);
+    ~MainWindow() override;
 
     // Ends the process; std::_Exit by default, tests put a recorder here.
     std::function<void(int status)> exit_process;
     // Hands a file or page to the desktop; QDesktopServices by default.
     std::function<void(const QUrl& url)> open_url;
-    // Where RefreshDisplay writes its copy; ScratchBitmap() by default.
+    // Where RefreshDisplay writes its copy; DefaultScratchPath() by default.
     QString scratch_path;
 
-    // File menu.
-    void L1Click();
-    void S1Click();
-    void O1Click();
-    void C1Click();
-    void Q1Click();
-    // Edit menu.
-    void U1Click();
-    void S9Click();
-    // View menu: panels.
-    void Q2Click();
-    void S7Click();
-    void S10Click();
-    void K5Click();
-    // View menu: zoom and display modes.
-    void N25U1Click();
-    void H4Click();
-    void N25U2Click();
-    void G4Click();
-    void T2Click();
-    void TrackBar1Change();
-    // Tools menu: one handler per working effect.
-    void I4Click();
-    void H6Click();
-    void S11Click();
-    void E2Click();
-    void N22Click();
-    void G2Click();
-    void N14Click();
-    void N9Click();
-    void M2Click();
-    void G8Click();
-    void G9Click();
-    void I3Click();
-    void K2Click();
-    void R1Click();
-    void M3Click();
-    void N24Click();
-    void Y1Click();
-    void O2Click();
-    void C2Click();
-    void H5Click();
-    void G6Click();
-    void S12Click();
-    void N23Click();
-    // Help menu.
-    void H2Click();
-    void S3Click();
-    void V1Click();
-    // Buttons.
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void Button4Click();
-    void FormCreate();
-    // The close request: asks ConfirmUnsaved(kQuitting).
-    void FormCloseQuery();
-
+    // File menu (file_commands.cpp).
+    void OpenPicture();
+    void SavePictureAs();
+    void SavePicture();
+    void ClosePicture();
+    void Quit();
     // Offers to save an edited picture before it is given up. kQuitting
     // ends the process (unless a save chosen with Yes fails); kReplacing
     // returns kGoOn or kCancelled; any other kind returns -1.
     int ConfirmUnsaved(int kind);
 
-    // Writes the scratch file and shows file_bytes in Image1.
+    // Edit menu and effects (effect_runner.cpp).
+    void Undo();
+    void Redo();
+    void ApplyEffect(const EffectEntry& effect);
+    void CancelEffect();
+    // Writes the scratch file and shows the document's bytes in the view.
     void RefreshDisplay();
+    // The program's full path with ".bmp" appended.
+    static QString DefaultScratchPath();
 
-    // The scratch file: the program's full path with ".bmp" appended.
-    static QString ScratchBitmap();
+    // View menu: panels (panel_commands.cpp).
+    void ToggleQuickAccessBar();
+    void ToggleStatusBar();
+    void ToggleProgressBox();
+    void ToggleZoomBox();
+    void HideQuickAccessBar();
+    void HideProgressBox();
+    void HideZoomBox();
 
+    // View menu: zoom and display modes (zoom_commands.cpp).
+    void ZoomIn();
+    void ZoomOut();
+    void NormalSize();
+    void ActualSize();
+    void FitToWindow();
+    void ZoomToSlider();
+
+    // Help menu and plug-ins (help_commands.cpp).
+    void OpenHelp();
+    void OpenSupportPage();
+    void ShowAbout();
+    void InstallPlugins();
 
     // EffectHost.
     void SetProgressMax(int64_t maximum) override;
@@ -149,12 +124,15 @@ public:
 
     Document& document() { return doc_; }
     EffectContext& context() { return context_; }
-    // A menu item (or submenu) by its design name; null when unknown.
-    QAction* Item(const QString& name) const { return items_.value(name); }
-    QString PanelText(int index) const;
-    ImageControl* Image1() const;
-    ImageFrame* Frame11() const { return frame11_; }
-    AboutBox* Form2() const { return form2_.get(); }
+    // A menu action or submenu by object name ("openAction", "toolsMenu"...);
+    // null when unknown.
+    QAction* Action(const QString& name) const { return actions_by_name_.value(name); }
+    // The Tools menu action that runs an effect of the catalogue.
+    QAction* EffectAction(const EffectEntry& effect) const { return effect_actions_.value(&effect); }
+    QString StatusText(int panel) const;
+    ImageControl* image_control() const;
+    ImageFrame* image_frame() const { return image_frame_; }
+    AboutBox* about_box() const { return about_box_.get(); }
 
     // No context menu offers to show the tool bar.
     QMenu* createPopupMenu() override;
@@ -163,23 +141,18 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void BuildMenu();
+    void BuildMenus();
     void BuildToolBar();
-    QWidget* BuildQuickAccessBar();
-    void BuildStatusBar();
+    void ConnectQuickAccessBar();
+    // Works out every changing action's enabled state from the window's state.
+    void UpdateActions();
 
-    void RunMenuEffect(std::string_view menu_id);
-    void SetPanelText(int index, const QString& text);
-    void SetEditedPanel();
-    void SetPictureControlsEnabled(bool enabled);
-    void UpdateEditMenu();
-    void ShowZoomPercent(bool status_panel, bool label);
+    void SetStatusText(int panel, const QString& text);
+    void ShowFileName(const QString& path);
     void ShowWriteFailure();
     // Saves over the picture's own file for the unsaved-changes prompt.
     bool SaveOverOwnFile();
-    // Sets the track bar; TrackBar1Change runs when the value changes.
-    void SetTrackBarPosition(int position);
-    void ShowFileNamePanel(const QString& path);
+    void ShowZoomPercent(bool in_status_bar, bool in_zoom_box);
     int32_t PictureWidth() const { return doc_.bitmap.GetWidth(); }
     int32_t PictureHeight() const { return doc_.bitmap.GetHeight(); }
 
@@ -187,23 +160,21 @@ private:
     CRand random_;
     EffectContext context_{doc_, *this, random_};
     std::unique_ptr<FileDialogs> dialogs_;
-    std::unique_ptr<AboutBox> form2_;
-    // SaveDialog1 keeps the last name chosen in it.
-    QString save_dialog_name_;
+    std::unique_ptr<AboutBox> about_box_;
+    // The save dialog opens with the last name chosen in it.
+    QString last_save_name_;
+    // A picture is open; the zoom commands and slider are enabled (open and
+    // the actual-size mode enable them, the screen mode and close do not).
+    bool has_picture_ = false;
+    bool zoom_enabled_ = false;
 
-    QHash<QString, QAction*> items_;
-    QToolBar* tool_bar1_ = nullptr;
-    QFrame* panel1_ = nullptr;
-    QFrame* panel2_ = nullptr;
-    QFrame* panel4_ = nullptr;
-    QSplitter* splitter2_ = nullptr;
-    QSlider* track_bar1_ = nullptr;
-    QLabel* label3_ = nullptr;
-    QProgressBar* progress_bar1_ = nullptr;
-    QPushButton* button1_ = nullptr;
-    QStatusBar* status_bar1_ = nullptr;
-    std::array<QLabel*, 5> status_panels_{};
-    ImageFrame* frame11_ = nullptr;
+    WindowActions actions_;
+    QHash<QString, QAction*> actions_by_name_;
+    QHash<const EffectEntry*, QAction*> effect_actions_;
+    QToolBar* tool_bar_ = nullptr;
+    QuickAccessBar* quick_access_bar_ = nullptr;
+    ImageFrame* image_frame_ = nullptr;
+    StatusPanels* status_panels_ = nullptr;
 };
 
 } // namespace korvanti

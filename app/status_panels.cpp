@@ -1,3 +1,4 @@
+// The status bar and its five panels, with their design texts and widths.
 #include "app/status_panels.h"
 
 #include <algorithm>
@@ -10,37 +11,41 @@
 namespace korvanti {
 namespace {
 
+const std::array<QString, 5> kDesignTexts = {QStringLiteral("ファイル名："), QStringLiteral("解像度："),
+                                            QStringLiteral("編集："), QStringLiteral("ファイル形式："),
+                                            QStringLiteral("拡大率：")};
+constexpr std::array<int, 5> kWidths = {150, 120, 100, 174, 50};
 // Room between the sunken frame and the text, on either side.
 constexpr int kTextIndent = 2;
-// Room between two panels: none, their sunken frames part them.
-constexpr int kPanelGap = 0;
 
 } // namespace
 
-StatusPanel::StatusPanel(const QString& text, int design_width, bool gives_way, QWidget* parent)
-    : QLabel(text, parent), design_width_(design_width), gives_way_(gives_way)
+QString EditStateText(int32_t edit_count)
+{
+    return edit_count < 2 ? QStringLiteral("ファイル：未編集") : QStringLiteral("ファイル：編集済み");
+}
+
+PanelLabel::PanelLabel(const QString& text, int design_width, bool gives_way)
+    : QLabel(text), design_width_(design_width), gives_way_(gives_way)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setIndent(kTextIndent);
-    setSizePolicy(gives_way ? QSizePolicy::Preferred : QSizePolicy::Fixed, QSizePolicy::Preferred);
 }
 
-int StatusPanel::TextWidth() const
+int PanelLabel::TextWidth() const
 {
     return fontMetrics().horizontalAdvance(text()) + 2 * frameWidth() + 2 * kTextIndent;
 }
 
-bool StatusPanel::Shortened() const { return width() < TextWidth(); }
+QSize PanelLabel::sizeHint() const { return {std::max(design_width_, TextWidth()), QLabel::sizeHint().height()}; }
 
-QSize StatusPanel::sizeHint() const { return {std::max(design_width_, TextWidth()), QLabel::sizeHint().height()}; }
-
-QSize StatusPanel::minimumSizeHint() const
+QSize PanelLabel::minimumSizeHint() const
 {
-    // The panel that gives way may become as narrow as the row needs.
+    // The panel that gives way may become as narrow as the bar needs.
     return gives_way_ ? QSize(0, QLabel::minimumSizeHint().height()) : sizeHint();
 }
 
-bool StatusPanel::event(QEvent* event)
+bool PanelLabel::event(QEvent* event)
 {
     if (event->type() != QEvent::ToolTip)
         return QLabel::event(event);
@@ -51,7 +56,7 @@ bool StatusPanel::event(QEvent* event)
     return true;
 }
 
-void StatusPanel::paintEvent(QPaintEvent* event)
+void PanelLabel::paintEvent(QPaintEvent* event)
 {
     if (!Shortened()) {
         QLabel::paintEvent(event);
@@ -64,31 +69,36 @@ void StatusPanel::paintEvent(QPaintEvent* event)
                      fontMetrics().elidedText(text(), Qt::ElideMiddle, room.width()));
 }
 
-StatusPanels::StatusPanels(std::span<const StatusPanelDesign> designs, QWidget* parent) : QWidget(parent)
+StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent)
 {
-    auto* layout = new QHBoxLayout(this);
+    setObjectName(QStringLiteral("statusBar"));
+    // The panels need the whole width of the bar; the window's border resizes it.
+    setSizeGripEnabled(false);
+    // One row of panels, parted by their sunken frames alone.
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(kPanelGap);
-    for (size_t i = 0; i < designs.size(); ++i) {
-        const bool last = i + 1 == designs.size();
-        auto* panel = new StatusPanel(designs[i].text, designs[i].width, i == 0, this);
-        panel->setObjectName(QLatin1String(designs[i].object_name));
-        if (last)
-            panel->setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::Preferred);
+    layout->setSpacing(0);
+    for (size_t i = 0; i < panels_.size(); ++i) {
+        const bool last = i + 1 == panels_.size();
+        auto* panel = new PanelLabel(kDesignTexts[i], kWidths[i], i == kFileNamePanel);
+        panel->setObjectName(QStringLiteral("statusPanel%1").arg(i));
+        panel->setSizePolicy(last                  ? QSizePolicy::MinimumExpanding
+                             : i == kFileNamePanel ? QSizePolicy::Preferred
+                                                   : QSizePolicy::Fixed,
+                             QSizePolicy::Preferred);
         layout->addWidget(panel, last ? 1 : 0);
-        panels_.push_back(panel);
+        panels_[i] = panel;
     }
+    addWidget(row, 1);
 }
 
-void StatusPanels::SetText(int index, const QString& text)
+void StatusPanels::SetText(int panel, const QString& text)
 {
-    StatusPanel* panel = Panel(index);
-    panel->setText(text);
-    panel->updateGeometry();
+    Panel(panel)->setText(text);
+    Panel(panel)->updateGeometry();
 }
 
-QString StatusPanels::Text(int index) const { return Panel(index)->text(); }
-
-StatusPanel* StatusPanels::Panel(int index) const { return panels_.at(static_cast<size_t>(index)); }
+QString StatusPanels::Text(int panel) const { return Panel(panel)->text(); }
 
 } // namespace korvanti

@@ -1,29 +1,35 @@
-// The status bar's row of panels. Each panel is at least its design width
-// and grows to show its whole text, measured with its own font. The first
-// panel (the file name) is the one that gives way when the row is too
-// narrow for all of them: it then shortens its text in the middle and
-// shows the whole text as its tool tip. The last panel takes the room left.
+// The status bar and its five panels: file name, resolution, edit state,
+// file format and zoom, addressed by index. Each panel is at least its
+// design width and grows to show its whole text, measured with its own
+// font. The file name panel is the one that gives way when the bar is too
+// narrow for all of them: it then shortens its text in the middle and shows
+// the whole text as its tool tip. The zoom panel takes the room left.
 #pragma once
 
-#include <span>
-#include <vector>
+#include <array>
+#include <cstdint>
 
 #include <QLabel>
-#include <QString>
-#include <QWidget>
+#include <QStatusBar>
 
 namespace korvanti {
 
-class StatusPanel : public QLabel {
+enum StatusPanel { kFileNamePanel = 0, kResolutionPanel, kEditStatePanel, kFormatPanel, kZoomPanel };
+
+// The edit state panel's text: unedited below two edits, edited from two on.
+QString EditStateText(int32_t edit_count);
+
+// One panel: a sunken label as wide as its text, at least its design width.
+class PanelLabel : public QLabel {
     Q_OBJECT
 
 public:
-    StatusPanel(const QString& text, int design_width, bool gives_way, QWidget* parent = nullptr);
+    PanelLabel(const QString& text, int design_width, bool gives_way);
 
     // The width that shows the whole text, frame and indents included.
     int TextWidth() const;
     // Whether the text is shortened at the panel's present width.
-    bool Shortened() const;
+    bool Shortened() const { return width() < TextWidth(); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -37,25 +43,18 @@ private:
     bool gives_way_;
 };
 
-struct StatusPanelDesign {
-    const char* object_name;
-    QString text;
-    int width;
-};
-
-class StatusPanels : public QWidget {
+class StatusPanels : public QStatusBar {
     Q_OBJECT
 
 public:
-    explicit StatusPanels(std::span<const StatusPanelDesign> designs, QWidget* parent = nullptr);
+    explicit StatusPanels(QWidget* parent = nullptr);
 
-    void SetText(int index, const QString& text);
-    QString Text(int index) const;
-    StatusPanel* Panel(int index) const;
-    int Count() const { return static_cast<int>(panels_.size()); }
+    void SetText(int panel, const QString& text);
+    QString Text(int panel) const;
+    PanelLabel* Panel(int panel) const { return panels_.at(static_cast<size_t>(panel)); }
 
 private:
-    std::vector<StatusPanel*> panels_;
+    std::array<PanelLabel*, 5> panels_{};
 };
 
 } // namespace korvanti

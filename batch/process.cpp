@@ -1,9 +1,11 @@
+// One input file through its effects to its output, and the plain words
+// for whatever went wrong on the way.
 #include "batch/process.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <cctype>
+#include <cerrno>
 #include <new>
+#include <system_error>
 
 #include "engine/c_rand.h"
 #include "engine/effect_context.h"
@@ -11,6 +13,8 @@
 
 namespace korvanti::batch {
 namespace {
+
+constexpr const char* kInterrupted = "interrupted; nothing written";
 
 // Passes the engine's calls on to the file's progress and turns a stop
 // request into the engine's own Cancel at the next row.
@@ -35,51 +39,113 @@ private:
     EffectContext* context_ = nullptr;
 };
 
-FileResult Failure(Outcome outcome, const std::string& file, std::string reason = {})
+FileResult Failure(Outcome outcome, const std::string& file, std::string reason)
 {
     FileResult result;
     result.outcome = outcome;
     result.file = file;
-    result.reason = reason.empty() ? DescribeOutcome(outcome) : std::move(reason);
+    result.reason = std::move(reason);
     return result;
 }
 
-// Why a save failed, where that can be told from outside: the core only
-// says that it did.
-std::string WriteProblem(const std::string& output)
+// Plain words for the errno values people meet where the system's own
+// text says it less plainly ("No such file or directory"); the system's
+// text, as a phrase, for the rest ("too many open files").
+std::string ErrorWords(int error)
 {
-    std::string reason = DescribeOutcome(Outcome::CannotWrite);
-    struct stat info {};
-    if (::stat(output.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode))
-            return reason + " (it is a folder)";
-        if ((info.st_mode & S_IWUSR) == 0)
-            return reason + " (the file is read-only)";
+    switch (error) {
+    case ENOENT:
+        return "no such file";
+    case EACCES:
+    case EPERM:
+        return "permission denied";
+    case EISDIR:
+        return "is a folder";
+    case ENOSPC:
+    case EDQUOT:
+        return "disk full";
+    case ENAMETOOLONG:
+        return "name too long";
+    case ELOOP:
+        return "too many symbolic links";
+    case 0:
+        return "unknown error";
     }
-    const size_t slash = output.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : output.substr(0, slash);
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return reason + " (no such folder)";
-    return reason;
+    std::string text = std::error_code(error, std::generic_category()).message();
+    if (!text.empty())
+        text.front() = static_cast<char>(std::tolower(static_cast<unsigned char>(text.front())));
+    return text;
+}
+
+std::string CreateWords(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return "read-only folder";
+    case ENOENT:
+    case ENOTDIR:
+        return "no such folder";
+    }
+    return ErrorWords(error);
+}
+
+Outcome OutcomeOf(FileProblemKind kind)
+{
+    switch (kind) {
+    case FileProblemKind::EmptyPath:
+    case FileProblemKind::CannotOpen:
+    case FileProblemKind::NotRegularFile:
+    case FileProblemKind::ReadFailed:
+        return Outcome::CannotOpen;
+    case FileProblemKind::OutOfMemory:
+        return Outcome::OutOfMemory;
+    default:
+        return Outcome::NotSupported;
+    }
 }
 
 } // namespace
 
-std::string DescribeOutcome(Outcome outcome)
+std::string DescribeProblem(const FileProblem& problem)
 {
-    switch (outcome) {
-    case Outcome::Written:
+    using Kind = FileProblemKind;
+    switch (problem.kind) {
+    case Kind::None:
         return "written";
-    case Outcome::CannotOpen:
-        return "cannot be opened";
-    case Outcome::NotSupported:
-        return "not an uncompressed 24-bit BMP";
-    case Outcome::OutOfMemory:
+    case Kind::EmptyPath:
+        return "empty file name";
+    case Kind::CannotOpen:
+    case Kind::ReadFailed:
+    case Kind::WriteFailed:
+        return ErrorWords(problem.error);
+    case Kind::NotRegularFile:
+        return problem.error == EISDIR ? "is a folder" : "not a regular file";
+    case Kind::Empty:
+        return "empty file";
+    case Kind::NotBitmap:
+        return "not a BMP file";
+    case Kind::Truncated:
+        return "truncated (" + std::to_string(problem.amount) + (problem.amount == 1 ? " byte" : " bytes") +
+               " short)";
+    case Kind::HeaderDamaged:
+        return "header damaged";
+    case Kind::OldHeader:
+        return "OS/2 pictures are not supported";
+    case Kind::TopDown:
+        return "top-down pictures are not supported";
+    case Kind::BitDepth:
+        return std::to_string(problem.amount) + "-bit pictures are not supported";
+    case Kind::Compressed:
+        return "compressed pictures are not supported";
+    case Kind::TooLarge:
+        return "larger than 2 GiB";
+    case Kind::OutOfMemory:
         return "out of memory";
-    case Outcome::CannotWrite:
-        return "cannot be written";
-    case Outcome::Interrupted:
-        return "interrupted; nothing written";
+    case Kind::ReadOnlyFile:
+        return "the file is read-only";
+    case Kind::CannotCreate:
+        return CreateWords(problem.error);
     }
     return "failed";
 }
@@ -90,23 +156,15 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
 {
     StoppableHost host(progress, stop);
     if (host.Stopped())
-        return Failure(Outcome::Interrupted, input);
+        return Failure(Outcome::Interrupted, input, kInterrupted);
     try {
         Document document;
-        switch (document.LoadBitmap(input)) {
-        case kLoaded:
-            break;
-        case kNotOpened:
-            return Failure(Outcome::CannotOpen, input);
-        default:
-            switch (document.LastLoadProblem()) {
-            case LoadProblem::CannotOpen:
-                return Failure(Outcome::CannotOpen, input, "cannot be read");
-            case LoadProblem::OutOfMemory:
-                return Failure(Outcome::OutOfMemory, input);
-            default:
-                return Failure(Outcome::NotSupported, input);
-            }
+        if (document.LoadBitmap(input) != kLoaded) {
+            const FileProblem& problem = document.LastProblem();
+            const char* prefix = problem.kind == FileProblemKind::CannotOpen   ? "cannot be opened: "
+                                 : problem.kind == FileProblemKind::ReadFailed ? "cannot be read: "
+                                                                               : "";
+            return Failure(OutcomeOf(problem.kind), input, prefix + DescribeProblem(problem));
         }
         // A window that has just opened this file, with the first effects
         // of its run: a fresh generator.
@@ -117,17 +175,23 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
             progress.StartEffect(i);
             RunEffect(context, *effects[i]);
             if (host.Stopped())
-                return Failure(Outcome::Interrupted, input);
+                return Failure(Outcome::Interrupted, input, kInterrupted);
         }
+        if (FileResult refused = progress.BeforeSave(); refused.outcome != Outcome::Written)
+            return refused;
         const int written = document.SaveBitmap(output);
-        if (written < 0)
-            return Failure(Outcome::CannotWrite, output, WriteProblem(output));
+        if (written < 0) {
+            const FileProblem& problem = document.LastProblem();
+            if (problem.kind == FileProblemKind::OutOfMemory)
+                return Failure(Outcome::OutOfMemory, output, DescribeProblem(problem));
+            return Failure(Outcome::CannotWrite, output, "cannot be written: " + DescribeProblem(problem));
+        }
         FileResult result;
         result.file = output;
         result.bytes = written;
         return result;
     } catch (const std::bad_alloc&) {
-        return Failure(Outcome::OutOfMemory, input);
+        return Failure(Outcome::OutOfMemory, input, "out of memory");
     }
 }
 

@@ -10,12 +10,13 @@
 
 #include "effects/catalogue.h"
 #include "engine/effect_host.h"
+#include "image/document.h"
 
 namespace korvanti::batch {
 
 enum class Outcome {
     Written,
-    CannotOpen,     // missing, unreadable, a folder, or a read error
+    CannotOpen,     // missing, unreadable, not a regular file, or a read error
     NotSupported,   // readable, but not an uncompressed 24-bit BMP we handle
     OutOfMemory,
     CannotWrite,    // the output could not be created or replaced
@@ -25,7 +26,7 @@ enum class Outcome {
 struct FileResult {
     Outcome outcome = Outcome::Written;
     std::string file;   // the file the reason is about: the input, or the output for CannotWrite
-    std::string reason; // empty for Written
+    std::string reason; // the cause in plain words; empty for Written
     long long bytes = 0;
 };
 
@@ -34,6 +35,9 @@ class FileProgress : public EffectHost {
 public:
     // Effect number (0-based) of the run about to start.
     virtual void StartEffect(size_t index) { (void)index; }
+    // Called when the file's result is about to be saved: anything but
+    // Written stops the save and becomes the file's result.
+    virtual FileResult BeforeSave() { return {}; }
 };
 
 // stop, when set, interrupts the file at the next row; a stopped file is
@@ -42,7 +46,8 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
                        std::span<const EffectEntry* const> effects, FileProgress& progress,
                        const std::atomic<bool>* stop = nullptr);
 
-// "cannot be opened" and the like, for the messages.
-std::string DescribeOutcome(Outcome outcome);
+// The cause of a failed load or save in plain words, for the messages:
+// "no such file", "truncated (5 bytes short)", "disk full" and the like.
+std::string DescribeProblem(const FileProblem& problem);
 
 } // namespace korvanti::batch

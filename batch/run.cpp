@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -127,9 +128,43 @@ private:
     std::atomic<size_t> done_{0};
 };
 
+// -d's folder, made when the first result is about to be saved, so that a
+// run in which every file fails leaves nothing behind.
+class OutputFolder {
+public:
+    explicit OutputFolder(std::string path) : path_(std::move(path)) {}
+
+    // Written when the folder is there (or none was asked for); else the
+    // failure that every file waiting to be saved gets.
+    FileResult Make()
+    {
+        std::lock_guard lock(mutex_);
+        if (path_.empty() || made_)
+            return problem_;
+        made_ = true;
+        std::error_code error;
+        std::filesystem::create_directories(path_, error);
+        if (!error && std::filesystem::is_directory(path_, error))
+            return problem_;
+        problem_.outcome = Outcome::CannotWrite;
+        problem_.file = path_;
+        problem_.reason = "cannot create the output folder (" + (error ? error.message() : "it is not a folder") + ")";
+        return problem_;
+    }
+
+private:
+    const std::string path_;
+    std::mutex mutex_;
+    bool made_ = false;
+    FileResult problem_;
+};
+
 class WorkerProgress : public FileProgress {
 public:
-    WorkerProgress(Tracker& tracker, Tracker::Slot& slot) : tracker_(tracker), slot_(slot) {}
+    WorkerProgress(Tracker& tracker, Tracker::Slot& slot, OutputFolder& folder)
+        : tracker_(tracker), slot_(slot), folder_(folder)
+    {
+    }
 
     void StartEffect(size_t index) override
     {
@@ -147,10 +182,12 @@ public:
         slot_.position.store(position, std::memory_order_relaxed);
         tracker_.Show(false);
     }
+    FileResult BeforeSave() override { return folder_.Make(); }
 
 private:
     Tracker& tracker_;
     Tracker::Slot& slot_;
+    OutputFolder& folder_;
 };
 
 // Failures are printed in input order as soon as every earlier file is
@@ -169,7 +206,10 @@ public:
                 ++interrupted_;
             else if (settled.outcome != Outcome::Written) {
                 ++failed_;
-                console_.WriteLine(std::string(kProgram) + ": " + settled.file + ": " + settled.reason);
+                // A folder that cannot be made is told once, not for every file.
+                std::string line = std::string(kProgram) + ": " + settled.file + ": " + settled.reason;
+                if (told_.insert(line).second)
+                    console_.WriteLine(line);
             }
             ++next_;
         }
@@ -182,29 +222,18 @@ private:
     Console& console_;
     std::mutex mutex_;
     std::vector<std::optional<FileResult>> results_;
+    std::set<std::string> told_;
     size_t next_ = 0;
     size_t failed_ = 0;
     size_t interrupted_ = 0;
 };
-
-bool PrepareFolder(const std::string& folder, Console& console)
-{
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (!error && std::filesystem::is_directory(folder, error))
-        return true;
-    const std::string reason = error ? error.message() : "it is not a folder";
-    console.WriteLine(std::string(kProgram) + ": " + folder + ": cannot create the output folder (" + reason + ")");
-    return false;
-}
 
 } // namespace
 
 int RunBatch(const Options& options, std::ostream& err, bool show_bar, const std::atomic<bool>* stop)
 {
     Console console(err, show_bar && !options.quiet);
-    if (!options.directory.empty() && !PrepareFolder(options.directory, console))
-        return kExitFailed;
+    OutputFolder folder(options.directory);
 
     const std::vector<std::string> outputs = OutputPaths(options);
     const size_t files = options.inputs.size();
@@ -217,7 +246,7 @@ int RunBatch(const Options& options, std::ostream& err, bool show_bar, const std
 
     auto work = [&](size_t worker) {
         Tracker::Slot& slot = tracker.slot(worker);
-        WorkerProgress progress(tracker, slot);
+        WorkerProgress progress(tracker, slot, folder);
         for (size_t i = next_file.fetch_add(1); i < files; i = next_file.fetch_add(1)) {
             FileResult result = ProcessFile(options.inputs[i], outputs[i], options.effects, progress, stop);
             tracker.FileDone();

@@ -2,7 +2,9 @@
 // to the new picture painted, on a 4000 x 3000 picture. Not a test: it
 // prints the times.
 //
-//   QT_QPA_PLATFORM=offscreen build/release/bench/korvanti-window-bench [effect menu id ...]
+//   QT_QPA_PLATFORM=offscreen build/release/bench/korvanti-window-bench [effect ...]
+//
+// Effects are named as the batch tool names them (name or menu id).
 #include <unistd.h>
 
 #include <QAction>
@@ -13,9 +15,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "app/main_window.h"
+#include "effects/catalogue.h"
 
 namespace {
 
@@ -64,36 +68,35 @@ int main(int argc, char** argv)
     const QString picture = folder.filePath(QStringLiteral("picture.bmp"));
     WritePicture(picture.toStdString(), 4000, 3000);
 
-    korvanti::Form1 window(std::make_unique<OnePicture>(picture));
+    korvanti::MainWindow window(std::make_unique<OnePicture>(picture));
     window.scratch_path = folder.filePath(QStringLiteral("scratch.bmp"));
     window.show();
-    window.L1Click();
+    window.OpenPicture();
     QApplication::processEvents();
 
-    std::vector<QString> effects;
-    for (int i = 1; i < argc; ++i)
-        effects.push_back(QString::fromUtf8(argv[i]));
+    std::vector<std::string> effects(argv + 1, argv + argc);
     if (effects.empty())
-        effects.push_back(QStringLiteral("M2"));
-    for (const QString& id : effects) {
-        QAction* item = window.Item(id);
-        if (!item) {
-            std::fprintf(stderr, "no menu item %s\n", qPrintable(id));
+        effects.push_back("median");
+    for (const std::string& name : effects) {
+        const korvanti::EffectEntry* effect = korvanti::FindEffect(name);
+        if (!effect) {
+            std::fprintf(stderr, "no effect %s\n", name.c_str());
             return 2;
         }
+        QAction* action = window.EffectAction(*effect);
         std::vector<double> times;
         for (int run = 0; run < 5; ++run) {
             QElapsedTimer timer;
             timer.start();
-            item->trigger();
+            action->trigger();
             window.repaint();
             QApplication::processEvents();
             times.push_back(double(timer.nsecsElapsed()) / 1e6);
-            window.U1Click(); // back to the original picture
+            window.Undo(); // back to the original picture
             QApplication::processEvents();
         }
         std::sort(times.begin(), times.end());
-        std::printf("%-4s choose to painted: median %.1f ms (best %.1f, worst %.1f) of %zu runs\n", qPrintable(id),
+        std::printf("%-4s choose to painted: median %.1f ms (best %.1f, worst %.1f) of %zu runs\n", name.c_str(),
                     times[times.size() / 2], times.front(), times.back(), times.size());
     }
     return 0;

@@ -13,7 +13,7 @@ class EffectContext;
 using EffectFunction = void (*)(EffectContext&);
 
 struct EffectEntry {
-    std::string_view menu_id;    // object name of the menu item, e.g. "N9"
+    std::string_view menu_id;    // short id of the menu item, e.g. "N9"; the batch tool takes it too
     std::string_view batch_name; // e.g. "sharpen"
     std::string_view caption;    // the menu item's caption
     std::string_view menu_path;  // captions of the submenus above it, " → " between

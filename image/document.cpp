@@ -1,3 +1,5 @@
+// Loading a BMP file into the document, checking its layout on the way,
+// and the one-level undo and redo.
 #include "image/document.h"
 
 #include <fcntl.h>
@@ -6,10 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <new>
 
 namespace korvanti {
@@ -28,39 +28,31 @@ uint16_t ReadUint16(const uint8_t* bytes, size_t offset)
     return static_cast<uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
 }
 
-// Reads exactly size bytes unless the file ends or fails first.
-bool ReadFully(int fd, uint8_t* data, size_t size)
+// Reads size bytes unless the file ends or fails first; returns how many
+// it read, with errno set (0 at the end of the file) when that is fewer.
+size_t ReadFully(int fd, uint8_t* data, size_t size)
 {
     size_t done = 0;
     while (done < size) {
         const ssize_t got = ::read(fd, data + done, size - done);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0)
-            return false;
+        if (got <= 0) {
+            if (got == 0)
+                errno = 0;
+            break;
+        }
         done += static_cast<size_t>(got);
     }
-    return true;
+    return done;
 }
 
-// Header checks beyond IsValidBitmap: where the pixels start, what kind of
-// info header and compression the file has, and whether the file really
-// holds every pixel row it claims. Works on the first 54 bytes and the
-// file's length, so nothing is allocated for a file that is refused.
-bool HasUsableLayout(const uint8_t* header, int64_t length)
+// A short read: a failing read, or a file that shrank while it was read.
+FileProblem ReadProblem(size_t done, size_t wanted)
 {
-    const int64_t offset = static_cast<uint32_t>(ReadInt32(header, 10));
-    const int64_t info_size = static_cast<uint32_t>(ReadInt32(header, 14));
-    const int64_t compression = static_cast<uint32_t>(ReadInt32(header, 30));
-    if (offset < kHeaderBytes || info_size < 40 || compression != 0)
-        return false;
-    const int32_t width = ReadInt32(header, 18);
-    const int32_t height = ReadInt32(header, 22);
-    const int64_t stride = RowStride(width); // width is positive and at most 2^31 - 1
-    if (stride > kLargestFile || height > kLargestFile / stride)
-        return false;
-    const int64_t end = offset + stride * height;
-    return end <= kLargestFile && length >= end;
+    if (errno != 0)
+        return {FileProblemKind::ReadFailed, errno};
+    return {FileProblemKind::Truncated, 0, static_cast<int64_t>(wanted - done)};
 }
 
 // Reserves room for a large buffer and asks for huge pages before anything
@@ -95,15 +87,6 @@ private:
     int fd_;
 };
 
-std::string TemporaryNameFor(const std::string& target)
-{
-    static std::atomic<unsigned> counter{0};
-    const size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    return folder + "." + name + ".kv" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-}
-
 } // namespace
 
 bool IsValidBitmap(const uint8_t* bytes)
@@ -112,30 +95,81 @@ bool IsValidBitmap(const uint8_t* bytes)
            ReadUint16(bytes, 28) == 24;
 }
 
+FileProblem CheckLayout(const uint8_t* header, int64_t length)
+{
+    using Kind = FileProblemKind;
+    if (length == 0)
+        return {Kind::Empty};
+    if (length < 2 || ReadUint16(header, 0) != kBitmapMagic)
+        return {Kind::NotBitmap};
+    if (length < kHeaderBytes)
+        return {Kind::Truncated, 0, kHeaderBytes - length};
+    const int64_t info_size = static_cast<uint32_t>(ReadInt32(header, 14));
+    if (info_size == 12 || info_size == 16)
+        return {Kind::OldHeader};
+    // The pixels come after both headers: an effect must never write over
+    // a header byte.
+    const int64_t offset = static_cast<uint32_t>(ReadInt32(header, 10));
+    if (info_size < 40 || 14 + info_size > length || offset < 14 + info_size)
+        return {Kind::HeaderDamaged};
+    const int32_t width = ReadInt32(header, 18);
+    const int32_t height = ReadInt32(header, 22);
+    if (width <= 0 || height == 0)
+        return {Kind::HeaderDamaged};
+    if (height < 0)
+        return {Kind::TopDown};
+    const int bits = ReadUint16(header, 28);
+    const uint32_t compression = static_cast<uint32_t>(ReadInt32(header, 30));
+    const bool bit_fields = compression == 3 || compression == 6;
+    if (compression != 0 && !bit_fields)
+        return {Kind::Compressed};
+    if (bits != 24) {
+        for (const int known : {1, 2, 4, 8, 16, 32, 64}) {
+            if (bits == known)
+                return {Kind::BitDepth, 0, bits};
+        }
+        return {Kind::HeaderDamaged};
+    }
+    if (bit_fields)
+        return {Kind::HeaderDamaged}; // masks mean nothing for 24 bits
+    const int64_t stride = RowStride(width); // width is positive and at most 2^31 - 1
+    if (length > kLargestFile || stride > kLargestFile || height > kLargestFile / stride ||
+        offset + stride * height > kLargestFile)
+        return {Kind::TooLarge};
+    const int64_t end = offset + stride * height;
+    if (length < end)
+        return {Kind::Truncated, 0, end - length};
+    return {};
+}
+
+int Document::Fail(int result, FileProblem problem)
+{
+    last_problem_ = problem;
+    return result;
+}
+
 int Document::LoadBitmap(const std::string& path)
 {
-    if (path.empty()) {
-        last_problem_ = LoadProblem::EmptyPath;
-        return kNotOpened;
-    }
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    using Kind = FileProblemKind;
+    if (path.empty())
+        return Fail(kNotOpened, {Kind::EmptyPath});
+    // Not blocking, so that a FIFO without a writer cannot hold the open
+    // up; whatever is not a regular file is refused before any read.
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
-    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
-        last_problem_ = LoadProblem::CannotOpen;
-        return kNotOpened;
-    }
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0)
+        return Fail(kNotOpened, {Kind::CannotOpen, errno});
+    if (!S_ISREG(info.st_mode))
+        return Fail(kNotOpened, {Kind::NotRegularFile, S_ISDIR(info.st_mode) ? EISDIR : 0});
+    ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
 
-    last_problem_ = LoadProblem::NotSupported;
     const int64_t length = info.st_size;
-    uint8_t header[kHeaderBytes];
-    if (length < kHeaderBytes || length > kLargestFile)
-        return kRefused;
-    if (!ReadFully(file.get(), header, sizeof header)) {
-        last_problem_ = LoadProblem::CannotOpen;
-        return kRefused;
-    }
-    if (!IsValidBitmap(header) || !HasUsableLayout(header, length))
-        return kRefused;
+    uint8_t header[kHeaderBytes] = {};
+    const size_t head = static_cast<size_t>(std::min<int64_t>(length, kHeaderBytes));
+    if (size_t done = ReadFully(file.get(), header, head); done < head)
+        return Fail(kRefused, ReadProblem(done, head));
+    if (const FileProblem problem = CheckLayout(header, length); problem.kind != Kind::None)
+        return Fail(kRefused, problem);
 
     const int32_t width = ReadInt32(header, 18);
     const int32_t height = ReadInt32(header, 22);
@@ -150,10 +184,9 @@ int Document::LoadBitmap(const std::string& path)
         ReserveLarge(new_bytes, static_cast<size_t>(length));
         new_bytes.resize(static_cast<size_t>(length));
         std::copy(header, header + kHeaderBytes, new_bytes.begin());
-        if (!ReadFully(file.get(), new_bytes.data() + kHeaderBytes, new_bytes.size() - kHeaderBytes)) {
-            last_problem_ = LoadProblem::CannotOpen;
-            return kRefused;
-        }
+        const size_t rest = new_bytes.size() - kHeaderBytes;
+        if (size_t done = ReadFully(file.get(), new_bytes.data() + kHeaderBytes, rest); done < rest)
+            return Fail(kRefused, ReadProblem(done, rest));
         ReserveLarge(new_undo, new_bytes.size());
         new_undo.assign(new_bytes.begin(), new_bytes.end());
         const size_t elements = PlaneElements(width, height);
@@ -165,8 +198,7 @@ int Document::LoadBitmap(const std::string& path)
         }
         name = path;
     } catch (const std::bad_alloc&) {
-        last_problem_ = LoadProblem::OutOfMemory;
-        return kRefused;
+        return Fail(kRefused, {Kind::OutOfMemory});
     }
     SplitPlanes(new_bytes, source[0].data(), source[1].data(), source[2].data(), width, height);
 
@@ -180,89 +212,7 @@ int Document::LoadBitmap(const std::string& path)
     undo_bytes.swap(new_undo);
     source_planes.swap(source);
     target_planes.swap(target);
-    last_problem_ = LoadProblem::None;
-    return kLoaded;
-}
-
-int Document::SaveBitmap(const std::string& path) const { return Save(path, true); }
-
-int Document::SaveScratchCopy(const std::string& path) const { return Save(path, false); }
-
-int Document::Save(const std::string& path, bool durable) const
-{
-    if (path.empty())
-        return kEmptyPath;
-    if (!HasPicture())
-        return kWriteFailed;
-
-    // Write through a symbolic link to the file it names, keeping the link.
-    std::string target = path;
-    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && (!S_ISREG(existing.st_mode) || (existing.st_mode & S_IWUSR) == 0 ||
-                   ::access(target.c_str(), W_OK) != 0))
-        return kWriteFailed; // a read-only file is never replaced
-
-    FileOps& ops = *file_ops;
-    std::string temporary;
-    int fd = -1;
-    try {
-        // A temporary left by a killed run (or another process that had the
-        // same id, as in a container) is stepped over, never reused.
-        for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-            temporary = TemporaryNameFor(target);
-            fd = ops.Open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-            if (fd < 0 && errno != EEXIST)
-                break;
-        }
-    } catch (const std::bad_alloc&) {
-        if (fd >= 0) {
-            ops.Close(fd);
-            ops.Unlink(temporary.c_str());
-        }
-        return kWriteFailed;
-    }
-    if (fd < 0)
-        return kWriteFailed;
-
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < file_bytes.size()) {
-        const ssize_t wrote = ops.Write(fd, file_bytes.data() + done, file_bytes.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            ok = false;
-        else
-            done += static_cast<size_t>(wrote);
-    }
-    if (ok && exists) {
-        // Keep the replaced file's owner (where we may) and permission bits.
-        [[maybe_unused]] const int owner = ::fchown(fd, existing.st_uid, existing.st_gid);
-        ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
-    }
-    ok = ok && ops.Flush(fd) == 0 && (!durable || ops.Sync(fd) == 0);
-    ok = (ops.Close(fd) == 0) && ok;
-    ok = ok && ops.Rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ops.Unlink(temporary.c_str());
-        return kWriteFailed;
-    }
-    if (!durable)
-        return static_cast<int>(file_bytes.size());
-    // Make the rename itself durable; the new file is in place either way.
-    const size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder_fd >= 0) {
-        ops.Sync(folder_fd);
-        ::close(folder_fd);
-    }
-    return static_cast<int>(file_bytes.size());
+    return Fail(kLoaded, {});
 }
 
 void Document::Undo()

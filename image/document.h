@@ -23,8 +23,40 @@ inline constexpr int kEmptyPath = -5;
 // True when the first 30 bytes describe a bottom-up 24-bit "BM" picture.
 bool IsValidBitmap(const uint8_t* bytes);
 
-// Why a file was refused, in words for the batch tool's messages.
-enum class LoadProblem { None, EmptyPath, CannotOpen, NotSupported, OutOfMemory };
+// What went wrong with the last load or save, in enough detail for a
+// message that names the cause.
+enum class FileProblemKind {
+    None,
+    EmptyPath,
+    CannotOpen,     // open or fstat failed; error says why
+    NotRegularFile, // a folder (error EISDIR), FIFO, device or socket
+    ReadFailed,     // error says why
+    Empty,          // no bytes at all
+    NotBitmap,      // no "BM" at the start
+    Truncated,      // amount: the bytes missing
+    HeaderDamaged,  // sizes, offsets or fields no usable file has
+    OldHeader,      // the 12- or 16-byte header of OS/2 pictures
+    TopDown,        // negative height
+    BitDepth,       // amount: the bits per pixel, not 24
+    Compressed,
+    TooLarge,       // the file or its picture over the 2 GiB limit
+    OutOfMemory,
+    ReadOnlyFile,   // saving: the existing file may not be written
+    CannotCreate,   // saving: no new file in the folder; error says why
+    WriteFailed,    // saving: a write, sync, close or rename failed; error
+};
+
+struct FileProblem {
+    FileProblemKind kind = FileProblemKind::None;
+    int error = 0;      // errno of the call that failed, where one did
+    int64_t amount = 0; // the number the kind speaks of
+};
+
+// The layout checks of a load, on the first 54 bytes of a file of the
+// given length (bytes past the length read as 0): None when the file is a
+// whole uncompressed bottom-up 24-bit picture with its pixels after its
+// headers, within 2 GiB.
+FileProblem CheckLayout(const uint8_t* header, int64_t length);
 
 class Document {
 public:
@@ -42,19 +74,25 @@ public:
     bool undo_enabled = false;
     bool redo_enabled = false;
 
-    // Reads a whole file. All or nothing: anything but 1 leaves every field
-    // of the document exactly as it was.
+    // Reads a whole regular file. All or nothing: anything but 1 leaves
+    // every field of the document exactly as it was.
     int LoadBitmap(const std::string& path);
-    LoadProblem LastLoadProblem() const { return last_problem_; }
 
     // Replaces the file at path with file_bytes in one step (temporary file
-    // in the same folder, synced, renamed over the target). Returns the
-    // number of bytes written, -1 on any failure (the target then stays as
-    // it was) or -5 for an empty path. Changes nothing in memory.
-    int SaveBitmap(const std::string& path) const;
+    // in the same folder, synced, renamed over the target), following a
+    // symbolic link to the file it names. Returns the number of bytes
+    // written, -1 on any failure (the target then stays as it was) or -5
+    // for an empty path. Where the folder refuses the temporary but the
+    // existing file may be written, the file is rewritten in place instead,
+    // keeping its inode, owner, mode and links; a failure part way then
+    // leaves it damaged. Changes nothing in memory but LastProblem.
+    int SaveBitmap(const std::string& path);
     // The same for a scratch copy nobody relies on after a crash: replaced
     // in one step all the same, but not waited for on the disk.
-    int SaveScratchCopy(const std::string& path) const;
+    int SaveScratchCopy(const std::string& path);
+
+    // Why the last load or save failed; kind None after a success.
+    const FileProblem& LastProblem() const { return last_problem_; }
 
     bool HasPicture() const { return !file_bytes.empty(); }
 
@@ -76,9 +114,10 @@ public:
     FileOps* file_ops = &SystemFileOps();
 
 private:
-    int Save(const std::string& path, bool durable) const;
+    int Save(const std::string& path, bool durable);
+    int Fail(int result, FileProblem problem);
 
-    LoadProblem last_problem_ = LoadProblem::None;
+    FileProblem last_problem_;
 };
 
 } // namespace korvanti

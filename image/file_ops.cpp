@@ -1,3 +1,4 @@
+// The POSIX calls behind the FileOps seam.
 #include "image/file_ops.h"
 
 #include <fcntl.h>
@@ -9,6 +10,7 @@ namespace korvanti {
 
 int FileOps::Open(const char* path, int flags, mode_t mode) { return ::open(path, flags | O_CLOEXEC, mode); }
 ssize_t FileOps::Write(int fd, const void* data, size_t size) { return ::write(fd, data, size); }
+int FileOps::Truncate(int fd, off_t size) { return ::ftruncate(fd, size); }
 int FileOps::Flush(int) { return 0; }
 int FileOps::Sync(int fd) { return ::fsync(fd); }
 int FileOps::Close(int fd) { return ::close(fd); }

@@ -14,6 +14,7 @@ public:
 
     virtual int Open(const char* path, int flags, mode_t mode);
     virtual ssize_t Write(int fd, const void* data, size_t size);
+    virtual int Truncate(int fd, off_t size);
     virtual int Flush(int fd); // user-space buffers; a no-op for raw descriptors
     virtual int Sync(int fd);
     virtual int Close(int fd);

@@ -9,7 +9,7 @@ namespace korvanti {
 
 ImageControl::ImageControl(QWidget* parent) : QWidget(parent)
 {
-    setObjectName(QStringLiteral("Image1"));
+    setObjectName(QStringLiteral("imageControl"));
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     // The control's own size before any picture is loaded.
     resize(161, 81);

@@ -1,4 +1,4 @@
-// Image1: the control that shows the picture. It knows three settings:
+// The control that shows the picture. It knows three settings:
 // automatic sizing (the control takes the picture's pixel size), stretch
 // (the picture is scaled to the control's size, each axis on its own) and
 // client alignment (the frame sizes the control to its view area). It never

@@ -6,7 +6,7 @@ namespace korvanti {
 
 ImageFrame::ImageFrame(QWidget* parent) : QScrollArea(parent), image_(new ImageControl)
 {
-    setObjectName(QStringLiteral("Frame11"));
+    setObjectName(QStringLiteral("imageFrame"));
     setWidgetResizable(false);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setWidget(image_);

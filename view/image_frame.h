@@ -1,4 +1,4 @@
-// The scrolling view frame (Frame11) that holds Image1. When the control is
+// The scrolling view frame that holds the image control. When the control is
 // larger than the view area the frame scrolls; in screen mode the frame
 // sizes the control to its view area and shows no scroll bars.
 #pragma once
@@ -15,14 +15,14 @@ class ImageFrame : public QScrollArea {
 public:
     explicit ImageFrame(QWidget* parent = nullptr);
 
-    ImageControl* Image1() const { return image_; }
+    ImageControl* image_control() const { return image_; }
 
-    // Client alignment of Image1 together with the frame's automatic
+    // Client alignment of the image control together with the frame's automatic
     // sizing: on, the control fills the view area without scroll bars.
     void SetClientAligned(bool on);
     bool ClientAligned() const { return client_aligned_; }
 
-    // Puts Image1 back at the frame's top left corner.
+    // Puts the image control back at the frame's top left corner.
     void MoveImageHome();
 
 private:

@@ -1,4 +1,4 @@
-// Zoom arithmetic of the view: the +25 % and -25 % steps, the track bar
+// Zoom arithmetic of the view: the +25 % and -25 % steps, the zoom slider
 // scale and the percentage shown in the zoom label. Sizes are widget sizes,
 // so every result stops at the toolkit's largest widget size instead of
 // overflowing.
@@ -22,7 +22,7 @@ int32_t StepUp(int32_t size);
 // the inverse of StepUp whenever that step was exact.
 int32_t StepDown(int32_t size);
 
-// The track bar's scale: picture size x position / 100, truncated.
+// The zoom slider's scale: picture size x position / 100, truncated.
 int32_t ScaledSize(int32_t picture_size, int32_t position);
 
 // The percentage the zoom label shows: shown width x 100 / picture width,

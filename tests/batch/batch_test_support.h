@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pty.h>
 #include <poll.h>
 #include <signal.h>
@@ -155,9 +156,33 @@ struct ToolLimits {
     std::optional<rlim_t> file_size; // RLIMIT_FSIZE: writes past it fail as on a full disk
     std::optional<rlim_t> address_space; // RLIMIT_AS: large allocations fail
     bool stderr_on_terminal = false;      // stderr is a pseudo-terminal
-    // With stderr on a terminal: send SIGINT once this text has appeared.
+    // With stderr on a terminal: send this signal once that text has appeared.
     std::string interrupt_after;
+    int interrupt_signal = SIGINT;
+    // Run as an unprivileged user when the tests run as root, so that
+    // permission bits apply (see HandOver).
+    bool unprivileged = false;
 };
+
+inline constexpr uid_t kUnprivileged = 65534; // "nobody"
+
+// Gives the tree at root to the user unprivileged runs use, when the tests
+// run as root; false when they cannot run (no right to change user).
+inline bool HandOver(const fs::path& root)
+{
+    if (::geteuid() != 0)
+        return true;
+    const pid_t probe = ::fork();
+    if (probe == 0)
+        ::_exit(::setgid(kUnprivileged) == 0 && ::setuid(kUnprivileged) == 0 ? 0 : 1);
+    int status = 0;
+    if (probe < 0 || ::waitpid(probe, &status, 0) != probe || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return false;
+    bool ok = ::lchown(root.c_str(), kUnprivileged, kUnprivileged) == 0;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        ok = ::lchown(entry.path().c_str(), kUnprivileged, kUnprivileged) == 0 && ok;
+    return ok;
+}
 
 inline std::string ReadText(const fs::path& path)
 {
@@ -208,9 +233,6 @@ inline ToolRun RunTool(const std::vector<std::string>& args, const fs::path& cwd
         if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0)
             ::_exit(126);
         if (limits.file_size) {
-            // Without this the first write past the limit kills the tool
-            // instead of failing.
-            ::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{*limits.file_size, *limits.file_size};
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
                 ::_exit(126);
@@ -220,6 +242,10 @@ inline ToolRun RunTool(const std::vector<std::string>& args, const fs::path& cwd
             if (::setrlimit(RLIMIT_AS, &limit) != 0)
                 ::_exit(126);
         }
+        if (limits.unprivileged && ::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivileged) != 0 || ::setuid(kUnprivileged) != 0))
+            ::_exit(126);
+        ::alarm(120); // a tool that hangs is killed, and the test fails instead of waiting for ever
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
@@ -235,7 +261,7 @@ inline ToolRun RunTool(const std::vector<std::string>& args, const fs::path& cwd
             if (got > 0) {
                 terminal.append(buffer, size_t(got));
                 if (!interrupted && !limits.interrupt_after.empty() && terminal.find(limits.interrupt_after) != std::string::npos) {
-                    ::kill(child, SIGINT);
+                    ::kill(child, limits.interrupt_signal);
                     interrupted = true;
                 }
             }

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "batch/process.h"
 #include "batch_test_support.h"
 
 namespace korvanti::batch_testing {
@@ -197,92 +199,131 @@ TEST_F(BatchTool, DirectoryIsCreatedWithParentsAndMayAlreadyExist)
 
 // --- failures: reported, and nothing lost ---------------------------------
 
-TEST_F(BatchTool, EachFailedInputIsNamedWithItsReasonAndWritesNothing)
+// One table of input shapes and the cause each failure names. Nothing is
+// written for a failed file, and the messages come in input order.
+TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
 {
+    auto spoilt = [this](const std::string& name, std::function<void(Bytes&)> spoil) {
+        Bytes bytes = MakeBitmap(6, 4, 3);
+        spoil(bytes);
+        WriteBytes(dir / name, bytes);
+    };
+    const std::vector<std::pair<std::string, std::string>> inputs = {
+        // The first takes longest, so completion order is not input order:
+        // its output is a read-only file, found only after the effect.
+        {"slow.bmp", "cannot be written: the file is read-only"},
+        {"good1.bmp", ""},
+        {"missing.bmp", "cannot be opened: no such file"},
+        {"unreadable.bmp", "cannot be opened: permission denied"},
+        {"folder.bmp", "is a folder"},
+        {"fifo.bmp", "not a regular file"},
+        {"empty.bmp", "empty file"},
+        {"text.bmp", "not a BMP file"},
+        {"short.bmp", "truncated (1 byte short)"},
+        {"shorter.bmp", "truncated (40 bytes short)"},
+        {"top-down.bmp", "top-down pictures are not supported"},
+        {"eight-bit.bmp", "8-bit pictures are not supported"},
+        {"compressed.bmp", "compressed pictures are not supported"},
+        {"header.bmp", "header damaged"},
+        {"huge.bmp", "larger than 2 GiB"},
+        {"good2.bmp", ""},
+    };
+    Picture("slow.bmp", 400, 300, 6);
     Picture("good1.bmp", 6, 4, 1);
     Picture("good2.bmp", 6, 4, 2);
-    Bytes truncated = MakeBitmap(6, 4, 3);
-    truncated.resize(truncated.size() - 5);
-    WriteBytes(dir / "truncated.bmp", truncated);
-    Bytes eight_bit = MakeBitmap(6, 4, 4);
-    eight_bit[28] = 8;
-    WriteBytes(dir / "eight-bit.bmp", eight_bit);
-    Bytes compressed = MakeBitmap(6, 4, 5);
-    compressed[30] = 1;
-    WriteBytes(dir / "compressed.bmp", compressed);
-    WriteBytes(dir / "text.bmp", Bytes{'h', 'e', 'l', 'l', 'o'});
+    Picture("unreadable.bmp", 6, 4, 1);
+    fs::permissions(dir / "unreadable.bmp", fs::perms::none);
     fs::create_directory(dir / "folder.bmp");
+    ASSERT_EQ(::mkfifo((dir / "fifo.bmp").c_str(), 0600), 0) << "no writer ever opens it";
+    WriteBytes(dir / "empty.bmp", {});
+    WriteBytes(dir / "text.bmp", Bytes{'h', 'e', 'l', 'l', 'o'});
+    spoilt("short.bmp", [](Bytes& b) { b.pop_back(); });
+    spoilt("shorter.bmp", [](Bytes& b) { b.resize(b.size() - 40); });
+    spoilt("top-down.bmp", [](Bytes& b) { Put32(b, 22, uint32_t(-4)); });
+    spoilt("eight-bit.bmp", [](Bytes& b) { b[28] = 8; });
+    spoilt("compressed.bmp", [](Bytes& b) { b[30] = 1; });
+    spoilt("header.bmp", [](Bytes& b) { Put32(b, 14, 124); }); // pixels inside the info header
+    spoilt("huge.bmp", [](Bytes&) {});
+    fs::resize_file(dir / "huge.bmp", uint64_t{1} << 31); // sparse
 
-    // The first failure takes longest, so completion order is not input
-    // order: its output is a read-only file, found only after the effect.
-    Picture("slow.bmp", 400, 300, 6);
-    const std::vector<std::string> inputs{"slow.bmp",  "good1.bmp",      "missing.bmp", "truncated.bmp", "eight-bit.bmp",
-                                          "good2.bmp", "compressed.bmp", "text.bmp",    "folder.bmp"};
-    auto expected_lines = [](const std::string& folder) {
-        return std::vector<std::string>{
-            "korvanti-batch: " + folder + "/slow.bmp: cannot be written (the file is read-only)",
-            "korvanti-batch: missing.bmp: cannot be opened",
-            "korvanti-batch: truncated.bmp: not an uncompressed 24-bit BMP",
-            "korvanti-batch: eight-bit.bmp: not an uncompressed 24-bit BMP",
-            "korvanti-batch: compressed.bmp: not an uncompressed 24-bit BMP",
-            "korvanti-batch: text.bmp: not an uncompressed 24-bit BMP",
-            "korvanti-batch: folder.bmp: cannot be opened",
-            "korvanti-batch: 7 of 9 files failed",
-        };
-    };
-    // An old result of the truncated input must survive its failure.
+    // An old result of a failed input must survive its failure.
     fs::create_directory(dir / "out4");
-    WriteBytes(dir / "out4/truncated.bmp", Bytes{1, 2, 3});
+    WriteBytes(dir / "out4/short.bmp", Bytes{1, 2, 3});
     for (const char* folder : {"out1", "out4"}) {
         fs::create_directories(dir / folder);
         WriteBytes(dir / folder / "slow.bmp", Bytes{4, 5});
         fs::permissions(dir / folder / "slow.bmp", fs::perms::owner_read);
     }
+    if (!HandOver(dir.path()))
+        GTEST_SKIP() << "cannot run the tool as another user than root, so permissions cannot be tested";
+    ToolLimits limits;
+    limits.unprivileged = true;
 
     for (const std::string jobs : {"1", "4"}) {
         SCOPED_TRACE("-j " + jobs);
         const std::string folder = "out" + jobs;
         std::vector<std::string> args{"-e", "emboss", "-d", folder, "-j", jobs};
-        args.insert(args.end(), inputs.begin(), inputs.end());
-        const ToolRun run = Run(args);
+        std::vector<std::string> expected_lines;
+        for (const auto& [name, cause] : inputs) {
+            args.push_back(name);
+            if (!cause.empty())
+                expected_lines.push_back("korvanti-batch: " + (name == "slow.bmp" ? folder + "/" : "") + name + ": " +
+                                         cause);
+        }
+        expected_lines.push_back("korvanti-batch: " + std::to_string(expected_lines.size()) + " of " +
+                                 std::to_string(inputs.size()) + " files failed");
+        const ToolRun run = Run(args, limits);
         EXPECT_EQ(run.exit_code, 1);
-        EXPECT_EQ(Lines(run.err), expected_lines(folder)) << "messages in input order, whatever -j is";
+        EXPECT_EQ(Lines(run.err), expected_lines);
         std::vector<std::string> expected_files{"good1.bmp", "good2.bmp", "slow.bmp"};
         if (jobs == "4")
-            expected_files.push_back("truncated.bmp");
+            expected_files.push_back("short.bmp");
         std::sort(expected_files.begin(), expected_files.end());
         EXPECT_EQ(dir.Listing(folder), expected_files) << "no output for a failed input, no temporary files";
     }
-    EXPECT_EQ(ReadBytes(dir / "out4/truncated.bmp"), (Bytes{1, 2, 3}));
+    EXPECT_EQ(ReadBytes(dir / "out4/short.bmp"), (Bytes{1, 2, 3}));
     EXPECT_EQ(ReadBytes(dir / "out4/slow.bmp"), (Bytes{4, 5}));
     EXPECT_EQ(ReadBytes(dir / "out1/good2.bmp"), WindowResult(dir / "good2.bmp", {"emboss"}));
-}
 
-TEST_F(BatchTool, ReadOnlyOutputIsReportedAndLeftAsItWas)
-{
-    Picture("a.bmp", 6, 4, 1);
-    const Bytes old{'o', 'l', 'd'};
-    WriteBytes(dir / "result.bmp", old);
-    fs::permissions(dir / "result.bmp", fs::perms::owner_read | fs::perms::group_read);
+    // -d makes its folder only for a result to save.
+    EXPECT_EQ(Run({"-e", "invert", "-d", "never", "missing.bmp", "text.bmp"}).exit_code, 1);
+    EXPECT_FALSE(fs::exists(dir / "never"));
 
-    const ToolRun run = Run({"-e", "invert", "-o", "result.bmp", "a.bmp"});
-    EXPECT_EQ(run.exit_code, 1);
-    EXPECT_EQ(Lines(run.err),
-              std::vector<std::string>{"korvanti-batch: result.bmp: cannot be written (the file is read-only)"});
-    EXPECT_EQ(ReadBytes(dir / "result.bmp"), old);
-    EXPECT_EQ(fs::status(dir / "result.bmp").permissions(), fs::perms::owner_read | fs::perms::group_read);
-    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.bmp", "result.bmp"}));
+    // Too many open files, here in the process itself: the limit lowered
+    // to the descriptors already open. A first run has the usual limit, so
+    // that what is set up on first use (a sanitizer's runtime too) is.
+    batch::FileProgress progress;
+    const EffectEntry* invert = FindEffect("invert");
+    auto process = [&] {
+        return batch::ProcessFile((dir / "good1.bmp").string(), (dir / "x.bmp").string(), std::span(&invert, 1),
+                                  progress);
+    };
+    EXPECT_EQ(process().outcome, batch::Outcome::Written);
+    rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowest_free = ::dup(0);
+    ::close(lowest_free);
+    const rlimit low{rlim_t(lowest_free), saved.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    const batch::FileResult result = process();
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(result.reason, "cannot be opened: too many open files");
 }
 
 TEST_F(BatchTool, UnwritableDestinationsAreReported)
 {
     Picture("a.bmp", 6, 4, 1);
-    // -o into a folder that does not exist.
-    const ToolRun missing = Run({"-e", "invert", "-o", "nowhere/result.bmp", "a.bmp"});
-    EXPECT_EQ(missing.exit_code, 1);
-    EXPECT_EQ(Lines(missing.err),
-              std::vector<std::string>{"korvanti-batch: nowhere/result.bmp: cannot be written (no such folder)"});
-    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+    // -o into a folder that does not exist, or with a name longer than a
+    // folder takes.
+    const std::string long_name(300, 'n');
+    for (const auto& [output, cause] : {std::pair<std::string, std::string>{"nowhere/result.bmp", "no such folder"},
+                                        {long_name, "name too long"}}) {
+        const ToolRun missing = Run({"-e", "invert", "-o", output, "a.bmp"});
+        EXPECT_EQ(missing.exit_code, 1);
+        EXPECT_EQ(Lines(missing.err),
+                  std::vector<std::string>{"korvanti-batch: " + output + ": cannot be written: " + cause});
+    }
+    EXPECT_EQ(dir.Listing(), std::vector<std::string>{"a.bmp"});
 
     // -o naming a folder.
     fs::create_directory(dir / "taken");
@@ -299,10 +340,47 @@ TEST_F(BatchTool, UnwritableDestinationsAreReported)
     EXPECT_EQ(ReadBytes(dir / "plain"), Bytes{9});
 }
 
+TEST_F(BatchTool, WritableFileInAFolderItCannotWriteIsRewrittenInPlace)
+{
+    Picture("a.bmp", 6, 4, 1);
+    fs::create_directory(dir / "locked");
+    WriteBytes(dir / "locked/old.bmp", Bytes(500, 7));
+    fs::create_hard_link(dir / "locked/old.bmp", dir / "second-name.bmp");
+    const auto inode = [](const fs::path& path) {
+        struct stat info {};
+        ::stat(path.c_str(), &info);
+        return info.st_ino;
+    };
+    const ino_t before = inode(dir / "locked/old.bmp");
+    if (!HandOver(dir.path()))
+        GTEST_SKIP() << "cannot run the tool as another user than root, so a folder cannot refuse it";
+    // Root's folder when the tool runs as another user, else read-only.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown((dir / "locked").c_str(), 0, 0), 0);
+    }
+    fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
+    ToolLimits limits;
+    limits.unprivileged = true;
+
+    const ToolRun kept = Run({"-e", "invert", "-o", "locked/old.bmp", "a.bmp"}, limits);
+    EXPECT_EQ(kept.exit_code, 0) << kept.err;
+    EXPECT_EQ(ReadBytes(dir / "locked/old.bmp"), WindowResult(dir / "a.bmp", {"invert"}));
+    EXPECT_EQ(ReadBytes(dir / "second-name.bmp"), ReadBytes(dir / "locked/old.bmp"));
+    EXPECT_EQ(inode(dir / "locked/old.bmp"), before);
+
+    const ToolRun refused = Run({"-e", "invert", "-o", "locked/new.bmp", "a.bmp"}, limits);
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_EQ(Lines(refused.err),
+              std::vector<std::string>{"korvanti-batch: locked/new.bmp: cannot be written: read-only folder"});
+    EXPECT_EQ(dir.Listing("locked"), std::vector<std::string>{"old.bmp"});
+}
+
 TEST_F(BatchTool, FullDiskLeavesTheOldOutputAndNoTemporaryFile)
 {
     // The file size limit makes every write past 1000 bytes fail with
-    // EFBIG, as a full disk fails with ENOSPC.
+    // EFBIG, as a full disk fails with ENOSPC; the tool must not die of
+    // the signal that comes with it.
     Picture("big.bmp", 40, 30, 1); // 3654 bytes
     Picture("small.bmp", 4, 3, 2); // 90 bytes
     fs::create_directory(dir / "out");
@@ -313,7 +391,7 @@ TEST_F(BatchTool, FullDiskLeavesTheOldOutputAndNoTemporaryFile)
     limits.file_size = 1000;
     const ToolRun run = Run({"-e", "blur", "-d", "out", "-j", "2", "big.bmp", "small.bmp"}, limits);
     EXPECT_EQ(run.exit_code, 1);
-    EXPECT_EQ(Lines(run.err), (std::vector<std::string>{"korvanti-batch: out/big.bmp: cannot be written",
+    EXPECT_EQ(Lines(run.err), (std::vector<std::string>{"korvanti-batch: out/big.bmp: cannot be written: file too large",
                                                         "korvanti-batch: 1 of 2 files failed"}));
     EXPECT_EQ(ReadBytes(dir / "out/big.bmp"), old);
     EXPECT_EQ(ReadBytes(dir / "out/small.bmp"), WindowResult(dir / "small.bmp", {"blur"}));
@@ -355,10 +433,14 @@ TEST_F(BatchTool, InterruptStopsWithoutLeavingAnythingHalfWritten)
     ToolLimits limits;
     limits.stderr_on_terminal = true;
     limits.interrupt_after = "\r[";
-    const ToolRun run = Run(args, limits);
-    EXPECT_EQ(run.exit_code, 130);
-    EXPECT_TRUE(Contains(run.err, "korvanti-batch: interrupted; 1 of 1 file not written")) << run.err;
-    EXPECT_TRUE(fs::is_empty(dir / "out")) << "no result and no temporary file";
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        limits.interrupt_signal = signal;
+        const ToolRun run = Run(args, limits);
+        EXPECT_EQ(run.exit_code, 128 + signal);
+        EXPECT_TRUE(Contains(run.err, "korvanti-batch: interrupted; 1 of 1 file not written")) << run.err;
+        EXPECT_FALSE(fs::exists(dir / "out")) << "no result, no temporary file, not even the folder";
+    }
 }
 
 // --- the progress bar ------------------------------------------------------

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/wait.h>
+
+#include <string_view>
+#include <tuple>
 
 #include "test_support.h"
 
@@ -90,53 +94,78 @@ TEST(LoadBitmap, RefusesWhatItCannotHandleAndKeepsTheOpenPicture)
     ASSERT_EQ(doc.LoadBitmap(dir / "good.bmp"), 1);
     doc.edit_count = 3;
 
+    using Kind = FileProblemKind;
     struct Case {
         const char* name;
         std::function<void(std::vector<uint8_t>&)> spoil;
+        Kind kind;
+        int64_t amount = 0;
     };
     const std::vector<Case> cases = {
-        {"magic BA", [](auto& b) { b[1] = 'A'; }},
-        {"32 bits per pixel", [](auto& b) { Put16(b, 28, 32); }},
-        {"width 0", [](auto& b) { Put32(b, 18, 0); }},
-        {"top-down height -2", [](auto& b) { Put32(b, 22, uint32_t(-2)); }},
-        {"compressed", [](auto& b) { Put32(b, 30, 1); }},
-        {"offset below 54", [](auto& b) { Put32(b, 10, 40); }},
-        {"core header", [](auto& b) { Put32(b, 14, 12); }},
-        {"truncated pixels", [](auto& b) { b.resize(b.size() - 1); }},
-        {"shorter than the header", [](auto& b) { b.resize(40); }},
-        {"shorter than the check", [](auto& b) { b.resize(20); }},
-        {"empty", [](auto& b) { b.clear(); }},
-        {"huge picture in a small file", [](auto& b) { Put32(b, 18, 40000); Put32(b, 22, 40000); }},
-        {"size overflowing 32 bits", [](auto& b) { Put32(b, 18, 0x7FFFFFFF); Put32(b, 22, 0x7FFFFFFF); }},
-        {"offset past the end", [](auto& b) { Put32(b, 10, 0xFFFFFFF0); }},
+        {"magic BA", [](auto& b) { b[1] = 'A'; }, Kind::NotBitmap},
+        {"32 bits per pixel", [](auto& b) { Put16(b, 28, 32); }, Kind::BitDepth, 32},
+        {"width 0", [](auto& b) { Put32(b, 18, 0); }, Kind::HeaderDamaged},
+        {"top-down height -2", [](auto& b) { Put32(b, 22, uint32_t(-2)); }, Kind::TopDown},
+        {"compressed", [](auto& b) { Put32(b, 30, 1); }, Kind::Compressed},
+        {"offset below 54", [](auto& b) { Put32(b, 10, 40); }, Kind::HeaderDamaged},
+        {"pixels inside a 124-byte info header", [](auto& b) { Put32(b, 14, 124); }, Kind::HeaderDamaged},
+        {"info header past the end", [](auto& b) { Put32(b, 14, 0x7FFFFFF0); Put32(b, 10, 0x7FFFFFFE); },
+         Kind::HeaderDamaged},
+        {"core header", [](auto& b) { Put32(b, 14, 12); }, Kind::OldHeader},
+        {"truncated pixels", [](auto& b) { b.resize(b.size() - 1); }, Kind::Truncated, 1},
+        {"shorter than the header", [](auto& b) { b.resize(40); }, Kind::Truncated, 14},
+        {"shorter than the check", [](auto& b) { b.resize(20); }, Kind::Truncated, 34},
+        {"empty", [](auto& b) { b.clear(); }, Kind::Empty},
+        {"huge picture in a small file", [](auto& b) { Put32(b, 18, 40000); Put32(b, 22, 40000); }, Kind::TooLarge},
+        {"size overflowing 32 bits", [](auto& b) { Put32(b, 18, 0x7FFFFFFF); Put32(b, 22, 0x7FFFFFFF); },
+         Kind::TooLarge},
+        {"offset past the end", [](auto& b) { Put32(b, 10, 0xFFFFFFF0); }, Kind::TooLarge},
+    };
+    auto unchanged = [&](const std::string& name) {
+        EXPECT_EQ(doc.file_bytes, good) << name;
+        EXPECT_EQ(doc.bitmap.GetWidth(), 4) << name;
+        EXPECT_EQ(doc.bitmap.GetFileName(), dir / "good.bmp") << name;
+        EXPECT_EQ(doc.plane_width, 4) << name;
+        EXPECT_EQ(doc.edit_count, 3) << name;
     };
     for (const Case& c : cases) {
         auto bytes = MakeBmp(Picture(2, 2, 9));
         c.spoil(bytes);
         WriteFile(dir / "bad.bmp", bytes);
         EXPECT_EQ(doc.LoadBitmap(dir / "bad.bmp"), 0) << c.name;
-        EXPECT_EQ(doc.LastLoadProblem(), LoadProblem::NotSupported) << c.name;
-        EXPECT_EQ(doc.file_bytes, good) << c.name;
-        EXPECT_EQ(doc.bitmap.GetWidth(), 4) << c.name;
-        EXPECT_EQ(doc.bitmap.GetFileName(), dir / "good.bmp") << c.name;
-        EXPECT_EQ(doc.plane_width, 4) << c.name;
-        EXPECT_EQ(doc.edit_count, 3) << c.name;
+        EXPECT_EQ(doc.LastProblem().kind, c.kind) << c.name;
+        EXPECT_EQ(doc.LastProblem().amount, c.amount) << c.name;
+        unchanged(c.name);
     }
 
-    EXPECT_EQ(doc.LoadBitmap(""), -5);
-    EXPECT_EQ(doc.LoadBitmap(dir / "missing.bmp"), -5);
-    EXPECT_EQ(doc.LastLoadProblem(), LoadProblem::CannotOpen);
-    EXPECT_EQ(doc.LoadBitmap(dir.path()), -5) << "a folder is not a file";
-    EXPECT_EQ(doc.file_bytes, good);
+    // Whatever is not a regular file is refused before any read: a FIFO
+    // (its other end held open here, so that an open that waits would not
+    // wait for ever) or a device could block or never end.
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const int writer = ::open((dir / "fifo").c_str(), O_RDWR | O_NONBLOCK);
+    const std::vector<std::tuple<std::string, Kind, int>> unopened = {
+        {"", Kind::EmptyPath, 0},
+        {dir / "missing.bmp", Kind::CannotOpen, ENOENT},
+        {dir.path(), Kind::NotRegularFile, EISDIR},
+        {dir / "fifo", Kind::NotRegularFile, 0},
+        {"/dev/zero", Kind::NotRegularFile, 0},
+    };
+    for (const auto& [path, kind, error] : unopened) {
+        EXPECT_EQ(doc.LoadBitmap(path), -5) << path;
+        EXPECT_EQ(doc.LastProblem().kind, kind) << path;
+        EXPECT_EQ(doc.LastProblem().error, error) << path;
+        unchanged(path);
+    }
+    ::close(writer);
 }
 
 TEST(LoadBitmap, AcceptsAnyNameAndTheInfoHeaderFieldsItDoesNotUse)
 {
     TempDir dir;
-    auto bytes = MakeBmp(Numbered(2, 3));
+    auto bytes = MakeBmp(Numbered(2, 3), 138);
     Put32(bytes, 2, 12345);  // wrong file size
     Put32(bytes, 34, 999);   // wrong image size
-    Put32(bytes, 14, 124);   // a larger info header
+    Put32(bytes, 14, 124);   // a larger info header, with room for it
     WriteFile(dir / "picture.txt", bytes);
     Document doc;
     EXPECT_EQ(doc.LoadBitmap(dir / "picture.txt"), 1);
@@ -203,13 +232,17 @@ TEST_F(SaveBitmapTest, RefusesAReadOnlyFileAndLeavesIt)
     EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"a.bmp", "ro.bmp"}));
 }
 
-TEST_F(SaveBitmapTest, WritesThroughASymbolicLink)
+TEST_F(SaveBitmapTest, WritesThroughASymbolicLinkEvenADanglingOne)
 {
     WriteFile(dir / "real.bmp", {9});
     std::filesystem::create_symlink(dir / "real.bmp", dir / "link.bmp");
-    ASSERT_EQ(doc.SaveBitmap(dir / "link.bmp"), 78);
-    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.bmp"));
+    std::filesystem::create_symlink("made.bmp", dir / "dangling.bmp"); // relative to its folder
+    for (const char* link : {"link.bmp", "dangling.bmp"}) {
+        ASSERT_EQ(doc.SaveBitmap(dir / link), 78) << link;
+        EXPECT_TRUE(std::filesystem::is_symlink(dir / link)) << link;
+    }
     EXPECT_EQ(ReadFile(dir / "real.bmp"), original);
+    EXPECT_EQ(ReadFile(dir / "made.bmp"), original);
 }
 
 // Fails the n-th call of one kind, counting from 0.
@@ -223,7 +256,7 @@ public:
     FailingOps(Kind k, int n) : kind(k), fail_at(n) {}
 
     bool Hit(Kind k) { return k == kind && calls++ == fail_at; }
-    int Open(const char* p, int f, mode_t m) override { return Hit(kOpen) ? (errno = EACCES, -1) : FileOps::Open(p, f, m); }
+    int Open(const char* p, int f, mode_t m) override { return Hit(kOpen) ? (errno = ENOSPC, -1) : FileOps::Open(p, f, m); }
     ssize_t Write(int fd, const void* d, size_t n) override
     {
         if (Hit(kWrite))
@@ -231,7 +264,7 @@ public:
         return FileOps::Write(fd, d, short_writes ? std::min<size_t>(n, 7) : n);
     }
     int Flush(int fd) override { return Hit(kFlush) ? (errno = EIO, -1) : FileOps::Flush(fd); }
-    int Sync(int fd) override { return Hit(kSync) ? (errno = EIO, -1) : FileOps::Sync(fd); }
+    int Sync(int fd) override { return Hit(kSync) ? (errno = EDQUOT, -1) : FileOps::Sync(fd); }
     int Close(int fd) override
     {
         const int real = FileOps::Close(fd);
@@ -243,16 +276,21 @@ public:
 TEST_F(SaveBitmapTest, AnyFailingFileCallLeavesTheTargetAsItWasAndNoTemporaryFile)
 {
     const std::vector<uint8_t> old(100, 0x42);
-    const std::pair<FailingOps::Kind, int> failures[] = {
-        {FailingOps::kOpen, 0},  {FailingOps::kWrite, 0}, {FailingOps::kWrite, 3}, {FailingOps::kFlush, 0},
-        {FailingOps::kSync, 0},  {FailingOps::kClose, 0}, {FailingOps::kRename, 0},
+    using Problem = FileProblemKind;
+    const std::tuple<FailingOps::Kind, int, Problem, int> failures[] = {
+        {FailingOps::kOpen, 0, Problem::CannotCreate, ENOSPC}, {FailingOps::kWrite, 0, Problem::WriteFailed, ENOSPC},
+        {FailingOps::kWrite, 3, Problem::WriteFailed, ENOSPC}, {FailingOps::kFlush, 0, Problem::WriteFailed, EIO},
+        {FailingOps::kSync, 0, Problem::WriteFailed, EDQUOT},  {FailingOps::kClose, 0, Problem::WriteFailed, EIO},
+        {FailingOps::kRename, 0, Problem::WriteFailed, EXDEV},
     };
-    for (const auto& [kind, at] : failures) {
+    for (const auto& [kind, at, problem, error] : failures) {
         WriteFile(dir / "target.bmp", old);
         FailingOps ops(kind, at);
         ops.short_writes = true; // many writes of 7 bytes, so the fourth one exists
         doc.file_ops = &ops;
         EXPECT_EQ(doc.SaveBitmap(dir / "target.bmp"), -1) << "kind " << kind << " at " << at;
+        EXPECT_EQ(doc.LastProblem().kind, problem) << "kind " << kind;
+        EXPECT_EQ(doc.LastProblem().error, error) << "kind " << kind;
         EXPECT_EQ(ReadFile(dir / "target.bmp"), old) << "kind " << kind;
         EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"a.bmp", "target.bmp"})) << "kind " << kind;
     }
@@ -262,7 +300,87 @@ TEST_F(SaveBitmapTest, AnyFailingFileCallLeavesTheTargetAsItWasAndNoTemporaryFil
     doc.file_ops = &ops;
     EXPECT_EQ(doc.SaveBitmap(dir / "target.bmp"), 78);
     EXPECT_EQ(ReadFile(dir / "target.bmp"), original);
+    EXPECT_EQ(doc.LastProblem().kind, Problem::None);
     doc.file_ops = &SystemFileOps();
+}
+
+// A folder the process may not write: every temporary is refused.
+class ReadOnlyFolder : public FileOps {
+public:
+    int Open(const char* p, int f, mode_t m) override
+    {
+        return std::string_view(p).find(".kv") != std::string_view::npos ? (errno = EACCES, -1) : FileOps::Open(p, f, m);
+    }
+};
+
+TEST_F(SaveBitmapTest, RewritesAWritableFileInPlaceWhenItsFolderTakesNoTemporary)
+{
+    WriteFile(dir / "t.bmp", std::vector<uint8_t>(100, 0x42));
+    ::chmod((dir / "t.bmp").c_str(), 0640);
+    ASSERT_EQ(::link((dir / "t.bmp").c_str(), (dir / "second-name.bmp").c_str()), 0);
+    struct stat before {}, after {};
+    ::stat((dir / "t.bmp").c_str(), &before);
+    ReadOnlyFolder ops;
+    doc.file_ops = &ops;
+    EXPECT_EQ(doc.SaveBitmap(dir / "t.bmp"), 78);
+    EXPECT_EQ(ReadFile(dir / "t.bmp"), original) << "the whole file, no stale tail";
+    EXPECT_EQ(ReadFile(dir / "second-name.bmp"), original) << "the same file under its other name";
+    ::stat((dir / "t.bmp").c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_nlink, 2u);
+
+    // With no file to rewrite, the folder's refusal is the answer.
+    EXPECT_EQ(doc.SaveBitmap(dir / "new.bmp"), -1);
+    EXPECT_EQ(doc.LastProblem().kind, FileProblemKind::CannotCreate);
+    EXPECT_EQ(doc.LastProblem().error, EACCES);
+    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"a.bmp", "second-name.bmp", "t.bmp"}));
+    doc.file_ops = &SystemFileOps();
+}
+
+TEST_F(SaveBitmapTest, SavesUnderTheLongestNamesTheFolderTakes)
+{
+    const size_t name_max = size_t(::pathconf(dir.path().c_str(), _PC_NAME_MAX));
+    std::string wide; // three bytes a character: the temporary's name is cut between characters
+    while (wide.size() + 3 <= name_max)
+        wide += "\u3042";
+    const std::vector<std::string> names = {std::string(name_max - 17, 'n') + ".bmp",
+                                            std::string(name_max - 4, 'm') + ".bmp", wide};
+    for (const std::string& name : names) {
+        EXPECT_EQ(doc.SaveBitmap(dir / name), 78) << name.size() << " bytes";
+        EXPECT_EQ(ReadFile(dir / name), original) << name.size() << " bytes";
+    }
+    EXPECT_EQ(doc.SaveBitmap(dir / std::string(name_max + 1, 'x')), -1);
+    EXPECT_EQ(doc.LastProblem().error, ENAMETOOLONG);
+    EXPECT_EQ(FolderEntries().size(), 4u) << "no temporary left";
+}
+
+TEST_F(SaveBitmapTest, RemovesTemporariesOfDeadRunsForTheSameFileOnly)
+{
+    const pid_t dead = ::fork();
+    if (dead == 0)
+        ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const size_t name_max = size_t(::pathconf(dir.path().c_str(), _PC_NAME_MAX));
+    const std::string long_name = std::string(name_max - 4, 'L') + ".bmp";
+    const std::string dead_mark = ".kv" + std::to_string(dead) + "-0.tmp";
+    const std::vector<std::string> removed = {
+        ".t.bmp" + dead_mark, ".t.bmp.kv" + std::to_string(dead) + "-17.tmp",
+        "." + long_name.substr(0, name_max - 1 - dead_mark.size()) + dead_mark};
+    const std::vector<std::string> kept = {
+        ".t.bmp.kv" + std::to_string(::getppid()) + "-0.tmp", // a live process
+        ".t.bmp.kv" + std::to_string(::getpid()) + "-99.tmp", // this one
+        ".u.bmp" + dead_mark,                                 // another file's
+        ".t.bmp" + dead_mark + "~", "t.bmp" + dead_mark, ".t.bmp.kv" + std::to_string(dead) + ".tmp"};
+    for (const auto* names : {&removed, &kept})
+        for (const std::string& name : *names)
+            WriteFile(dir / name, {1});
+    ASSERT_EQ(doc.SaveBitmap(dir / "t.bmp"), 78);
+    ASSERT_EQ(doc.SaveBitmap(dir / long_name), 78);
+    std::vector<std::string> expected = kept;
+    expected.insert(expected.end(), {"a.bmp", "t.bmp", long_name});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FolderEntries(), expected);
 }
 
 TEST(Planes, CopyFileBytesCopiesHeaderAndPixelsOnly)
@@ -300,12 +418,6 @@ TEST(IsValidBitmap, ChecksExactlyMagicSizeSignsAndBitCount)
     EXPECT_TRUE(IsValidBitmap(compressed.data()));
 }
 
-} // namespace
-} // namespace korvanti::testing
-
-namespace korvanti::testing {
-namespace {
-
 // Saving onto a real, full filesystem: a small tmpfs mounted for the test.
 TEST(SaveBitmapFullDisk, LeavesTheOldFileAndNoTemporaryFile)
 {
@@ -336,12 +448,6 @@ TEST(SaveBitmapFullDisk, LeavesTheOldFileAndNoTemporaryFile)
         ++entries;
     EXPECT_EQ(entries, 1u) << "no temporary file is left behind";
 }
-
-} // namespace
-} // namespace korvanti::testing
-
-namespace korvanti::testing {
-namespace {
 
 // Temporary names already taken (left by a killed run of a process with the
 // same id) are stepped over; other open failures are not retried.
@@ -379,12 +485,6 @@ TEST(SaveBitmapTemporaries, StepsOverTemporariesLeftByAKilledRun)
     EXPECT_FALSE(std::filesystem::exists(dir / "other.bmp"));
     doc.file_ops = &SystemFileOps();
 }
-
-} // namespace
-} // namespace korvanti::testing
-
-namespace korvanti::testing {
-namespace {
 
 // Counts syncs; the scratch copy is written like a save but never synced.
 class CountingOps : public FileOps {

@@ -27,11 +27,11 @@ TEST_F(EffectRun, CompletedRunMarksTheDocumentEdited)
 {
     const QString path = MakeBitmap(QStringLiteral("f.bmp"), 6, 5);
     Open(path);
-    auto* progress = Find<QProgressBar>("ProgressBar1");
-    auto* cancel = Find<QPushButton>("Button1");
+    auto* progress = Find<QProgressBar>("progressBar");
+    auto* cancel = Find<QPushButton>("cancelButton");
     std::vector<int> positions;
     bool cancel_enabled_during_run = false;
-    RunWatched(&Form1::N9Click, [&](int) {
+    RunWatched("sharpen", [&](int) {
         positions.push_back(progress->value());
         cancel_enabled_during_run = cancel->isEnabled();
         EXPECT_EQ(progress->maximum(), 6 * 5 + 1);
@@ -43,36 +43,36 @@ TEST_F(EffectRun, CompletedRunMarksTheDocumentEdited)
     EXPECT_TRUE(cancel_enabled_during_run);
 
     EXPECT_EQ(Caption(), path + QStringLiteral(" * ") + kSuffix);
-    EXPECT_EQ(window->PanelText(2), QStringLiteral("ファイル：編集済み"));
+    EXPECT_EQ(window->StatusText(2), QStringLiteral("ファイル：編集済み"));
     EXPECT_EQ(window->document().edit_count, 2);
-    EXPECT_TRUE(Item("U1")->isEnabled());
-    EXPECT_FALSE(Item("S9")->isEnabled());
+    EXPECT_TRUE(Action("undoAction")->isEnabled());
+    EXPECT_FALSE(Action("redoAction")->isEnabled());
     EXPECT_FALSE(cancel->isEnabled());
     EXPECT_EQ(progress->value(), 0);
     EXPECT_NE(ToByteArray(window->document().file_bytes), ReadFile(path));
     // The view and the scratch file both hold the result.
-    EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().file_bytes));
+    EXPECT_EQ(window->image_control()->Picture(), Decoded(window->document().file_bytes));
     EXPECT_EQ(ReadFile(window->scratch_path), ToByteArray(window->document().file_bytes));
 
-    window->N14Click();
+    Apply("blur");
     EXPECT_EQ(window->document().edit_count, 3);
     EXPECT_EQ(Caption(), path + QStringLiteral(" * ") + kSuffix);
 }
 
 TEST_F(EffectRun, TheScratchFileLiesBesideTheProgram)
 {
-    EXPECT_EQ(Form1::ScratchBitmap(), QCoreApplication::applicationFilePath() + QStringLiteral(".bmp"));
-    EXPECT_EQ(Form1(std::make_unique<ScriptedDialogs>()).scratch_path, Form1::ScratchBitmap());
+    EXPECT_EQ(MainWindow::DefaultScratchPath(), QCoreApplication::applicationFilePath() + QStringLiteral(".bmp"));
+    EXPECT_EQ(MainWindow(std::make_unique<ScriptedDialogs>()).scratch_path, MainWindow::DefaultScratchPath());
 }
 
 TEST_F(EffectRun, AnUnwritableScratchFileChangesNothingOnScreen)
 {
     Open(MakeBitmap(QStringLiteral("n.bmp"), 6, 5));
     window->scratch_path = QDir(folder->path()).absoluteFilePath(QStringLiteral("no/such/folder/scratch.bmp"));
-    window->N9Click();
+    Apply("sharpen");
     EXPECT_TRUE(boxes->shown.empty());
     EXPECT_TRUE(boxes->exceptions.empty());
-    EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().file_bytes));
+    EXPECT_EQ(window->image_control()->Picture(), Decoded(window->document().file_bytes));
 }
 
 TEST_F(EffectRun, EveryEffectRunsFromItsMenuItem)
@@ -80,11 +80,11 @@ TEST_F(EffectRun, EveryEffectRunsFromItsMenuItem)
     Open(MakeBitmap(QStringLiteral("all.bmp"), 7, 6));
     int edits = 1;
     for (const EffectEntry& effect : EffectCatalogue()) {
-        const QString name = QString::fromUtf8(effect.menu_id.data(), static_cast<qsizetype>(effect.menu_id.size()));
-        window->Item(name)->trigger();
-        EXPECT_EQ(window->document().edit_count, ++edits) << name.toStdString();
+        const std::string name(effect.batch_name);
+        window->EffectAction(effect)->trigger();
+        EXPECT_EQ(window->document().edit_count, ++edits) << name;
         EXPECT_FALSE(window->context().Running());
-        EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().file_bytes)) << name.toStdString();
+        EXPECT_EQ(window->image_control()->Picture(), Decoded(window->document().file_bytes)) << name;
     }
 }
 
@@ -98,9 +98,9 @@ TEST_P(CancelledRun, StopsAtTheEndOfTheCurrentRow)
     Open(path);
     window->show();
     const QByteArray before = ToByteArray(window->document().file_bytes);
-    auto* cancel = Find<QPushButton>("Button1");
+    auto* cancel = Find<QPushButton>("cancelButton");
     constexpr int kCancelAt = 2;
-    RunWatched(&Form1::N9Click, [&](int pump) {
+    RunWatched("sharpen", [&](int pump) {
         if (pump == kCancelAt)
             QTest::mouseClick(cancel, Qt::LeftButton);
     });
@@ -108,21 +108,21 @@ TEST_P(CancelledRun, StopsAtTheEndOfTheCurrentRow)
     EXPECT_EQ(pumps, kCancelAt);
 
     EXPECT_EQ(Caption(), path + kSuffix);
-    EXPECT_EQ(window->PanelText(2), QStringLiteral("ファイル：未編集"));
+    EXPECT_EQ(window->StatusText(2), QStringLiteral("ファイル：未編集"));
     EXPECT_EQ(window->document().edit_count, 1);
     EXPECT_EQ(window->context().cancel_flag, 0);
     EXPECT_FALSE(cancel->isEnabled());
-    EXPECT_TRUE(Item("U1")->isEnabled());
-    EXPECT_FALSE(Item("S9")->isEnabled());
+    EXPECT_TRUE(Action("undoAction")->isEnabled());
+    EXPECT_FALSE(Action("redoAction")->isEnabled());
     // The rows done before the cancel show; the view follows the document.
     EXPECT_NE(ToByteArray(window->document().file_bytes), before);
-    EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().file_bytes));
+    EXPECT_EQ(window->image_control()->Picture(), Decoded(window->document().file_bytes));
 
     // Undo brings back the picture from before the cancelled run.
-    window->U1Click();
+    window->Undo();
     EXPECT_EQ(ToByteArray(window->document().file_bytes), before);
     // Quitting asks nothing: the run did not count as an edit.
-    window->Q1Click();
+    window->Quit();
     EXPECT_TRUE(boxes->shown.empty());
 }
 
@@ -134,25 +134,25 @@ TEST_F(EffectRun, UndoAndRedoAlternate)
     const QString path = MakeBitmap(QStringLiteral("u.bmp"), 9, 7);
     Open(path);
     const QByteArray original = ToByteArray(window->document().file_bytes);
-    window->N9Click();
+    Apply("sharpen");
     const QByteArray sharpened = ToByteArray(window->document().file_bytes);
     ASSERT_NE(sharpened, original);
     for (int round = 0; round < 2; ++round) {
-        window->U1Click();
+        window->Undo();
         EXPECT_EQ(ToByteArray(window->document().file_bytes), original);
-        EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().file_bytes));
+        EXPECT_EQ(window->image_control()->Picture(), Decoded(window->document().file_bytes));
         EXPECT_EQ(ReadFile(window->scratch_path), original);
-        EXPECT_FALSE(Item("U1")->isEnabled());
-        EXPECT_TRUE(Item("S9")->isEnabled());
+        EXPECT_FALSE(Action("undoAction")->isEnabled());
+        EXPECT_TRUE(Action("redoAction")->isEnabled());
         EXPECT_EQ(Caption(), path + QStringLiteral(" * ") + kSuffix);
-        EXPECT_EQ(window->PanelText(2), QStringLiteral("ファイル：編集済み"));
+        EXPECT_EQ(window->StatusText(2), QStringLiteral("ファイル：編集済み"));
         EXPECT_EQ(window->document().edit_count, 2);
 
-        window->S9Click();
+        window->Redo();
         EXPECT_EQ(ToByteArray(window->document().file_bytes), sharpened);
-        EXPECT_EQ(window->Image1()->Picture(), Decoded(window->document().file_bytes));
-        EXPECT_TRUE(Item("U1")->isEnabled());
-        EXPECT_FALSE(Item("S9")->isEnabled());
+        EXPECT_EQ(window->image_control()->Picture(), Decoded(window->document().file_bytes));
+        EXPECT_TRUE(Action("undoAction")->isEnabled());
+        EXPECT_FALSE(Action("redoAction")->isEnabled());
     }
 }
 
@@ -161,40 +161,40 @@ TEST_F(EffectRun, UndoThenSaveWritesTheRestoredPicture)
     const QString path = MakeBitmap(QStringLiteral("s.bmp"), 9, 7);
     Open(path);
     const QByteArray original = ReadFile(path);
-    window->N9Click();
-    window->U1Click();
-    window->O1Click();
+    Apply("sharpen");
+    window->Undo();
+    window->SavePicture();
     EXPECT_EQ(ReadFile(path), original);
     EXPECT_EQ(window->document().edit_count, 1);
-    EXPECT_FALSE(Item("U1")->isEnabled());
-    EXPECT_TRUE(Item("S9")->isEnabled());
+    EXPECT_FALSE(Action("undoAction")->isEnabled());
+    EXPECT_TRUE(Action("redoAction")->isEnabled());
 }
 
 TEST_F(EffectRun, CommandsChosenDuringARunAreRefused)
 {
     const QString path = MakeBitmap(QStringLiteral("r.bmp"), 8, 12);
     Open(path);
-    window->N14Click(); // something for undo and redo to act on
+    Apply("blur"); // something for undo and redo to act on
     const int edits = window->document().edit_count;
     dialogs->open_answers = {MakeBitmap(QStringLiteral("other.bmp"), 3, 3)};
     dialogs->save_answers = {QDir(folder->path()).absoluteFilePath(QStringLiteral("x.bmp"))};
     const QByteArray on_disk = ReadFile(path);
     bool panel_toggled = false;
-    RunWatched(&Form1::N9Click, [&](int pump) {
+    RunWatched("sharpen", [&](int pump) {
         if (pump != 2)
             return;
-        window->L1Click();
-        window->S1Click();
-        window->O1Click();
-        window->C1Click();
-        window->U1Click();
-        window->S9Click();
-        window->N14Click();
-        window->M2Click();
+        window->OpenPicture();
+        window->SavePictureAs();
+        window->SavePicture();
+        window->ClosePicture();
+        window->Undo();
+        window->Redo();
+        Apply("blur");
+        Apply("median");
         // View commands still work while the effect runs.
-        window->K5Click();
-        panel_toggled = !Item("K5")->isChecked();
-        window->K5Click();
+        window->ToggleZoomBox();
+        panel_toggled = !Action("zoomBoxAction")->isChecked();
+        window->ToggleZoomBox();
     });
     EXPECT_EQ(pumps, 10);
     EXPECT_EQ(dialogs->open_shown, 1);
@@ -208,7 +208,7 @@ TEST_F(EffectRun, CommandsChosenDuringARunAreRefused)
 
 TEST_F(EffectRun, EffectsNeedAPicture)
 {
-    window->N9Click();
+    Apply("sharpen");
     EXPECT_EQ(window->document().edit_count, 0);
     EXPECT_EQ(Caption(), QStringLiteral("Korvanti Ver 1.0.0"));
 }
@@ -217,9 +217,9 @@ TEST_F(EffectRun, QuitDuringARunSavesWhatIsThere)
 {
     const QString path = OpenEdited(QStringLiteral("q.bmp"));
     boxes->answers = {kAnswerYes};
-    RunWatched(&Form1::N14Click, [&](int pump) {
+    RunWatched("blur", [&](int pump) {
         if (pump == 1)
-            window->Q1Click();
+            window->Quit();
     });
     EXPECT_EQ(exits, std::vector<int>{0});
     ASSERT_EQ(boxes->shown.size(), 1u);

@@ -16,6 +16,10 @@ const QString kUnsavedText = QStringLiteral("保存していないファイル�
 const QString kUnsavedCaption = QStringLiteral("ファイルの未保存");
 const QString kWriteFailure = QStringLiteral("書き込みに失敗しました。読取専用の場合、上書きできません。");
 const QString kErrorCaption = QStringLiteral("書き込みエラー");
+// What an open picture enables and a close disables.
+const char* const kPictureActions[] = {"saveAsAction", "saveAction",       "toolsMenu",
+                                       "closeAction",  "actualSizeAction", "fitToWindowAction",
+                                       "zoomInAction", "normalSizeAction", "zoomOutAction"};
 
 using FileCommands = WindowTest;
 
@@ -24,24 +28,24 @@ TEST_F(FileCommands, OpenShowsThePictureAndEnablesItsCommands)
     const QString path = MakeBitmap(QStringLiteral("a.bmp"), 4, 2);
     Open(path);
     EXPECT_EQ(Caption(), path + kSuffix);
-    EXPECT_EQ(window->PanelText(0), QStringLiteral("ファイル名：　a.bmp"));
-    EXPECT_EQ(window->PanelText(1), QStringLiteral("解像度：　4 * 2"));
-    EXPECT_EQ(window->PanelText(2), QStringLiteral("ファイル：未編集"));
-    EXPECT_EQ(window->PanelText(3), QStringLiteral("ファイル形式：ビットマップ(24Bit)"));
-    EXPECT_EQ(window->PanelText(4), QStringLiteral("拡大率："));
+    EXPECT_EQ(window->StatusText(0), QStringLiteral("ファイル名：　a.bmp"));
+    EXPECT_EQ(window->StatusText(1), QStringLiteral("解像度：　4 * 2"));
+    EXPECT_EQ(window->StatusText(2), QStringLiteral("ファイル：未編集"));
+    EXPECT_EQ(window->StatusText(3), QStringLiteral("ファイル形式：ビットマップ(24Bit)"));
+    EXPECT_EQ(window->StatusText(4), QStringLiteral("拡大率："));
     EXPECT_EQ(window->document().edit_count, 1);
-    for (const char* name : {"S1", "O1", "T1", "C1", "G4", "T2", "N25U1", "H4", "N25U2"})
-        EXPECT_TRUE(Item(name)->isEnabled()) << name;
-    EXPECT_TRUE(Find<QSlider>("TrackBar1")->isEnabled());
-    EXPECT_FALSE(Item("U1")->isEnabled());
-    EXPECT_FALSE(Item("S9")->isEnabled());
+    for (const char* name : kPictureActions)
+        EXPECT_TRUE(Action(name)->isEnabled()) << name;
+    EXPECT_TRUE(Find<QSlider>("zoomSlider")->isEnabled());
+    EXPECT_FALSE(Action("undoAction")->isEnabled());
+    EXPECT_FALSE(Action("redoAction")->isEnabled());
     EXPECT_TRUE(boxes->shown.empty());
 
     // The view shows the file's own pixels, decoded from memory.
-    const QImage shown = window->Image1()->Picture();
+    const QImage shown = window->image_control()->Picture();
     ASSERT_EQ(shown.size(), QSize(4, 2));
     EXPECT_EQ(shown, QImage(path));
-    EXPECT_EQ(window->Image1()->size(), QSize(4, 2));
+    EXPECT_EQ(window->image_control()->size(), QSize(4, 2));
 }
 
 TEST_F(FileCommands, RefusedFileShowsTheReadFailureAndChangesNothing)
@@ -54,19 +58,19 @@ TEST_F(FileCommands, RefusedFileShowsTheReadFailureAndChangesNothing)
     EXPECT_EQ(boxes->shown[0].caption, kErrorCaption);
     EXPECT_EQ(boxes->shown[0].style, kStyleOk);
     EXPECT_EQ(Caption(), good + kSuffix);
-    EXPECT_EQ(window->PanelText(0), QStringLiteral("ファイル名：　good.bmp"));
+    EXPECT_EQ(window->StatusText(0), QStringLiteral("ファイル名：　good.bmp"));
     EXPECT_EQ(QFile::decodeName(window->document().bitmap.GetFileName().c_str()), good);
 }
 
 TEST_F(FileCommands, CancelledOrUnreadableOpenIsSilent)
 {
-    window->L1Click(); // the dialog answers with an empty name
+    window->OpenPicture(); // the dialog answers with an empty name
     Open(QDir(folder->path()).absoluteFilePath(QStringLiteral("missing.bmp")));
     EXPECT_EQ(dialogs->open_shown, 2);
     EXPECT_TRUE(boxes->shown.empty());
     EXPECT_EQ(Caption(), QStringLiteral("Korvanti Ver 1.0.0"));
     EXPECT_EQ(window->document().edit_count, 0);
-    EXPECT_FALSE(Item("T1")->isEnabled());
+    EXPECT_FALSE(Action("toolsMenu")->isEnabled());
 }
 
 TEST_F(FileCommands, OpenWithUnsavedChangesAndCancelShowsNoDialog)
@@ -74,7 +78,7 @@ TEST_F(FileCommands, OpenWithUnsavedChangesAndCancelShowsNoDialog)
     OpenEdited();
     ASSERT_EQ(window->document().edit_count, 2);
     boxes->answers = {kAnswerCancel};
-    window->L1Click();
+    window->OpenPicture();
     ASSERT_EQ(boxes->shown.size(), 1u);
     EXPECT_EQ(boxes->shown[0].text, kUnsavedText);
     EXPECT_EQ(boxes->shown[0].caption, kUnsavedCaption);
@@ -89,9 +93,9 @@ TEST_F(FileCommands, SaveAsAppendsTheExtensionExactly)
     const QDir dir(folder->path());
     dialogs->save_answers = {dir.absoluteFilePath(QStringLiteral("b")), dir.absoluteFilePath(QStringLiteral("c.BMP")),
                              dir.absoluteFilePath(QStringLiteral("d.bmp"))};
-    window->S1Click();
-    window->S1Click();
-    window->S1Click();
+    window->SavePictureAs();
+    window->SavePictureAs();
+    window->SavePictureAs();
     EXPECT_TRUE(QFileInfo::exists(dir.absoluteFilePath(QStringLiteral("b.bmp"))));
     EXPECT_TRUE(QFileInfo::exists(dir.absoluteFilePath(QStringLiteral("c.BMP.bmp"))));
     EXPECT_TRUE(QFileInfo::exists(dir.absoluteFilePath(QStringLiteral("d.bmp"))));
@@ -107,22 +111,22 @@ TEST_F(FileCommands, SaveAsMakesTheNewFileTheDocument)
 {
     const QString original = MakeBitmap(QStringLiteral("a.bmp"), 6, 5);
     Open(original);
-    window->N9Click();
+    Apply("sharpen");
     const QString saved = QDir(folder->path()).absoluteFilePath(QStringLiteral("b.bmp"));
     dialogs->save_answers = {saved};
-    window->S1Click();
+    window->SavePictureAs();
     EXPECT_EQ(Caption(), saved + kSuffix);
-    EXPECT_EQ(window->PanelText(0), QStringLiteral("ファイル名：　b.bmp"));
-    EXPECT_EQ(window->PanelText(1), QStringLiteral("解像度：　6 * 5"));
-    EXPECT_EQ(window->PanelText(2), QStringLiteral("ファイル：未編集"));
+    EXPECT_EQ(window->StatusText(0), QStringLiteral("ファイル名：　b.bmp"));
+    EXPECT_EQ(window->StatusText(1), QStringLiteral("解像度：　6 * 5"));
+    EXPECT_EQ(window->StatusText(2), QStringLiteral("ファイル：未編集"));
     EXPECT_EQ(window->document().edit_count, 1);
     EXPECT_EQ(ReadFile(saved), ToByteArray(window->document().file_bytes));
 
     // Save over the file now writes b.bmp, and the caption is its path alone.
-    window->N9Click();
-    window->O1Click();
+    Apply("sharpen");
+    window->SavePicture();
     EXPECT_EQ(Caption(), saved);
-    EXPECT_EQ(window->PanelText(2), QStringLiteral("ファイル：未編集"));
+    EXPECT_EQ(window->StatusText(2), QStringLiteral("ファイル：未編集"));
     EXPECT_EQ(ReadFile(saved), ToByteArray(window->document().file_bytes));
     EXPECT_NE(ReadFile(original), ReadFile(saved));
 }
@@ -132,10 +136,10 @@ TEST_F(FileCommands, CancelledSaveAsWritesNothing)
     Open(MakeBitmap(QStringLiteral("a.bmp"), 4, 2));
     const QString first = QDir(folder->path()).absoluteFilePath(QStringLiteral("first.bmp"));
     dialogs->save_answers = {first, std::nullopt};
-    window->S1Click();
-    window->N9Click();
+    window->SavePictureAs();
+    Apply("sharpen");
     const QByteArray before = ReadFile(first);
-    window->S1Click();
+    window->SavePictureAs();
     EXPECT_EQ(ReadFile(first), before);
     EXPECT_EQ(window->document().edit_count, 2);
     EXPECT_TRUE(boxes->shown.empty());
@@ -146,7 +150,7 @@ TEST_F(FileCommands, SavingOverAReadOnlyFileFails)
     const QString path = OpenEdited();
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
     const QString caption = Caption();
-    window->O1Click();
+    window->SavePicture();
     ASSERT_EQ(boxes->shown.size(), 1u);
     EXPECT_EQ(boxes->shown[0].text, kWriteFailure);
     EXPECT_EQ(boxes->shown[0].caption, kErrorCaption);
@@ -154,7 +158,7 @@ TEST_F(FileCommands, SavingOverAReadOnlyFileFails)
     EXPECT_EQ(window->document().edit_count, 2);
     EXPECT_EQ(Caption(), caption);
     // Quitting still asks.
-    window->Q1Click();
+    window->Quit();
     EXPECT_EQ(boxes->shown.size(), 2u);
     EXPECT_EQ(boxes->shown[1].text, kUnsavedText);
 }
@@ -163,31 +167,31 @@ TEST_F(FileCommands, SaveAsIntoAMissingFolderFails)
 {
     OpenEdited();
     dialogs->save_answers = {QDir(folder->path()).absoluteFilePath(QStringLiteral("no/such/x.bmp"))};
-    window->S1Click();
+    window->SavePictureAs();
     ASSERT_EQ(boxes->shown.size(), 1u);
     EXPECT_EQ(boxes->shown[0].text, kWriteFailure);
     EXPECT_EQ(window->document().edit_count, 2);
-    EXPECT_EQ(window->PanelText(0), QStringLiteral("ファイル名：　edited.bmp"));
+    EXPECT_EQ(window->StatusText(0), QStringLiteral("ファイル名：　edited.bmp"));
 }
 
 TEST_F(FileCommands, CloseEmptiesTheWindow)
 {
     Open(MakeBitmap(QStringLiteral("a.bmp"), 40, 20));
-    window->N25U1Click();
-    window->C1Click();
+    window->ZoomIn();
+    window->ClosePicture();
     EXPECT_EQ(Caption(), QStringLiteral("Korvanti ver 1.0.0"));
-    EXPECT_EQ(window->PanelText(0), QStringLiteral("ファイル名："));
-    EXPECT_EQ(window->PanelText(1), QStringLiteral("解像度："));
-    EXPECT_EQ(window->PanelText(2), QStringLiteral("ファイル："));
-    EXPECT_EQ(window->PanelText(3), QStringLiteral("ファイル形式："));
-    EXPECT_EQ(Find<QLabel>("Label3")->text(), QStringLiteral("100%"));
-    EXPECT_FALSE(Find<QSlider>("TrackBar1")->isEnabled());
-    EXPECT_EQ(Find<QSlider>("TrackBar1")->value(), 100);
-    EXPECT_TRUE(window->Image1()->Picture().isNull());
-    for (const char* name : {"S1", "O1", "T1", "C1", "G4", "T2", "N25U1", "H4", "N25U2"})
-        EXPECT_FALSE(Item(name)->isEnabled()) << name;
+    EXPECT_EQ(window->StatusText(0), QStringLiteral("ファイル名："));
+    EXPECT_EQ(window->StatusText(1), QStringLiteral("解像度："));
+    EXPECT_EQ(window->StatusText(2), QStringLiteral("ファイル："));
+    EXPECT_EQ(window->StatusText(3), QStringLiteral("ファイル形式："));
+    EXPECT_EQ(Find<QLabel>("zoomLabel")->text(), QStringLiteral("100%"));
+    EXPECT_FALSE(Find<QSlider>("zoomSlider")->isEnabled());
+    EXPECT_EQ(Find<QSlider>("zoomSlider")->value(), 100);
+    EXPECT_TRUE(window->image_control()->Picture().isNull());
+    for (const char* name : kPictureActions)
+        EXPECT_FALSE(Action(name)->isEnabled()) << name;
     EXPECT_EQ(window->document().edit_count, 0);
-    window->Q1Click();
+    window->Quit();
     EXPECT_TRUE(boxes->shown.empty());
     EXPECT_EQ(exits, std::vector<int>{0});
 }
@@ -195,20 +199,20 @@ TEST_F(FileCommands, CloseEmptiesTheWindow)
 TEST_F(FileCommands, OpenAndCloseForgetUndoAndRedo)
 {
     OpenEdited();
-    EXPECT_TRUE(Item("U1")->isEnabled());
-    window->U1Click();
-    EXPECT_TRUE(Item("S9")->isEnabled());
+    EXPECT_TRUE(Action("undoAction")->isEnabled());
+    window->Undo();
+    EXPECT_TRUE(Action("redoAction")->isEnabled());
     boxes->answers = {kAnswerNo};
-    window->C1Click();
-    EXPECT_FALSE(Item("U1")->isEnabled());
-    EXPECT_FALSE(Item("S9")->isEnabled());
+    window->ClosePicture();
+    EXPECT_FALSE(Action("undoAction")->isEnabled());
+    EXPECT_FALSE(Action("redoAction")->isEnabled());
 
     Open(MakeBitmap(QStringLiteral("b.bmp"), 5, 5));
-    window->N9Click();
+    Apply("sharpen");
     boxes->answers = {kAnswerNo};
     Open(MakeBitmap(QStringLiteral("c.bmp"), 5, 5));
-    EXPECT_FALSE(Item("U1")->isEnabled());
-    EXPECT_FALSE(Item("S9")->isEnabled());
+    EXPECT_FALSE(Action("undoAction")->isEnabled());
+    EXPECT_FALSE(Action("redoAction")->isEnabled());
 }
 
 // ---- The unsaved-changes prompt -----------------------------------------
@@ -242,14 +246,14 @@ TEST_F(FileCommands, FailedSaveInThePromptGivesNothingUp)
     const QString path = OpenEdited();
     QFile::setPermissions(path, QFileDevice::ReadOwner);
     boxes->answers = {kAnswerYes};
-    window->C1Click();
+    window->ClosePicture();
     ASSERT_EQ(boxes->shown.size(), 2u);
     EXPECT_EQ(boxes->shown[1].text, kWriteFailure);
     EXPECT_EQ(window->document().edit_count, 2);
     EXPECT_NE(Caption(), QStringLiteral("Korvanti ver 1.0.0"));
 
     boxes->answers = {kAnswerYes};
-    window->Q1Click();
+    window->Quit();
     EXPECT_EQ(boxes->shown.size(), 4u);
     EXPECT_EQ(boxes->shown[2].style, kStyleYesNo);
     EXPECT_EQ(boxes->shown[3].text, kWriteFailure);
@@ -258,9 +262,9 @@ TEST_F(FileCommands, FailedSaveInThePromptGivesNothingUp)
 
 TEST_F(FileCommands, QuitWithoutEditsEndsAtOnce)
 {
-    window->Q1Click();
+    window->Quit();
     Open(MakeBitmap(QStringLiteral("a.bmp"), 4, 2));
-    window->Q1Click();
+    window->Quit();
     EXPECT_TRUE(boxes->shown.empty());
     EXPECT_EQ(exits, (std::vector<int>{0, 0}));
 }
@@ -270,7 +274,7 @@ TEST_F(FileCommands, QuitAfterAnEditAsksYesOrNo)
     const QString path = OpenEdited();
     const QByteArray on_disk = ReadFile(path);
     boxes->answers = {kAnswerNo};
-    window->Q1Click();
+    window->Quit();
     ASSERT_EQ(boxes->shown.size(), 1u);
     EXPECT_EQ(boxes->shown[0].text, kUnsavedText);
     EXPECT_EQ(boxes->shown[0].caption, kUnsavedCaption);
@@ -279,7 +283,7 @@ TEST_F(FileCommands, QuitAfterAnEditAsksYesOrNo)
     EXPECT_EQ(ReadFile(path), on_disk);
 
     boxes->answers = {kAnswerYes};
-    window->Q1Click();
+    window->Quit();
     EXPECT_EQ(exits, (std::vector<int>{0, 0}));
     EXPECT_EQ(ReadFile(path), ToByteArray(window->document().file_bytes));
 }

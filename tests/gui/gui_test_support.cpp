@@ -108,7 +108,7 @@ void WindowTest::SetUp()
     boxes = std::make_unique<ScriptedBoxes>();
     auto scripted = std::make_unique<ScriptedDialogs>();
     dialogs = scripted.get();
-    window = std::make_unique<Form1>(std::move(scripted));
+    window = std::make_unique<MainWindow>(std::move(scripted));
     window->exit_process = [this](int status) { exits.push_back(status); };
     window->open_url = [this](const QUrl& url) { opened_urls.push_back(url); };
     // Test programs may run side by side; each window gets its own copy.
@@ -133,23 +133,23 @@ QString WindowTest::MakeBitmap(const QString& name, int width, int height, int b
 void WindowTest::Open(const QString& path)
 {
     dialogs->open_answers.push_back(path);
-    window->L1Click();
+    window->OpenPicture();
 }
 
 QString WindowTest::OpenEdited(const QString& name)
 {
     const QString path = MakeBitmap(name, 6, 5);
     Open(path);
-    window->N9Click();
+    Apply("sharpen");
     return path;
 }
 
-void WindowTest::RunWatched(void (Form1::*handler)(), std::function<void(int pump)> fn)
+void WindowTest::RunWatched(const char* effect, std::function<void(int pump)> fn)
 {
     during_run_ = std::move(fn);
     pumps = 0;
     PostPumpWatcher(++watch_generation_);
-    ((*window).*handler)();
+    Apply(effect);
     during_run_ = nullptr;
 }
 

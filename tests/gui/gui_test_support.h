@@ -17,6 +17,7 @@
 #include "app/file_dialogs.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "effects/catalogue.h"
 
 namespace korvanti::testing {
 
@@ -74,12 +75,14 @@ protected:
     void Open(const QString& path);
     // Opens a fresh picture and runs one complete sharpen over it.
     QString OpenEdited(const QString& name = QStringLiteral("edited.bmp"));
-    // Calls handler (an effect) and, through the event queue, fn once per
+    // Runs the effect of that catalogue name as its menu command does.
+    void Apply(const char* effect) { window->ApplyEffect(*FindEffect(effect)); }
+    // Runs an effect and, through the event queue, calls fn once per
     // message pump of its run with the pump's number (1 for the first).
     // Leaves the number of pumps in pumps.
-    void RunWatched(void (Form1::*handler)(), std::function<void(int pump)> fn);
+    void RunWatched(const char* effect, std::function<void(int pump)> fn);
 
-    QAction* Item(const char* name) const { return window->Item(QLatin1String(name)); }
+    QAction* Action(const char* name) const { return window->Action(QLatin1String(name)); }
     template <class T>
     T* Find(const char* name) const
     {
@@ -90,7 +93,7 @@ protected:
     std::unique_ptr<QTemporaryDir> folder;
     ScriptedDialogs* dialogs = nullptr;
     std::unique_ptr<ScriptedBoxes> boxes;
-    std::unique_ptr<Form1> window;
+    std::unique_ptr<MainWindow> window;
     std::vector<int> exits;
     std::vector<QUrl> opened_urls;
     int pumps = 0;

@@ -52,14 +52,14 @@ private:
 
 TEST_F(Plugins, NoLibraryNoMessage)
 {
-    window->N23Click();
+    window->InstallPlugins();
     EXPECT_TRUE(boxes->shown.empty());
 }
 
 TEST_F(Plugins, OneValidLibrary)
 {
     Install("installs", QStringLiteral("first.dll"));
-    window->N23Click();
+    window->InstallPlugins();
     EXPECT_EQ(Texts(), std::vector<QString>{kInstalled});
 }
 
@@ -75,7 +75,7 @@ TEST_F(Plugins, EachLibraryGetsItsOwnMessage)
     junk.close();
     Install("installs", QStringLiteral("ignored.so"));
 
-    window->N23Click();
+    window->InstallPlugins();
     std::vector<QString> texts = Texts();
     std::sort(texts.begin(), texts.end());
     std::vector<QString> expected{kInstalled, kInstalled, kBroken};
@@ -84,14 +84,14 @@ TEST_F(Plugins, EachLibraryGetsItsOwnMessage)
 
     // Choosing it again calls every plug-in again.
     boxes->shown.clear();
-    window->N23Click();
+    window->InstallPlugins();
     EXPECT_EQ(Texts().size(), 3u);
 }
 
 TEST_F(Plugins, ADecliningLibraryIsQuiet)
 {
     Install("declines", QStringLiteral("quiet.dll"));
-    window->N23Click();
+    window->InstallPlugins();
     EXPECT_TRUE(boxes->shown.empty());
 }
 

@@ -19,96 +19,96 @@ namespace {
 
 class Zoom : public WindowTest {
 protected:
-    QSize Shown() const { return window->Image1()->size(); }
-    QString Label3() const { return Find<QLabel>("Label3")->text(); }
-    int Position() const { return Find<QSlider>("TrackBar1")->value(); }
+    QSize Shown() const { return window->image_control()->size(); }
+    QString ZoomLabel() const { return Find<QLabel>("zoomLabel")->text(); }
+    int Position() const { return Find<QSlider>("zoomSlider")->value(); }
 };
 
 TEST_F(Zoom, StepsCompoundFromTheShownSize)
 {
     Open(MakeBitmap(QStringLiteral("z.bmp"), 100, 80));
-    window->N25U1Click();
+    window->ZoomIn();
     EXPECT_EQ(Shown(), QSize(125, 100));
-    EXPECT_EQ(window->PanelText(4), QStringLiteral("拡大率：125%"));
-    EXPECT_EQ(Label3(), QStringLiteral("拡大率：125%"));
+    EXPECT_EQ(window->StatusText(4), QStringLiteral("拡大率：125%"));
+    EXPECT_EQ(ZoomLabel(), QStringLiteral("拡大率：125%"));
     EXPECT_EQ(Position(), 125);
 
-    window->N25U1Click();
-    EXPECT_EQ(Shown(), QSize(156, 124)); // the height follows the track bar
-    EXPECT_EQ(Label3(), QStringLiteral("拡大率：156%"));
+    window->ZoomIn();
+    EXPECT_EQ(Shown(), QSize(156, 124)); // the height follows the zoom slider
+    EXPECT_EQ(ZoomLabel(), QStringLiteral("拡大率：156%"));
     EXPECT_EQ(Position(), 156);
 
-    window->N25U2Click();
+    window->ZoomOut();
     EXPECT_EQ(Shown(), QSize(124, 99));
-    EXPECT_EQ(window->PanelText(4), QStringLiteral("拡大率：124%"));
+    EXPECT_EQ(window->StatusText(4), QStringLiteral("拡大率：124%"));
     EXPECT_EQ(Position(), 124);
-    EXPECT_TRUE(window->Image1()->Stretch());
-    EXPECT_FALSE(window->Image1()->AutoSize());
+    EXPECT_TRUE(window->image_control()->Stretch());
+    EXPECT_FALSE(window->image_control()->AutoSize());
 }
 
-TEST_F(Zoom, TrackBarScalesFromThePictureSize)
+TEST_F(Zoom, SliderScalesFromThePictureSize)
 {
     Open(MakeBitmap(QStringLiteral("t.bmp"), 250, 101));
-    Find<QSlider>("TrackBar1")->setValue(37);
+    Find<QSlider>("zoomSlider")->setValue(37);
     EXPECT_EQ(Shown(), QSize(92, 37));
-    EXPECT_EQ(window->PanelText(4), QStringLiteral("拡大率：36%"));
-    EXPECT_EQ(Label3(), QStringLiteral("拡大率：36%"));
+    EXPECT_EQ(window->StatusText(4), QStringLiteral("拡大率：36%"));
+    EXPECT_EQ(ZoomLabel(), QStringLiteral("拡大率：36%"));
     EXPECT_EQ(Position(), 37);
 }
 
 TEST_F(Zoom, StandardSizeAfterAZoom)
 {
     Open(MakeBitmap(QStringLiteral("h.bmp"), 100, 80));
-    window->N25U1Click();
-    window->H4Click();
+    window->ZoomIn();
+    window->NormalSize();
     EXPECT_EQ(Shown(), QSize(100, 80));
-    EXPECT_EQ(window->PanelText(4), QStringLiteral("拡大率：100%"));
-    EXPECT_EQ(Label3(), QStringLiteral("拡大率：100%"));
+    EXPECT_EQ(window->StatusText(4), QStringLiteral("拡大率：100%"));
+    EXPECT_EQ(ZoomLabel(), QStringLiteral("拡大率：100%"));
     EXPECT_EQ(Position(), 100);
 
-    // At 100 already, the track bar does not move and the panel keeps the mode.
-    window->H4Click();
-    EXPECT_EQ(window->PanelText(4), QStringLiteral("拡大率：原寸大表示"));
-    EXPECT_TRUE(window->Image1()->AutoSize());
-    EXPECT_FALSE(window->Image1()->Stretch());
+    // At 100 already, the slider does not move and the panel keeps the mode.
+    window->NormalSize();
+    EXPECT_EQ(window->StatusText(4), QStringLiteral("拡大率：原寸大表示"));
+    EXPECT_TRUE(window->image_control()->AutoSize());
+    EXPECT_FALSE(window->image_control()->Stretch());
 }
 
 TEST_F(Zoom, ActualSizeModeAfterAZoom)
 {
     Open(MakeBitmap(QStringLiteral("g.bmp"), 100, 80));
-    window->N25U1Click();
-    window->G4Click();
+    window->ZoomIn();
+    window->ActualSize();
     EXPECT_EQ(Shown(), QSize(100, 80));
-    EXPECT_EQ(window->PanelText(4), QStringLiteral("拡大率：原寸大表示"));
-    EXPECT_EQ(Label3(), QStringLiteral("拡大率：100%"));
-    EXPECT_TRUE(Item("G4")->isChecked());
-    EXPECT_FALSE(Item("T2")->isChecked());
+    EXPECT_EQ(window->StatusText(4), QStringLiteral("拡大率：原寸大表示"));
+    EXPECT_EQ(ZoomLabel(), QStringLiteral("拡大率：100%"));
+    EXPECT_TRUE(Action("actualSizeAction")->isChecked());
+    EXPECT_FALSE(Action("fitToWindowAction")->isChecked());
 }
 
 TEST_F(Zoom, ScreenModeFillsTheViewArea)
 {
     window->show();
     Open(MakeBitmap(QStringLiteral("s.bmp"), 100, 80));
-    window->N25U1Click();
-    window->T2Click();
+    window->ZoomIn();
+    window->FitToWindow();
     QCoreApplication::processEvents();
-    EXPECT_EQ(window->PanelText(4), QStringLiteral("拡大率：スクリーン表示"));
-    EXPECT_EQ(Label3(), QStringLiteral("拡大率：125%"));
+    EXPECT_EQ(window->StatusText(4), QStringLiteral("拡大率：スクリーン表示"));
+    EXPECT_EQ(ZoomLabel(), QStringLiteral("拡大率：125%"));
     EXPECT_EQ(Position(), 125);
-    EXPECT_TRUE(Item("T2")->isChecked());
-    EXPECT_FALSE(Item("G4")->isChecked());
-    for (const char* name : {"N25U1", "H4", "N25U2"})
-        EXPECT_FALSE(Item(name)->isEnabled()) << name;
-    EXPECT_FALSE(Find<QSlider>("TrackBar1")->isEnabled());
-    ImageFrame* frame = window->Frame11();
+    EXPECT_TRUE(Action("fitToWindowAction")->isChecked());
+    EXPECT_FALSE(Action("actualSizeAction")->isChecked());
+    for (const char* name : {"zoomInAction", "normalSizeAction", "zoomOutAction"})
+        EXPECT_FALSE(Action(name)->isEnabled()) << name;
+    EXPECT_FALSE(Find<QSlider>("zoomSlider")->isEnabled());
+    ImageFrame* frame = window->image_frame();
     EXPECT_EQ(Shown(), frame->viewport()->size());
     EXPECT_FALSE(frame->horizontalScrollBar()->isVisible());
     EXPECT_FALSE(frame->verticalScrollBar()->isVisible());
 
     // Only the actual-size mode leads back to zooming.
-    window->G4Click();
-    EXPECT_TRUE(Find<QSlider>("TrackBar1")->isEnabled());
-    EXPECT_TRUE(Item("N25U1")->isEnabled());
+    window->ActualSize();
+    EXPECT_TRUE(Find<QSlider>("zoomSlider")->isEnabled());
+    EXPECT_TRUE(Action("zoomInAction")->isEnabled());
     EXPECT_EQ(Shown(), QSize(100, 80));
 }
 
@@ -116,10 +116,10 @@ TEST_F(Zoom, AZoomedViewScrolls)
 {
     window->show();
     Open(MakeBitmap(QStringLiteral("big.bmp"), 600, 400));
-    window->N25U1Click();
-    window->N25U1Click();
+    window->ZoomIn();
+    window->ZoomIn();
     QCoreApplication::processEvents();
-    ImageFrame* frame = window->Frame11();
+    ImageFrame* frame = window->image_frame();
     EXPECT_TRUE(frame->horizontalScrollBar()->isVisible());
     EXPECT_GT(frame->horizontalScrollBar()->maximum(), 0);
 }
@@ -127,7 +127,7 @@ TEST_F(Zoom, AZoomedViewScrolls)
 TEST_F(Zoom, AnOpenedPictureKeepsTheZoomSettings)
 {
     Open(MakeBitmap(QStringLiteral("a.bmp"), 100, 80));
-    window->N25U1Click();
+    window->ZoomIn();
     Open(MakeBitmap(QStringLiteral("b.bmp"), 40, 40));
     EXPECT_EQ(Shown(), QSize(125, 100));
     EXPECT_EQ(Position(), 125);
@@ -136,9 +136,9 @@ TEST_F(Zoom, AnOpenedPictureKeepsTheZoomSettings)
 TEST_F(Zoom, StepsStopAtTheLargestWidgetSize)
 {
     Open(MakeBitmap(QStringLiteral("w.bmp"), 1000, 1));
-    Find<QSlider>("TrackBar1")->setValue(500);
+    Find<QSlider>("zoomSlider")->setValue(500);
     for (int i = 0; i < 40; ++i)
-        window->N25U1Click();
+        window->ZoomIn();
     EXPECT_EQ(Shown().width(), QWIDGETSIZE_MAX);
     EXPECT_GT(Shown().height(), 0);
     EXPECT_EQ(Position(), 500);
@@ -158,72 +158,72 @@ protected:
 
 TEST_F(Panels, ViewItemsToggleTheirAreas)
 {
-    window->S10Click();
-    EXPECT_FALSE(Shown("Panel2"));
-    EXPECT_FALSE(Item("S10")->isChecked());
-    window->K5Click();
-    EXPECT_FALSE(Shown("Panel4"));
-    window->S7Click();
-    EXPECT_FALSE(Find<QStatusBar>("StatusBar1")->isVisible());
-    EXPECT_FALSE(Item("S7")->isChecked());
+    window->ToggleProgressBox();
+    EXPECT_FALSE(Shown("progressBox"));
+    EXPECT_FALSE(Action("progressBoxAction")->isChecked());
+    window->ToggleZoomBox();
+    EXPECT_FALSE(Shown("zoomBox"));
+    window->ToggleStatusBar();
+    EXPECT_FALSE(Find<QStatusBar>("statusBar")->isVisible());
+    EXPECT_FALSE(Action("statusBarAction")->isChecked());
 
-    window->S10Click();
-    window->K5Click();
-    window->S7Click();
-    EXPECT_TRUE(Shown("Panel2"));
-    EXPECT_TRUE(Shown("Panel4"));
-    EXPECT_TRUE(Find<QStatusBar>("StatusBar1")->isVisible());
-    EXPECT_TRUE(Item("S10")->isChecked());
+    window->ToggleProgressBox();
+    window->ToggleZoomBox();
+    window->ToggleStatusBar();
+    EXPECT_TRUE(Shown("progressBox"));
+    EXPECT_TRUE(Shown("zoomBox"));
+    EXPECT_TRUE(Find<QStatusBar>("statusBar")->isVisible());
+    EXPECT_TRUE(Action("progressBoxAction")->isChecked());
 }
 
 TEST_F(Panels, TheMenuItemTogglesToo)
 {
-    Item("Q2")->trigger();
-    EXPECT_FALSE(Shown("Panel1"));
-    EXPECT_FALSE(Item("Q2")->isChecked());
-    Item("Q2")->trigger();
-    EXPECT_TRUE(Shown("Panel1"));
-    EXPECT_TRUE(Item("Q2")->isChecked());
+    Action("quickAccessBarAction")->trigger();
+    EXPECT_FALSE(Shown("quickAccessBar"));
+    EXPECT_FALSE(Action("quickAccessBarAction")->isChecked());
+    Action("quickAccessBarAction")->trigger();
+    EXPECT_TRUE(Shown("quickAccessBar"));
+    EXPECT_TRUE(Action("quickAccessBarAction")->isChecked());
 }
 
 TEST_F(Panels, TheBarKeepsItsBoxesAsTheirItemsSay)
 {
-    window->S10Click();
-    window->Q2Click();
-    EXPECT_FALSE(Shown("Panel1"));
-    EXPECT_FALSE(Item("Q2")->isChecked());
-    EXPECT_TRUE(Item("K5")->isChecked());
-    window->Q2Click();
-    EXPECT_TRUE(Shown("Panel1"));
-    EXPECT_TRUE(Shown("Panel4"));
-    EXPECT_FALSE(Shown("Panel2"));
+    window->ToggleProgressBox();
+    window->ToggleQuickAccessBar();
+    EXPECT_FALSE(Shown("quickAccessBar"));
+    EXPECT_FALSE(Action("quickAccessBarAction")->isChecked());
+    EXPECT_TRUE(Action("zoomBoxAction")->isChecked());
+    window->ToggleQuickAccessBar();
+    EXPECT_TRUE(Shown("quickAccessBar"));
+    EXPECT_TRUE(Shown("zoomBox"));
+    EXPECT_FALSE(Shown("progressBox"));
 }
 
 TEST_F(Panels, CrossButtonsHideAndUncheck)
 {
-    QTest::mouseClick(Find<QPushButton>("Button2"), Qt::LeftButton);
-    EXPECT_FALSE(Shown("Panel2"));
-    EXPECT_FALSE(Item("S10")->isChecked());
-    QTest::mouseClick(Find<QPushButton>("Button4"), Qt::LeftButton);
-    EXPECT_FALSE(Shown("Panel4"));
-    EXPECT_FALSE(Item("K5")->isChecked());
-    window->S10Click();
-    window->K5Click();
-    QTest::mouseClick(Find<QPushButton>("Button3"), Qt::LeftButton);
-    EXPECT_FALSE(Shown("Panel1"));
-    EXPECT_FALSE(Item("Q2")->isChecked());
-    EXPECT_TRUE(Item("S10")->isChecked());
-    EXPECT_TRUE(Item("K5")->isChecked());
+    QTest::mouseClick(Find<QPushButton>("progressBoxCloseButton"), Qt::LeftButton);
+    EXPECT_FALSE(Shown("progressBox"));
+    EXPECT_FALSE(Action("progressBoxAction")->isChecked());
+    QTest::mouseClick(Find<QPushButton>("zoomBoxCloseButton"), Qt::LeftButton);
+    EXPECT_FALSE(Shown("zoomBox"));
+    EXPECT_FALSE(Action("zoomBoxAction")->isChecked());
+    window->ToggleProgressBox();
+    window->ToggleZoomBox();
+    QTest::mouseClick(Find<QPushButton>("quickAccessCloseButton"), Qt::LeftButton);
+    EXPECT_FALSE(Shown("quickAccessBar"));
+    EXPECT_FALSE(Action("quickAccessBarAction")->isChecked());
+    EXPECT_TRUE(Action("progressBoxAction")->isChecked());
+    EXPECT_TRUE(Action("zoomBoxAction")->isChecked());
 }
 
 TEST_F(Panels, ToggleMovesThePictureHome)
 {
     Open(MakeBitmap(QStringLiteral("p.bmp"), 900, 700));
     QCoreApplication::processEvents();
-    ImageFrame* frame = window->Frame11();
+    ImageFrame* frame = window->image_frame();
     frame->horizontalScrollBar()->setValue(50);
     frame->verticalScrollBar()->setValue(40);
-    window->S7Click();
+    window->ToggleStatusBar();
     EXPECT_EQ(frame->horizontalScrollBar()->value(), 0);
     EXPECT_EQ(frame->verticalScrollBar()->value(), 0);
 }
@@ -231,8 +231,8 @@ TEST_F(Panels, ToggleMovesThePictureHome)
 TEST_F(Panels, AnEffectRunsWithTheProgressBoxHidden)
 {
     Open(MakeBitmap(QStringLiteral("h.bmp"), 6, 6));
-    window->Button2Click();
-    window->N9Click();
+    window->HideProgressBox();
+    Apply("sharpen");
     EXPECT_EQ(window->document().edit_count, 2);
 }
 
@@ -243,21 +243,23 @@ using About = WindowTest;
 TEST_F(About, OpensWithTheMainWindowDisabled)
 {
     window->show();
-    window->V1Click();
-    AboutBox* box = window->Form2();
+    window->ShowAbout();
+    AboutBox* box = window->about_box();
     EXPECT_TRUE(box->isVisible());
     EXPECT_FALSE(window->isEnabled());
     EXPECT_TRUE(box->isEnabled());
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Korvanti Ver 1.0.0 のバージョン情報"));
-    EXPECT_TRUE(box->findChild<QLabel*>(QStringLiteral("Label1"))->text().startsWith(
+    EXPECT_TRUE(box->findChild<QLabel*>(QStringLiteral("authorLabel"))->text().startsWith(
         QStringLiteral("このソフトの製作者　　　　：")));
-    EXPECT_TRUE(box->findChild<QLabel*>(QStringLiteral("Label2"))->text().startsWith(
+    EXPECT_TRUE(box->findChild<QLabel*>(QStringLiteral("copyrightLabel"))->text().startsWith(
         QStringLiteral("このソフトの著作権保持者：")));
-    EXPECT_TRUE(box->findChild<QLabel*>(QStringLiteral("Label3"))->text().contains(QStringLiteral("example.org")));
-    EXPECT_TRUE(box->findChild<QLabel*>(QStringLiteral("Label4"))->text().contains(QStringLiteral("example.org")));
-    EXPECT_EQ(box->Button1()->geometry(), QRect(120, 96, 57, 25));
+    EXPECT_TRUE(
+        box->findChild<QLabel*>(QStringLiteral("webPageLabel"))->text().contains(QStringLiteral("example.org")));
+    EXPECT_TRUE(
+        box->findChild<QLabel*>(QStringLiteral("contactLabel"))->text().contains(QStringLiteral("example.org")));
+    EXPECT_EQ(box->ok_button()->geometry(), QRect(120, 96, 57, 25));
 
-    QTest::mouseClick(box->Button1(), Qt::LeftButton);
+    QTest::mouseClick(box->ok_button(), Qt::LeftButton);
     EXPECT_FALSE(box->isVisible());
     EXPECT_TRUE(window->isEnabled());
 }
@@ -265,14 +267,14 @@ TEST_F(About, OpensWithTheMainWindowDisabled)
 TEST_F(About, TheCloseBoxActsAsOk)
 {
     window->show();
-    window->V1Click();
-    window->Form2()->close();
-    EXPECT_FALSE(window->Form2()->isVisible());
+    window->ShowAbout();
+    window->about_box()->close();
+    EXPECT_FALSE(window->about_box()->isVisible());
     EXPECT_TRUE(window->isEnabled());
     // And it can be opened again.
-    window->V1Click();
-    EXPECT_TRUE(window->Form2()->isVisible());
-    window->Form2()->Button1Click();
+    window->ShowAbout();
+    EXPECT_TRUE(window->about_box()->isVisible());
+    window->about_box()->Dismiss();
 }
 
 // ---- Help --------------------------------------------------------------------
@@ -287,7 +289,7 @@ TEST_F(Help, TheHelpFileInTheCurrentFolderComesFirst)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
     QDir::setCurrent(folder->path());
-    window->H2Click();
+    window->OpenHelp();
     QDir::setCurrent(previous);
     ASSERT_EQ(opened_urls.size(), 1u);
     EXPECT_EQ(opened_urls[0], QUrl::fromLocalFile(QDir(folder->path()).canonicalPath() + QStringLiteral("/korvanti_help.html")));
@@ -297,7 +299,7 @@ TEST_F(Help, OtherwiseTheOneBesideTheProgram)
 {
     const QString previous = QDir::currentPath();
     QDir::setCurrent(folder->path());
-    window->H2Click();
+    window->OpenHelp();
     QDir::setCurrent(previous);
     ASSERT_EQ(opened_urls.size(), 1u);
     EXPECT_EQ(opened_urls[0],
@@ -306,7 +308,7 @@ TEST_F(Help, OtherwiseTheOneBesideTheProgram)
 
 TEST_F(Help, SupportPage)
 {
-    window->S3Click();
+    window->OpenSupportPage();
     ASSERT_EQ(opened_urls.size(), 1u);
     EXPECT_EQ(opened_urls[0].host(), QStringLiteral("www.example.org"));
 }

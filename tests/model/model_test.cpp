@@ -83,7 +83,9 @@ const std::array<QString, 4> kDesignPanels = {QStringLiteral("ファイル名：
                                              QStringLiteral("編集："), QStringLiteral("ファイル形式：")};
 const std::array<QString, 4> kClosedPanels = {QStringLiteral("ファイル名："), QStringLiteral("解像度："),
                                              QStringLiteral("ファイル："), QStringLiteral("ファイル形式：")};
-const char* const kPictureItems[] = {"S1", "O1", "T1", "C1", "G4", "T2", "N25U1", "H4", "N25U2"};
+const char* const kPictureActions[] = {"saveAsAction", "saveAction",       "toolsMenu",
+                                       "closeAction",  "actualSizeAction", "fitToWindowAction",
+                                       "zoomInAction", "normalSizeAction", "zoomOutAction"};
 
 uint64_t FromEnvironment(const char* name, uint64_t fallback)
 {
@@ -358,7 +360,13 @@ private:
 
     QString Path(const QString& name) const { return files_.path() + QLatin1Char('/') + name; }
     QString NameOf(const QString& path) const { return path.mid(files_.path().size() + 1); }
-    QAction* Item(const char* name) const { return window_->Item(QLatin1String(name)); }
+    // A menu action by object name, or an effect's action by its catalogue name.
+    QAction* Action(const std::string& name) const
+    {
+        if (const EffectEntry* effect = FindEffect(name))
+            return window_->EffectAction(*effect);
+        return window_->Action(QString::fromStdString(name));
+    }
 
     const uint64_t seed_;
     const int steps_;
@@ -369,7 +377,7 @@ private:
     QTemporaryDir core_folder_;
     ScriptedBoxes boxes_;
     ScriptedDialogs* dialogs_ = nullptr;
-    std::unique_ptr<Form1> window_;
+    std::unique_ptr<MainWindow> window_;
     std::unique_ptr<CRand> core_random_; // follows the window's generator
     std::vector<int> exits_;
     bool scratch_written_ = false;
@@ -424,7 +432,7 @@ void Sequence::StartProgram()
     auto dialogs = std::make_unique<ScriptedDialogs>();
     dialogs_ = dialogs.get();
     window_.reset(); // one program at a time
-    window_ = std::make_unique<Form1>(std::move(dialogs));
+    window_ = std::make_unique<MainWindow>(std::move(dialogs));
     window_->exit_process = [this](int status) { exits_.push_back(status); };
     window_->open_url = [](const QUrl&) {};
     window_->scratch_path = folder_.path() + QStringLiteral("/scratch.bmp");
@@ -484,7 +492,7 @@ void Sequence::Open()
 {
     Note("open");
     if (!Prompt(false)) {
-        Trigger("L1");
+        Trigger("openAction");
         return;
     }
     ++expected_open_dialogs_;
@@ -508,7 +516,7 @@ void Sequence::Open()
     if (!answer.isEmpty())
         Note(" " + Utf8(NameOf(answer)));
     dialogs_->open_answers.push_back(answer);
-    Trigger("L1");
+    Trigger("openAction");
 
     const auto found = disk_.find(NameOf(answer));
     if (found == disk_.end()) {
@@ -549,15 +557,18 @@ void Sequence::Effect(bool cancel)
 {
     const auto catalogue = EffectCatalogue();
     const EffectEntry& effect = catalogue[static_cast<size_t>(random_.Below(static_cast<int>(catalogue.size())))];
-    Note("effect " + std::string(effect.menu_id) + " " + std::string(effect.batch_name));
+    Note("effect " + std::string(effect.batch_name));
     const int pumps = PumpsOf(effect);
     const int cancel_at = cancel && pumps > 0 ? 1 + random_.Below(pumps) : 0;
     // Now and then the user chooses another command while the run pumps.
-    const std::vector<std::string> commands{"L1", "S1", "O1", "C1", "U1", "S9", "effect"};
+    const std::vector<std::string> commands{"openAction", "saveAsAction", "saveAction", "closeAction",
+                                            "undoAction", "redoAction",   "effect"};
     const int nested_at = pumps > 0 && random_.Percent(20) ? 1 + random_.Below(pumps) : 0;
     std::string nested = nested_at > 0 ? random_.Pick(commands) : std::string();
-    if (nested == "effect")
-        nested = std::string(catalogue[static_cast<size_t>(random_.Below(static_cast<int>(catalogue.size())))].menu_id);
+    if (nested == "effect") {
+        const size_t other = static_cast<size_t>(random_.Below(static_cast<int>(catalogue.size())));
+        nested = std::string(catalogue[other].batch_name);
+    }
     if (cancel_at > 0)
         Note(", cancel at pump " + std::to_string(cancel_at));
     if (nested_at > 0)
@@ -565,7 +576,7 @@ void Sequence::Effect(bool cancel)
     Note(" (" + std::to_string(pumps) + " pumps)");
 
     bool cancelled = false;
-    auto* cancel_button = window_->findChild<QPushButton*>(QStringLiteral("Button1"));
+    auto* cancel_button = window_->findChild<QPushButton*>(QStringLiteral("cancelButton"));
     Watch([&](int pump) {
         if (pump == nested_at)
             TriggerNested(nested);
@@ -575,7 +586,7 @@ void Sequence::Effect(bool cancel)
         }
     });
     const Bytes before = model_.bytes;
-    Trigger(std::string(effect.menu_id).c_str());
+    Trigger(std::string(effect.batch_name).c_str());
     during_run_ = nullptr;
     if (nested_at > 0)
         Count("nested command during a run");
@@ -609,7 +620,7 @@ void Sequence::Effect(bool cancel)
 void Sequence::Undo()
 {
     Note("undo");
-    Trigger("U1");
+    Trigger("undoAction");
     model_.bytes = model_.before_effect;
     model_.undo = false;
     model_.redo = true;
@@ -620,7 +631,7 @@ void Sequence::Undo()
 void Sequence::Redo()
 {
     Note("redo");
-    Trigger("S9");
+    Trigger("redoAction");
     model_.bytes = model_.effect_result;
     model_.undo = true;
     model_.redo = false;
@@ -631,7 +642,7 @@ void Sequence::Redo()
 void Sequence::Save()
 {
     Note("save over " + Utf8(NameOf(model_.path)));
-    Trigger("O1");
+    Trigger("saveAction");
     if (!SaveSucceeds(NameOf(model_.path))) {
         ExpectBox(kWriteFailure, kFileErrorCaption, kStyleOk);
         Note(" (refused)");
@@ -668,7 +679,7 @@ void Sequence::SaveAs()
         Note("save as " + Utf8(NameOf(*answer)));
     }
     dialogs_->save_answers.push_back(answer);
-    Trigger("S1");
+    Trigger("saveAsAction");
     if (!answer) {
         Count("save as: cancelled");
         return;
@@ -696,7 +707,7 @@ void Sequence::Close()
 {
     Note("close");
     const bool goes_on = Prompt(false);
-    Trigger("C1");
+    Trigger("closeAction");
     if (!goes_on)
         return;
     model_.open = false;
@@ -711,7 +722,7 @@ void Sequence::Quit()
 {
     Note("quit");
     const bool ends = Prompt(true);
-    Trigger("Q1");
+    Trigger("quitAction");
     if (!ends)
         return;
     expected_exits_.push_back(0);
@@ -802,7 +813,7 @@ void Sequence::SetWritable(const QString& name, bool writable)
 
 void Sequence::Trigger(const char* name)
 {
-    QAction* item = Item(name);
+    QAction* item = Action(name);
     Check(item != nullptr && item->isEnabled(), std::string("menu item ") + name + " cannot be chosen");
     if (item != nullptr)
         item->trigger();
@@ -813,7 +824,7 @@ void Sequence::Trigger(const char* name)
 // result exactly what the core alone gives).
 void Sequence::TriggerNested(const std::string& name)
 {
-    if (QAction* item = Item(name.c_str()))
+    if (QAction* item = Action(name))
         item->trigger();
 }
 
@@ -882,13 +893,15 @@ void Sequence::CheckWindow()
     const Document& doc = window_->document();
     Check(!window_->context().Running(), "a run is still in progress");
     Check(window_->context().cancel_flag == 0, "the cancel flag outlived the run");
-    Check(!window_->findChild<QPushButton*>(QStringLiteral("Button1"))->isEnabled(), "Cancel is enabled");
-    Check(window_->findChild<QProgressBar*>(QStringLiteral("ProgressBar1"))->value() == 0,
+    Check(!window_->findChild<QPushButton*>(QStringLiteral("cancelButton"))->isEnabled(), "Cancel is enabled");
+    Check(window_->findChild<QProgressBar*>(QStringLiteral("progressBar"))->value() == 0,
           "the progress bar is not back at 0");
     Check(doc.edit_count == model_.edit_count,
           "edit_count is " + std::to_string(doc.edit_count) + ", expected " + std::to_string(model_.edit_count));
-    Check(Item("U1")->isEnabled() == model_.undo, std::string("undo is ") + (model_.undo ? "disabled" : "enabled"));
-    Check(Item("S9")->isEnabled() == model_.redo, std::string("redo is ") + (model_.redo ? "disabled" : "enabled"));
+    Check(Action("undoAction")->isEnabled() == model_.undo,
+          std::string("undo is ") + (model_.undo ? "disabled" : "enabled"));
+    Check(Action("redoAction")->isEnabled() == model_.redo,
+          std::string("redo is ") + (model_.redo ? "disabled" : "enabled"));
     Check(window_->windowTitle() == model_.caption,
           "caption \"" + Utf8(window_->windowTitle()) + "\", expected \"" + Utf8(model_.caption) + "\"");
     // Independently of how the caption came about: it is marked edited
@@ -896,27 +909,27 @@ void Sequence::CheckWindow()
     Check(window_->windowTitle().endsWith(QStringLiteral(" * ") + kSuffix) == (model_.edit_count >= 2),
           "the caption's edited mark disagrees with edit_count");
     for (int i = 0; i < 4; ++i)
-        Check(window_->PanelText(i) == model_.panels[static_cast<size_t>(i)],
-              "status panel " + std::to_string(i) + " reads \"" + Utf8(window_->PanelText(i)) + "\", expected \"" +
+        Check(window_->StatusText(i) == model_.panels[static_cast<size_t>(i)],
+              "status panel " + std::to_string(i) + " reads \"" + Utf8(window_->StatusText(i)) + "\", expected \"" +
                   Utf8(model_.panels[static_cast<size_t>(i)]) + "\"");
     if (model_.open)
-        Check(window_->PanelText(2) == (doc.edit_count >= 2 ? kEdited : kUnedited),
+        Check(window_->StatusText(2) == (doc.edit_count >= 2 ? kEdited : kUnedited),
               "status panel 2 disagrees with edit_count");
-    for (const char* name : kPictureItems)
-        Check(Item(name)->isEnabled() == model_.open,
+    for (const char* name : kPictureActions)
+        Check(Action(name)->isEnabled() == model_.open,
               std::string(name) + (model_.open ? " is disabled" : " is enabled") + " with" +
                   (model_.open ? "" : "out") + " a picture");
-    Check(window_->findChild<QSlider*>(QStringLiteral("TrackBar1"))->isEnabled() == model_.open,
-          "the track bar's state disagrees with the open picture");
+    Check(window_->findChild<QSlider*>(QStringLiteral("zoomSlider"))->isEnabled() == model_.open,
+          "the zoom slider's state disagrees with the open picture");
 
     if (model_.open) {
         Check(doc.file_bytes == model_.bytes, "the document holds " + Difference(doc.file_bytes, model_.bytes));
         Check(QtPath(doc.bitmap.GetFileName()) == model_.path,
               "the document's file is " + doc.bitmap.GetFileName() + ", expected " + Utf8(model_.path));
-        if (const auto difference = ViewDifference(window_->Image1()->Picture(), model_.bytes))
+        if (const auto difference = ViewDifference(window_->image_control()->Picture(), model_.bytes))
             Check(false, *difference);
     } else {
-        Check(window_->Image1()->Picture().isNull(), "the view shows a picture with none open");
+        Check(window_->image_control()->Picture().isNull(), "the view shows a picture with none open");
     }
     if (scratch_written_) {
         const Bytes scratch = ReadBytes(FsPath(window_->scratch_path));

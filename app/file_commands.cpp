@@ -1,0 +1,158 @@
+// The File menu: open, save as, save, close and quit, and the
+// unsaved-changes prompt they share with the window's close box.
+#include <QCloseEvent>
+#include <QLabel>
+#include <QSlider>
+
+#include "app/main_window.h"
+#include "app/message_box.h"
+#include "app/picture_files.h"
+#include "app/quick_access_bar.h"
+#include "app/status_panels.h"
+#include "view/image_control.h"
+
+namespace korvanti {
+namespace {
+
+const QString kReadFailure = QStringLiteral("読み込みに失敗しました。");
+const QString kWriteFailure = QStringLiteral("書き込みに失敗しました。読取専用の場合、上書きできません。");
+const QString kFileErrorCaption = QStringLiteral("書き込みエラー");
+const QString kUnsavedText = QStringLiteral("保存していないファイルがあります。上書き保存しますか？");
+const QString kUnsavedCaption = QStringLiteral("ファイルの未保存");
+
+// The first four status panels after a close.
+const std::array<QString, 4> kClosedStatusTexts = {QStringLiteral("ファイル名："), QStringLiteral("解像度："),
+                                                   QStringLiteral("ファイル："), QStringLiteral("ファイル形式：")};
+
+} // namespace
+
+void MainWindow::OpenPicture()
+{
+    if (context_.Running() || ConfirmUnsaved(kReplacing) != kGoOn)
+        return;
+    const QString path = dialogs_->OpenFileName(this);
+    const int result = doc_.LoadBitmap(LocalPath(path));
+    if (result <= 0 && result != kNotOpened)
+        MessageBox(kReadFailure, kFileErrorCaption, kStyleOk);
+    if (result < 1)
+        return;
+    doc_.edit_count = 1;
+    // The undo buffers now belong to the new picture.
+    doc_.ForgetUndo();
+    has_picture_ = true;
+    zoom_enabled_ = true;
+    UpdateActions();
+    image_control()->SetPicture(DecodePicture(doc_.file_bytes));
+    const QString name = DisplayPath(doc_.bitmap.GetFileName());
+    setWindowTitle(name + kRunningSuffix);
+    ShowFileName(name);
+    SetStatusText(kResolutionPanel, QStringLiteral("解像度：　%1 * %2").arg(PictureWidth()).arg(PictureHeight()));
+    SetStatusText(kEditStatePanel, EditStateText(doc_.edit_count));
+    SetStatusText(kFormatPanel, QStringLiteral("ファイル形式：ビットマップ(24Bit)"));
+}
+
+void MainWindow::SavePictureAs()
+{
+    if (context_.Running())
+        return;
+    const std::optional<QString> chosen = dialogs_->SaveFileName(this, last_save_name_);
+    if (!chosen)
+        return;
+    last_save_name_ = *chosen;
+    QString name = *chosen;
+    if (!name.isEmpty() && !name.endsWith(QLatin1String(".bmp"), Qt::CaseSensitive))
+        name += QLatin1String(".bmp");
+    const int result = doc_.SaveBitmap(LocalPath(name));
+    if (result <= 0 && result != kEmptyPath)
+        ShowWriteFailure();
+    if (result < 1)
+        return;
+    doc_.edit_count = 1;
+    doc_.bitmap.SetFileName(LocalPath(name));
+    setWindowTitle(name + kRunningSuffix);
+    ShowFileName(name);
+    SetStatusText(kEditStatePanel, EditStateText(doc_.edit_count));
+}
+
+void MainWindow::SavePicture()
+{
+    if (context_.Running())
+        return;
+    const int result = doc_.SaveBitmap(doc_.bitmap.GetFileName());
+    if (result <= 0 && result != kEmptyPath)
+        ShowWriteFailure();
+    if (result < 1)
+        return;
+    doc_.edit_count = 1;
+    setWindowTitle(DisplayPath(doc_.bitmap.GetFileName()));
+    SetStatusText(kEditStatePanel, EditStateText(doc_.edit_count));
+}
+
+void MainWindow::ClosePicture()
+{
+    if (context_.Running() || ConfirmUnsaved(kReplacing) != kGoOn)
+        return;
+    for (size_t i = 0; i < kClosedStatusTexts.size(); ++i)
+        SetStatusText(static_cast<int>(i), kClosedStatusTexts[i]);
+    doc_.edit_count = 0;
+    setWindowTitle(kClosedCaption);
+    image_control()->ClearPicture();
+    image_control()->SetShownSize(0, 0);
+    // The undo buffers belonged to the picture that is gone.
+    doc_.ForgetUndo();
+    has_picture_ = false;
+    zoom_enabled_ = false;
+    UpdateActions();
+    quick_access_bar_->zoom_slider()->setValue(100);
+    quick_access_bar_->zoom_label()->setText(QStringLiteral("100%"));
+}
+
+void MainWindow::Quit() { ConfirmUnsaved(kQuitting); }
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // The close request never completes: either the process ends inside
+    // ConfirmUnsaved or the window stays.
+    event->ignore();
+    ConfirmUnsaved(kQuitting);
+}
+
+int MainWindow::ConfirmUnsaved(int kind)
+{
+    if (kind == kQuitting) {
+        if (doc_.edit_count >= 2 && MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNo) == kAnswerYes &&
+            !SaveOverOwnFile())
+            return kCancelled; // the picture stays, and so does the program
+        exit_process(0);
+        return kGoOn;
+    }
+    if (kind != kReplacing)
+        return -1;
+    if (doc_.edit_count < 2)
+        return kGoOn;
+    switch (MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNoCancel)) {
+    case kAnswerYes:
+        return SaveOverOwnFile() ? kGoOn : kCancelled;
+    case kAnswerCancel:
+        return kCancelled;
+    default:
+        return kGoOn;
+    }
+}
+
+bool MainWindow::SaveOverOwnFile()
+{
+    if (doc_.SaveBitmap(doc_.bitmap.GetFileName()) >= 1)
+        return true;
+    ShowWriteFailure();
+    return false;
+}
+
+void MainWindow::ShowWriteFailure() { MessageBox(kWriteFailure, kFileErrorCaption, kStyleOk); }
+
+void MainWindow::ShowFileName(const QString& path)
+{
+    SetStatusText(kFileNamePanel, QStringLiteral("ファイル名：　") + path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+}
+
+} // namespace korvanti

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "app/about_box.h"
+#include "app/status_panels.h"
 #include "gui_test_support.h"
 #include "view/image_control.h"
 #include "view/image_frame.h"
@@ -124,13 +125,33 @@ TEST_F(Zoom, AZoomedViewScrolls)
     EXPECT_GT(frame->horizontalScrollBar()->maximum(), 0);
 }
 
-TEST_F(Zoom, AnOpenedPictureKeepsTheZoomSettings)
+TEST_F(Zoom, AnOpenedPictureIsShownAtItsOwnSize)
 {
-    Open(MakeBitmap(QStringLiteral("a.bmp"), 100, 80));
-    window->ZoomIn();
-    Open(MakeBitmap(QStringLiteral("b.bmp"), 40, 40));
-    EXPECT_EQ(Shown(), QSize(125, 100));
-    EXPECT_EQ(Position(), 125);
+    const QString first = MakeBitmap(QStringLiteral("a.bmp"), 250, 101);
+    const QString second = MakeBitmap(QStringLiteral("b.bmp"), 40, 30);
+    const std::function<void()> zooms[] = {
+        [&] { window->ZoomIn(); },
+        [&] { Find<QSlider>("zoomSlider")->setValue(37); },
+        [&] { window->ZoomOut(), window->ActualSize(); },
+        [&] { window->ZoomIn(), window->ClosePicture(); },
+    };
+    for (const auto& zoom : zooms) {
+        Open(first);
+        zoom();
+        Open(second);
+        EXPECT_EQ(Shown(), QSize(40, 30));
+        EXPECT_EQ(Position(), 100);
+        EXPECT_EQ(ZoomLabel(), QStringLiteral("拡大率：100%"));
+        EXPECT_TRUE(window->StatusText(kZoomPanel) == QStringLiteral("拡大率：100%") ||
+                    window->StatusText(kZoomPanel) == QStringLiteral("拡大率：原寸大表示"));
+    }
+    // Fit to window stays: the picture fills the view.
+    window->show();
+    window->FitToWindow();
+    Open(first);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Shown(), window->image_frame()->viewport()->size());
+    EXPECT_EQ(window->StatusText(kZoomPanel), QStringLiteral("拡大率：スクリーン表示"));
 }
 
 TEST_F(Zoom, StepsStopAtTheLargestWidgetSize)
@@ -304,6 +325,16 @@ TEST_F(Help, OtherwiseTheOneBesideTheProgram)
     ASSERT_EQ(opened_urls.size(), 1u);
     EXPECT_EQ(opened_urls[0],
               QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/korvanti_help.html")));
+}
+
+TEST_F(Help, NoHelpFileSaysSo)
+{
+    window->help_file_name = QStringLiteral("absent_help.html");
+    window->OpenHelp();
+    EXPECT_TRUE(opened_urls.empty());
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].text, QStringLiteral("ヘルプファイルが見つかりません。"));
+    EXPECT_EQ(boxes->shown[0].style, kStyleOk);
 }
 
 TEST_F(Help, SupportPage)

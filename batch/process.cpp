@@ -86,19 +86,23 @@ std::string DescribeOutcome(Outcome outcome)
 
 FileResult ProcessFile(const std::string& input, const std::string& output,
                        std::span<const EffectEntry* const> effects, FileProgress& progress,
-                       const std::atomic<bool>* stop)
+                       const std::atomic<bool>* stop, const OutputSettings& settings)
 {
     StoppableHost host(progress, stop);
     if (host.Stopped())
         return Failure(Outcome::Interrupted, input);
     try {
         Document document;
-        switch (document.LoadBitmap(input)) {
+        PictureInput picture;
+        switch (LoadPicture(document, input, picture, settings.quiet)) {
         case kLoaded:
             break;
         case kNotOpened:
             return Failure(Outcome::CannotOpen, input);
         default:
+            if (!picture.refusal.empty())
+                return Failure(picture.out_of_memory ? Outcome::OutOfMemory : Outcome::NotSupported, input,
+                               picture.refusal);
             switch (document.LastLoadProblem()) {
             case LoadProblem::CannotOpen:
                 return Failure(Outcome::CannotOpen, input, "cannot be read");
@@ -119,10 +123,14 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
             if (host.Stopped())
                 return Failure(Outcome::Interrupted, input);
         }
-        const int written = document.SaveBitmap(output);
+        std::string encode_error;
+        const int written = SavePicture(document, output, OutputFormatFor(output, settings, picture.format),
+                                        settings.quality, picture.icc, encode_error);
         if (written < 0)
-            return Failure(Outcome::CannotWrite, output, WriteProblem(output));
+            return Failure(Outcome::CannotWrite, output,
+                           encode_error.empty() ? WriteProblem(output) : "cannot be encoded (" + encode_error + ")");
         FileResult result;
+        result.note = std::move(picture.note);
         result.file = output;
         result.bytes = written;
         return result;

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "batch/picture_files.h"
 #include "effects/catalogue.h"
 #include "engine/effect_host.h"
 
@@ -27,6 +28,7 @@ struct FileResult {
     std::string file;   // the file the reason is about: the input, or the output for CannotWrite
     std::string reason; // empty for Written
     long long bytes = 0;
+    std::string note;   // said about a file that was written, e.g. that transparency was flattened
 };
 
 // Told where each file stands; may be called from worker threads.
@@ -37,10 +39,10 @@ public:
 };
 
 // stop, when set, interrupts the file at the next row; a stopped file is
-// never saved.
+// never saved. settings choose the output's format (see picture_files.h).
 FileResult ProcessFile(const std::string& input, const std::string& output,
                        std::span<const EffectEntry* const> effects, FileProgress& progress,
-                       const std::atomic<bool>* stop = nullptr);
+                       const std::atomic<bool>* stop = nullptr, const OutputSettings& settings = {});
 
 // "cannot be opened" and the like, for the messages.
 std::string DescribeOutcome(Outcome outcome);

@@ -130,7 +130,8 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
             return Failure(Outcome::CannotWrite, output,
                            encode_error.empty() ? WriteProblem(output) : "cannot be encoded (" + encode_error + ")");
         FileResult result;
-        result.note = std::move(picture.note);
+        if (!picture.note.empty())
+            result.note = input + ": " + picture.note;
         result.file = output;
         result.bytes = written;
         return result;

@@ -28,7 +28,7 @@ struct FileResult {
     std::string file;   // the file the reason is about: the input, or the output for CannotWrite
     std::string reason; // empty for Written
     long long bytes = 0;
-    std::string note;   // said about a file that was written, e.g. that transparency was flattened
+    std::string note;   // "INPUT: what was done to it", e.g. that transparency was flattened
 };
 
 // Told where each file stands; may be called from worker threads.

@@ -171,7 +171,7 @@ public:
                 ++failed_;
                 console_.WriteLine(std::string(kProgram) + ": " + settled.file + ": " + settled.reason);
             } else if (!settled.note.empty()) {
-                console_.WriteLine(std::string(kProgram) + ": " + settled.file + ": " + settled.note);
+                console_.WriteLine(std::string(kProgram) + ": " + settled.note);
             }
             ++next_;
         }

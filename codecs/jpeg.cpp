@@ -90,7 +90,7 @@ Decoded DecodeJpeg(std::span<const uint8_t> jpeg, int64_t limit)
     // Straight into the BMP rows when no turn is needed.
     uint8_t* target = upright ? upright.get() : decoded.bitmap.data() + kBitmapHeaderBytes;
     const int pitch = upright ? width * 3 : static_cast<int>(BitmapStride(width));
-    const int flags = (upright ? 0 : TJFLAG_BOTTOMUP) | TJFLAG_STOPONWARNING;
+    const int flags = (upright ? 0 : TJFLAG_BOTTOMUP) | TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
     if (tjDecompress2(handle.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), target, width, pitch, height,
                       TJPF_BGR, flags) != 0)
         return Refuse(tjGetErrorStr2(handle.get()));

@@ -4,6 +4,7 @@
 #include "codecs/png.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -73,6 +74,10 @@ bool ReadHeader(Reader& r)
     if (setjmp(png_jmpbuf(r.png)))
         return false;
     png_set_user_limits(r.png, 0x7fffffff, 0x7fffffff);
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+    // Let the fuzzer's changes reach past the checksums.
+    png_set_crc_action(r.png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+#endif
     png_read_info(r.png, r.info);
     const int colour = png_get_color_type(r.png, r.info);
     if (colour == PNG_COLOR_TYPE_PALETTE)
@@ -162,9 +167,11 @@ bool WriteAll(Writer& w, const BitmapRows& rows, std::span<const uint8_t> icc, p
         png_set_iCCP(w.png, w.info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, icc.data(),
                      static_cast<png_uint_32>(icc.size()));
     }
-    // Speed over the last few per cent of size: one cheap filter, light deflate.
+    // Speed over the last few per cent of size: one cheap filter and the
+    // fastest deflate, run-length matches only.
     png_set_filter(w.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
     png_set_compression_level(w.png, 1);
+    png_set_compression_strategy(w.png, Z_RLE);
     png_set_bgr(w.png);
     png_write_info(w.png, w.info);
     png_write_image(w.png, row_pointers);
@@ -250,7 +257,9 @@ bool EncodePng(const BitmapRows& rows, std::span<const uint8_t> icc, Bytes& out,
     std::vector<png_bytep> row_pointers;
     try {
         row_pointers.resize(static_cast<size_t>(rows.height));
-        out.reserve(static_cast<size_t>(rows.stride * rows.height / 2));
+        // Room for the worst case (stored blocks), so the buffer never moves.
+        const size_t raw = static_cast<size_t>(rows.width * 3 + 1) * static_cast<size_t>(rows.height);
+        out.reserve(raw + raw / 1000 + 1024 + icc.size());
     } catch (const std::bad_alloc&) {
         error = "out of memory";
         return false;

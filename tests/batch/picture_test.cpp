@@ -204,7 +204,7 @@ TEST_F(Pictures, GreyPalette16BitAndAlphaBecomeEightBitRgb)
     }
     // The tool says so once per file with transparency, unless -q.
     ASSERT_EQ(Tool({"-e", "invert", "-d", Path("out"), Path("grey.png"), Path("alpha.png")}), 0);
-    EXPECT_EQ(err, "korvanti-batch: " + Path("out/alpha.png") + ": transparency flattened over white\n");
+    EXPECT_EQ(err, "korvanti-batch: " + Path("alpha.png") + ": transparency flattened over white\n");
     ASSERT_EQ(Tool({"-q", "-e", "invert", "-d", Path("out"), Path("alpha.png")}), 0);
     EXPECT_EQ(err, "");
 }
@@ -317,6 +317,22 @@ TEST_F(Pictures, BadFilesAreRefusedWithTheCodecsReasonAndNothingWritten)
         EXPECT_EQ(ReadBytes(dir / "old.png"), (Bytes{1, 2, 3}));
     }
     EXPECT_EQ(dir.Listing().size(), cases.size() + 1) << "no temporary file left";
+}
+
+// The README's local form of GNU parallel: one process per file.
+TEST_F(Pictures, ParallelRunsOneToolPerFile)
+{
+    if (std::system("command -v parallel >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "GNU parallel is not installed";
+    WriteBytes(dir / "a.jpg", Encode(Format::Jpeg, MakeBitmap(30, 20, 4)));
+    WriteBytes(dir / "b.png", Encode(Format::Png, MakeBitmap(30, 20, 5)));
+    const std::string command = "cd '" + dir.path().string() + "' && parallel -j 2 " KORVANTI_BATCH_EXE
+                                " -q -j 1 -e median -o out-{/.}.png {} ::: a.jpg b.png </dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    for (const std::string name : {"a.jpg", "b.png"}) {
+        ASSERT_EQ(Tool({"-e", "median", "-o", Path("ref.png"), Path(name)}), 0) << err;
+        EXPECT_EQ(ReadBytes(dir / ("out-" + name.substr(0, 1) + ".png")), ReadBytes(dir / "ref.png")) << name;
+    }
 }
 
 } // namespace

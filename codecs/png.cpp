@@ -68,8 +68,8 @@ struct Reader {
     ~Reader() { png_destroy_read_struct(&png, &info, nullptr); }
 };
 
-// Header and transforms; false on error (the reason is in the stream).
-bool ReadHeader(Reader& r)
+// The header alone: nothing is allocated for the picture yet.
+bool ReadInfo(Reader& r)
 {
     if (setjmp(png_jmpbuf(r.png)))
         return false;
@@ -79,6 +79,16 @@ bool ReadHeader(Reader& r)
     png_set_crc_action(r.png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
 #endif
     png_read_info(r.png, r.info);
+    r.width = png_get_image_width(r.png, r.info);
+    r.height = png_get_image_height(r.png, r.info);
+    return true;
+}
+
+// The transforms to 8-bit BGR(A); libpng sizes its row buffers here.
+bool SetTransforms(Reader& r)
+{
+    if (setjmp(png_jmpbuf(r.png)))
+        return false;
     const int colour = png_get_color_type(r.png, r.info);
     if (colour == PNG_COLOR_TYPE_PALETTE)
         png_set_palette_to_rgb(r.png);
@@ -92,8 +102,6 @@ bool ReadHeader(Reader& r)
     png_set_bgr(r.png);
     r.interlaced = png_set_interlace_handling(r.png) > 1;
     png_read_update_info(r.png, r.info);
-    r.width = png_get_image_width(r.png, r.info);
-    r.height = png_get_image_height(r.png, r.info);
     r.channels = png_get_channels(r.png, r.info);
     png_charp name = nullptr;
     int compression = 0;
@@ -191,18 +199,20 @@ Decoded DecodePng(std::span<const uint8_t> file, int64_t limit)
     if (!r.info)
         return Refuse("out of memory");
     png_set_read_fn(r.png, &r.stream, ReadFromMemory);
+    if (!ReadInfo(r))
+        return Refuse(r.stream.error);
+    const std::optional<int64_t> size = BitmapSize(r.width, r.height, limit);
+    if (!size)
+        return Refuse(("the picture is too large (" + std::to_string(r.width) + " x " + std::to_string(r.height) + ")")
+                          .c_str());
     try {
-        if (!ReadHeader(r))
+        if (!SetTransforms(r))
             return Refuse(r.stream.error);
     } catch (const std::bad_alloc&) {
         Decoded decoded = Refuse("out of memory");
         decoded.out_of_memory = true;
         return decoded;
     }
-    const std::optional<int64_t> size = BitmapSize(r.width, r.height, limit);
-    if (!size)
-        return Refuse(("the picture is too large (" + std::to_string(r.width) + " x " + std::to_string(r.height) + ")")
-                          .c_str());
     const bool alpha = r.channels == 4;
     const int64_t stride = BitmapStride(r.width);
     Decoded decoded;

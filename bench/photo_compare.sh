@@ -50,7 +50,7 @@ for format in jpg png; do
         json=$work/$format-$effect.json
         hyperfine --style none --warmup 1 --runs "$runs" --export-json "$json" \
             "$batch -q -j 1 -e $effect --quality 92 -o $work/out-k.$format $work/photo.$format" \
-            "$peer $effect $work/photo.$format $work/out-o.$format" >/dev/null
+            "$peer $effect $work/photo.$format $work/out-o.$format" >/dev/null 2>&1
         python3 - "$json" "$format" "$effect" <<'PY'
 import json, sys
 results = json.load(open(sys.argv[1]))["results"]

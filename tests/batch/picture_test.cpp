@@ -176,10 +176,32 @@ Bytes SmallPng(png_uint_32 format, const void* pixels, const void* colormap = nu
     return out;
 }
 
+// The same as an Adam7-interlaced file, which the simple writer cannot make.
+Bytes InterlacedPng(bool alpha, const uint8_t* pixels)
+{
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out, [](png_structp p, png_bytep data, size_t size) {
+            static_cast<Bytes*>(png_get_io_ptr(p))->insert(static_cast<Bytes*>(png_get_io_ptr(p))->end(), data, data + size);
+        },
+        nullptr);
+    png_set_IHDR(png, info, 2, 1, 8, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7,
+                 PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    png_write_info(png, info);
+    png_bytep row = const_cast<png_bytep>(pixels);
+    png_write_image(png, &row);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
 TEST_F(Pictures, GreyPalette16BitAndAlphaBecomeEightBitRgb)
 {
     const uint8_t grey[] = {10, 200};
     const uint8_t rgba[] = {255, 0, 0, 128, 0, 0, 255, 0};
+    const uint8_t rgba_opaque[] = {255, 0, 0, 128, 0, 0, 255, 255}; // pixel 1 only in Adam7's pass 6
     const uint16_t deep[] = {0, 0xFF00, 65535, 0, 0, 0}; // 0xFF00 rounds to 254, not 255
     const uint8_t palette[] = {1, 2, 3, 40, 50, 60};
     const uint8_t indices[] = {1, 0};
@@ -194,6 +216,8 @@ TEST_F(Pictures, GreyPalette16BitAndAlphaBecomeEightBitRgb)
         {"alpha", SmallPng(PNG_FORMAT_RGBA, rgba), {127, 127, 255, 255, 255, 255}, true},
         {"16-bit", SmallPng(PNG_FORMAT_LINEAR_RGB, deep), {255, 254, 0, 0, 0, 0}, false},
         {"palette", SmallPng(PNG_FORMAT_RGB_COLORMAP, indices, palette, 2), {60, 50, 40, 3, 2, 1}, false},
+        {"interlaced", InterlacedPng(false, palette), {3, 2, 1, 60, 50, 40}, false},
+        {"interlaced-alpha", InterlacedPng(true, rgba_opaque), {127, 127, 255, 255, 0, 0}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -28,6 +28,7 @@ public:
         if (Stopped() && context_ != nullptr)
             context_->Cancel();
     }
+    std::chrono::microseconds PumpInterval() const override { return kInteractivePumpInterval; }
 
 private:
     FileProgress& progress_;
@@ -93,6 +94,7 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
         return Failure(Outcome::Interrupted, input);
     try {
         Document document;
+        document.keep_undo = false; // nothing here undoes a run
         switch (document.LoadBitmap(input)) {
         case kLoaded:
             break;

@@ -138,7 +138,7 @@ void InvertMeanSquare(EffectContext& context)
     context.BeginEffect();
     context.SaveUndoBySwap();
     PlaneSet t = Targets(doc);
-    SplitPlanes(doc.undo_bytes, t[0], t[1], t[2], doc.plane_width, doc.plane_height);
+    SplitPlanes(context.PictureBeforeRun(), t[0], t[1], t[2], doc.plane_width, doc.plane_height);
     ForEachRowOfFullGrid(context, [&](int64_t first, int64_t count) {
         InvertMeanSquareRow(t[0] + first, t[1] + first, t[2] + first, count);
     });

@@ -154,8 +154,10 @@ int Document::LoadBitmap(const std::string& path)
             last_problem_ = LoadProblem::CannotOpen;
             return kRefused;
         }
-        ReserveLarge(new_undo, new_bytes.size());
-        new_undo.assign(new_bytes.begin(), new_bytes.end());
+        if (keep_undo) {
+            ReserveLarge(new_undo, new_bytes.size());
+            new_undo.assign(new_bytes.begin(), new_bytes.end());
+        }
         const size_t elements = PlaneElements(width, height);
         for (auto* planes : {&source, &target}) {
             for (Plane& plane : *planes) {

@@ -41,6 +41,10 @@ public:
     // The Edit menu: one level of undo and redo of the last effect.
     bool undo_enabled = false;
     bool redo_enabled = false;
+    // Whether effect runs keep the picture from before them in undo_bytes.
+    // A user of the core with no undo (the batch tool) turns it off before
+    // loading: no undo copy is then made or held, and runs work in place.
+    bool keep_undo = true;
 
     // Reads a whole file. All or nothing: anything but 1 leaves every field
     // of the document exactly as it was.

@@ -1,6 +1,8 @@
 // Noise-cut filters: the median, the extended (restoring) medians, the
 // moving average and the geometric cut. Every pass visits the interior,
 // rows 1 to H - 2 and columns 1 to W - 2, reading only the source planes.
+#include <vector>
+
 #include "effects/effects.h"
 #include "effects/run_steps.h"
 #include "engine/row_kernels.h"
@@ -52,10 +54,36 @@ void SharpenThenBlurStages(EffectContext& context)
     });
 }
 
+// Without an undo copy the picture is its own result buffer: the filter
+// reads only the source planes, so each row's medians go straight into the
+// stored pixels, and every pixel the pass does not reach (the border, rows
+// left by a Cancel) already holds its source value. No result planes.
+void MedianInPlace(EffectContext& context)
+{
+    Document& doc = context.doc;
+    context.BeginEffect(false);
+    PlaneSet s = Sources(doc);
+    SplitPlanes(doc.file_bytes, s[0], s[1], s[2], doc.plane_width, doc.plane_height);
+    const int64_t w = doc.plane_width;
+    const int64_t stride = RowStride(doc.plane_width);
+    uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
+    std::vector<uint8_t> row(static_cast<size_t>(3 * w));
+    // Elements r x W + 1 .. r x W + W - 2 are pixels 0 .. W - 3 of stored row r.
+    ForEachRow(context, 1, doc.plane_height - 2, [&](int32_t r) {
+        for (int k = 0; k < 3; ++k)
+            rows::MedianInto(s[k], row.data() + k * w, r * w + 1, w - 2, w);
+        rows::WritePixels(row.data(), row.data() + w, row.data() + 2 * w, pixels + r * stride, w - 2);
+    });
+}
+
 } // namespace
 
 void MedianPass(EffectContext& context, int32_t with_undo)
 {
+    if (!context.doc.keep_undo) {
+        MedianInPlace(context);
+        return;
+    }
     StartRun(context, with_undo == 1 ? UndoCopy::Swap : UndoCopy::None);
     MedianStage(context, false);
     MergeFrom(context.doc, Targets(context.doc));

@@ -36,7 +36,7 @@ template <bool Restore>
             high[j] = Max(hi, c);
             middle[j] = Max(lo, Min(hi, c));
         }
-        uint8_t* target = out + first + done;
+        uint8_t* target = out + done;
         for (int64_t i = 0; i < n; ++i) {
             const uint8_t largest_low = Max(Max(low[i], low[i + 1]), low[i + 2]);
             const uint8_t smallest_high = Min(Min(high[i], high[i + 1]), high[i + 2]);
@@ -57,13 +57,19 @@ template <bool Restore>
 KORVANTI_CLONES
 void Median(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
 {
-    MedianOf<false>(src, out, first, count, width);
+    MedianOf<false>(src, out + first, first, count, width);
+}
+
+KORVANTI_CLONES
+void MedianInto(const uint8_t* src, uint8_t* row, int64_t first, int64_t count, int64_t width)
+{
+    MedianOf<false>(src, row, first, count, width);
 }
 
 KORVANTI_CLONES
 void RestoringMedian(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
 {
-    MedianOf<true>(src, out, first, count, width);
+    MedianOf<true>(src, out + first, first, count, width);
 }
 
 KORVANTI_CLONES
@@ -176,6 +182,17 @@ void WriteGrey(const uint8_t* __restrict values, uint8_t* __restrict pixels, int
         pixels[3 * x] = values[x];
         pixels[3 * x + 1] = values[x];
         pixels[3 * x + 2] = values[x];
+    }
+}
+
+KORVANTI_CLONES
+void WritePixels(const uint8_t* __restrict values0, const uint8_t* __restrict values1,
+                 const uint8_t* __restrict values2, uint8_t* __restrict pixels, int64_t count)
+{
+    for (int64_t x = 0; x < count; ++x) {
+        pixels[3 * x] = values0[x];
+        pixels[3 * x + 1] = values1[x];
+        pixels[3 * x + 2] = values2[x];
     }
 }
 

@@ -16,6 +16,8 @@ namespace korvanti::rows {
 
 // out[p] := median of the 3x3 neighbourhood of src at p.
 void Median(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width);
+// The same into row[0 .. count - 1].
+void MedianInto(const uint8_t* src, uint8_t* row, int64_t first, int64_t count, int64_t width);
 
 // The median, except where it lies in v + 1 .. 2v + 1 of the element's
 // unfiltered value v (whole quotient median / (v + 1) equal to 1): then v.
@@ -42,6 +44,9 @@ void EmbossToPlane(const uint8_t* lower_left, const uint8_t* upper_right, uint8_
 
 // Each of count values into all three bytes of a pixel triple.
 void WriteGrey(const uint8_t* values, uint8_t* pixels, int64_t count);
+// Three channel runs into count pixels.
+void WritePixels(const uint8_t* values0, const uint8_t* values1, const uint8_t* values2, uint8_t* pixels,
+                 int64_t count);
 
 // Charcoal: the byte-wrapped emboss difference of each channel, their mean,
 // 255 where the mean is 140 or less; written into channel 0 (src[0]).

@@ -159,7 +159,10 @@ int Document::LoadBitmap(const std::string& path)
             new_undo.assign(new_bytes.begin(), new_bytes.end());
         }
         const size_t elements = PlaneElements(width, height);
+        // Without undo, runs that need result planes allocate them.
         for (auto* planes : {&source, &target}) {
+            if (planes == &target && !keep_undo)
+                break;
             for (Plane& plane : *planes) {
                 ReserveLarge(plane, elements);
                 plane.assign(elements, 0);
@@ -285,11 +288,13 @@ void Document::Redo()
     undo_enabled = true;
 }
 
-void Document::PreparePlanes()
+void Document::PreparePlanes(bool result_planes)
 {
     const size_t elements = PlaneElements(plane_width, plane_height);
     const size_t pixels = static_cast<size_t>(int64_t{plane_width} * plane_height);
     for (auto* planes : {&source_planes, &target_planes}) {
+        if (planes == &target_planes && !result_planes)
+            break;
         for (Plane& plane : *planes) {
             if (plane.size() != elements) {
                 ReserveLarge(plane, elements);

@@ -73,8 +73,9 @@ public:
     // Sizes the six planes for plane_width x plane_height, keeping their
     // memory from run to run, and zeroes what no split ever writes: element
     // 0 and the spare tail. Elements in between keep stale values until the
-    // run writes them.
-    void PreparePlanes();
+    // run writes them. Without result_planes the target planes are left as
+    // they are.
+    void PreparePlanes(bool result_planes = true);
 
     // The seam tests use to make file calls fail.
     FileOps* file_ops = &SystemFileOps();

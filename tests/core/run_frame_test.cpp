@@ -203,3 +203,36 @@ TEST(UndoRedo, DisabledCommandsDoNothing)
 
 } // namespace
 } // namespace korvanti::testing
+
+namespace korvanti::testing {
+namespace {
+
+// A host that may be pumped once an hour gets no pump and no progress
+// position; a document without undo works in place. Neither changes a
+// byte of any effect, finished or cancelled at a pump point.
+TEST(RunFrame, PumpIntervalAndNoUndoKeepEveryResult)
+{
+    struct HourlyHost : RecordingHost {
+        std::chrono::microseconds PumpInterval() const override { return std::chrono::hours(1); }
+    };
+    for (const EffectEntry& effect : EffectCatalogue()) {
+        for (const int cancel_at : {-1, 2}) {
+            Bench with_undo(Noise(12, 9, 4)), without_undo(Noise(12, 9, 4)), hourly(Noise(12, 9, 4));
+            without_undo.doc.keep_undo = false;
+            with_undo.host.cancel_at_pump = without_undo.host.cancel_at_pump = cancel_at;
+            HourlyHost host;
+            EffectContext context(hourly.doc, host, hourly.random);
+            RunEffect(with_undo.context, effect);
+            RunEffect(without_undo.context, effect);
+            RunEffect(context, effect);
+            EXPECT_EQ(without_undo.doc.file_bytes, with_undo.doc.file_bytes) << effect.batch_name << " " << cancel_at;
+            EXPECT_EQ(host.pumps, 0) << effect.batch_name;
+            EXPECT_EQ(std::count(host.positions.begin(), host.positions.end(), 0), host.positions.size());
+            if (cancel_at < 0)
+                EXPECT_EQ(hourly.doc.file_bytes, with_undo.doc.file_bytes) << effect.batch_name;
+        }
+    }
+}
+
+} // namespace
+} // namespace korvanti::testing

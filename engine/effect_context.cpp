@@ -22,12 +22,12 @@ constexpr std::array<EffectKernel, 8> kKernels{{
 
 } // namespace
 
-void EffectContext::BeginEffect(bool result_planes)
+void EffectContext::BeginEffect(PlaneUse planes)
 {
     running_ = true;
     doc.plane_height = doc.bitmap.GetHeight();
     doc.plane_width = doc.bitmap.GetWidth();
-    doc.PreparePlanes(result_planes);
+    doc.PreparePlanes(planes);
     pump_interval_ns_ = std::chrono::duration_cast<std::chrono::nanoseconds>(host_.PumpInterval()).count();
     next_pump_ns_ = pump_interval_ns_ == 0 ? 0 : MonotonicNanoseconds() + pump_interval_ns_;
     host_.SetProgressMax(int64_t{doc.bitmap.GetHeight()} * doc.bitmap.GetWidth() + 1);

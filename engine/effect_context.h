@@ -38,9 +38,9 @@ public:
     uint8_t cancel_flag = 0;
 
     // Starts a run (or one pass of a multi-pass run): fresh planes sized
-    // from the document, progress reset, Cancel enabled. A run that writes
-    // no result planes may leave them out (they are then not allocated).
-    void BeginEffect(bool result_planes = true);
+    // from the document, progress reset, Cancel enabled. A run that needs
+    // fewer planes may leave the others out (they are then not allocated).
+    void BeginEffect(PlaneUse planes = PlaneUse::All);
     // Ends the run: counts the edit unless cancelled, arms undo, keeps the
     // result in the target planes for redo and tells the host.
     void EndEffect();

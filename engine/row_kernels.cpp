@@ -186,18 +186,6 @@ void WriteGrey(const uint8_t* __restrict values, uint8_t* __restrict pixels, int
 }
 
 KORVANTI_CLONES
-void WritePixels(const uint8_t* __restrict values0, const uint8_t* __restrict values1,
-                 const uint8_t* __restrict values2, uint8_t* __restrict pixels, int64_t count)
-{
-    for (int64_t x = 0; x < count; ++x) {
-        pixels[3 * x] = values0[x];
-        pixels[3 * x + 1] = values1[x];
-        pixels[3 * x + 2] = values2[x];
-    }
-}
-
-
-KORVANTI_CLONES
 void Charcoal(uint8_t* const src[3], int64_t first, int64_t count, int64_t width)
 {
     // Neighbour 0 lies in the row above (channel 0 holds results there),

@@ -44,9 +44,6 @@ void EmbossToPlane(const uint8_t* lower_left, const uint8_t* upper_right, uint8_
 
 // Each of count values into all three bytes of a pixel triple.
 void WriteGrey(const uint8_t* values, uint8_t* pixels, int64_t count);
-// Three channel runs into count pixels.
-void WritePixels(const uint8_t* values0, const uint8_t* values1, const uint8_t* values2, uint8_t* pixels,
-                 int64_t count);
 
 // Charcoal: the byte-wrapped emboss difference of each channel, their mean,
 // 255 where the mean is 140 or less; written into channel 0 (src[0]).

@@ -159,9 +159,9 @@ int Document::LoadBitmap(const std::string& path)
             new_undo.assign(new_bytes.begin(), new_bytes.end());
         }
         const size_t elements = PlaneElements(width, height);
-        // Without undo, runs that need result planes allocate them.
+        // Without undo, each run allocates the planes it needs.
         for (auto* planes : {&source, &target}) {
-            if (planes == &target && !keep_undo)
+            if (!keep_undo)
                 break;
             for (Plane& plane : *planes) {
                 ReserveLarge(plane, elements);
@@ -173,7 +173,8 @@ int Document::LoadBitmap(const std::string& path)
         last_problem_ = LoadProblem::OutOfMemory;
         return kRefused;
     }
-    SplitPlanes(new_bytes, source[0].data(), source[1].data(), source[2].data(), width, height);
+    if (keep_undo)
+        SplitPlanes(new_bytes, source[0].data(), source[1].data(), source[2].data(), width, height);
 
     bitmap.ResetHeader(height, width, 24);
     bitmap.SetWidth(width);
@@ -288,12 +289,12 @@ void Document::Redo()
     undo_enabled = true;
 }
 
-void Document::PreparePlanes(bool result_planes)
+void Document::PreparePlanes(PlaneUse use)
 {
     const size_t elements = PlaneElements(plane_width, plane_height);
     const size_t pixels = static_cast<size_t>(int64_t{plane_width} * plane_height);
     for (auto* planes : {&source_planes, &target_planes}) {
-        if (planes == &target_planes && !result_planes)
+        if (use == PlaneUse::None || (planes == &target_planes && use == PlaneUse::Sources))
             break;
         for (Plane& plane : *planes) {
             if (plane.size() != elements) {

@@ -23,6 +23,10 @@ inline constexpr int kEmptyPath = -5;
 // True when the first 30 bytes describe a bottom-up 24-bit "BM" picture.
 bool IsValidBitmap(const uint8_t* bytes);
 
+// Which planes a run uses: the three source and three target planes, the
+// source planes only, or none.
+enum class PlaneUse { All, Sources, None };
+
 // Why a file was refused, in words for the batch tool's messages.
 enum class LoadProblem { None, EmptyPath, CannotOpen, NotSupported, OutOfMemory };
 
@@ -43,7 +47,8 @@ public:
     bool redo_enabled = false;
     // Whether effect runs keep the picture from before them in undo_bytes.
     // A user of the core with no undo (the batch tool) turns it off before
-    // loading: no undo copy is then made or held, and runs work in place.
+    // loading: no undo copy is then made or held, runs work in place, and
+    // the planes are left to the runs that use them.
     bool keep_undo = true;
 
     // Reads a whole file. All or nothing: anything but 1 leaves every field
@@ -73,9 +78,8 @@ public:
     // Sizes the six planes for plane_width x plane_height, keeping their
     // memory from run to run, and zeroes what no split ever writes: element
     // 0 and the spare tail. Elements in between keep stale values until the
-    // run writes them. Without result_planes the target planes are left as
-    // they are.
-    void PreparePlanes(bool result_planes = true);
+    // run writes them. Planes a run does not use are left as they are.
+    void PreparePlanes(PlaneUse planes = PlaneUse::All);
 
     // The seam tests use to make file calls fail.
     FileOps* file_ops = &SystemFileOps();

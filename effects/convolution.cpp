@@ -19,7 +19,7 @@ namespace {
 void Laplacian(EffectContext& context, bool all_neighbours)
 {
     Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap);
+    StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
     PlaneSet s = Sources(doc);
     const int32_t w = doc.plane_width;
     const int32_t last = doc.plane_height - 1;
@@ -81,7 +81,7 @@ void Blur(EffectContext& context)
 void Emboss(EffectContext& context)
 {
     Document& doc = context.doc;
-    context.BeginEffect();
+    context.BeginEffect(PlaneUse::None);
     context.SaveUndoBySwap();
     const int32_t w = doc.plane_width;
     const int32_t h = doc.plane_height;

@@ -33,11 +33,11 @@ inline PlaneSet Targets(Document& doc)
 enum class UndoCopy { None, Swap };
 
 // BeginEffect, the undo copy and the split of the current picture into the
-// source planes.
-inline void StartRun(EffectContext& context, UndoCopy undo)
+// source planes. A run that writes no result planes says so.
+inline void StartRun(EffectContext& context, UndoCopy undo, PlaneUse planes = PlaneUse::All)
 {
     Document& doc = context.doc;
-    context.BeginEffect();
+    context.BeginEffect(planes);
     if (undo == UndoCopy::Swap)
         context.SaveUndoBySwap();
     PlaneSet s = Sources(doc);

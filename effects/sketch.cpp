@@ -53,7 +53,7 @@ void SpeckleOf(const int32_t* __restrict draws, uint8_t* __restrict speckle, int
 void CharcoalSketch(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap);
+    StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
     PlaneSet s = Sources(doc);
     const int32_t w = doc.plane_width;
     ForEachRow(context, 1, doc.plane_height - 1,

@@ -62,18 +62,22 @@ codecs::Format SniffFile(const std::string& path)
 }
 
 // Gives document the state LoadBitmap gives it for a file holding bitmap:
-// the whole file, the undo copy, the planes split from the pixels.
+// the whole file and, when the document keeps undo, the undo copy and the
+// planes split from the pixels.
 void AdoptBitmap(Document& document, codecs::Bytes&& bitmap, int32_t width, int32_t height, const std::string& name)
 {
-    Bytes undo(bitmap);
+    Bytes undo;
     std::array<Plane, 3> source;
     std::array<Plane, 3> target;
-    const size_t elements = PlaneElements(width, height);
-    for (auto* planes : {&source, &target}) {
-        for (Plane& plane : *planes)
-            plane.assign(elements, 0);
+    if (document.keep_undo) {
+        undo = bitmap;
+        const size_t elements = PlaneElements(width, height);
+        for (auto* planes : {&source, &target}) {
+            for (Plane& plane : *planes)
+                plane.assign(elements, 0);
+        }
+        SplitPlanes(bitmap, source[0].data(), source[1].data(), source[2].data(), width, height);
     }
-    SplitPlanes(bitmap, source[0].data(), source[1].data(), source[2].data(), width, height);
     document.bitmap.ResetHeader(height, width, 24);
     document.bitmap.SetWidth(width);
     document.bitmap.SetHeight(height);

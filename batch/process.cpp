@@ -32,6 +32,7 @@ public:
         if (Stopped() && context_ != nullptr)
             context_->Cancel();
     }
+    std::chrono::microseconds PumpInterval() const override { return kInteractivePumpInterval; }
 
 private:
     FileProgress& progress_;
@@ -159,6 +160,7 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
         return Failure(Outcome::Interrupted, input, kInterrupted);
     try {
         Document document;
+        document.keep_undo = false; // nothing here undoes a run
         PictureInput picture;
         if (LoadPicture(document, input, picture, settings.quiet) != kLoaded) {
             if (!picture.refusal.empty())

@@ -203,3 +203,37 @@ TEST(UndoRedo, DisabledCommandsDoNothing)
 
 } // namespace
 } // namespace korvanti::testing
+
+namespace korvanti::testing {
+namespace {
+
+// A host that may be pumped once an hour gets no pump and no progress
+// position; a document without undo works in place. Neither changes a
+// byte of any effect, finished or cancelled at a pump point.
+TEST(RunFrame, PumpIntervalAndNoUndoKeepEveryResult)
+{
+    struct HourlyHost : RecordingHost {
+        std::chrono::microseconds PumpInterval() const override { return std::chrono::hours(1); }
+    };
+    // The tall picture is more than one band of the in-place median.
+    for (const EffectEntry& effect : EffectCatalogue()) {
+        for (const auto& [in, cancel_at] : {std::pair{Noise(12, 9, 4), -1}, {Noise(12, 9, 4), 2}, {Noise(4, 150, 5), 140}}) {
+            Bench with_undo(in), without_undo(in), hourly(in);
+            without_undo.doc.keep_undo = false;
+            with_undo.host.cancel_at_pump = without_undo.host.cancel_at_pump = cancel_at;
+            HourlyHost host;
+            EffectContext context(hourly.doc, host, hourly.random);
+            RunEffect(with_undo.context, effect);
+            RunEffect(without_undo.context, effect);
+            RunEffect(context, effect);
+            EXPECT_EQ(without_undo.doc.file_bytes, with_undo.doc.file_bytes) << effect.batch_name << " " << cancel_at;
+            EXPECT_EQ(host.pumps, 0) << effect.batch_name;
+            EXPECT_EQ(std::count(host.positions.begin(), host.positions.end(), 0), host.positions.size());
+            if (cancel_at < 0)
+                EXPECT_EQ(hourly.doc.file_bytes, with_undo.doc.file_bytes) << effect.batch_name;
+        }
+    }
+}
+
+} // namespace
+} // namespace korvanti::testing

@@ -7,25 +7,34 @@ namespace korvanti::batch {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: korvanti-batch -e NAME [-e NAME]... (-o OUTPUT | -d DIR) [-j N] [-q] INPUT.bmp...\n"
+    "Usage: korvanti-batch -e NAME [-e NAME]... (-o OUTPUT | -d DIR) [--format FMT] [--quality N] [-j N] [-q] INPUT...\n"
     "       korvanti-batch --list | --help | --version\n";
 
 constexpr std::string_view kHelp =
-    "Runs Korvanti's effects on uncompressed 24-bit BMP files.\n"
+    "Runs Korvanti's effects on pictures: uncompressed 24-bit BMP, JPEG and PNG,\n"
+    "told apart by their content.\n"
     "\n"
     "  -e NAME     effect to run, by name or menu id in any letter case (see --list);\n"
     "              repeat it to run several effects in the order given\n"
     "  -o OUTPUT   where to write the result of the one INPUT\n"
     "  -d DIR      write each result as DIR/<input's file name> (DIR is created if missing)\n"
+    "  --format FMT\n"
+    "              write bmp, png or jpeg; without it the output name's extension\n"
+    "              (.bmp, .png, .jpg, .jpeg) decides, else the input's own format;\n"
+    "              with -d the results take FMT's extension\n"
+    "  --quality N JPEG quality from 1 to 100 (default 92)\n"
     "  -j N        files to work on at once (default: one per processor core)\n"
-    "  -q          no progress bar\n"
+    "  -q          no progress bar and no notes\n"
     "  --list      list the effects\n"
     "  --help      show this help\n"
     "  --version   show the version\n"
     "\n"
     "Each file gets exactly the bytes the window would save after opening it and\n"
     "running the same effects. A file that fails is reported and its output file\n"
-    "is neither created nor changed.\n"
+    "is neither created nor changed. A JPEG or PNG is read as 8-bit RGB (EXIF\n"
+    "orientation applied, transparency flattened over white) and worked on exactly\n"
+    "as the BMP of that picture would be; results keep only its colour profile.\n"
+    "Put -- before file names that begin with '-'.\n"
     "\n"
     "Exit status: 0 when every output was written, 1 when any file failed,\n"
     "2 for a usage error.\n";

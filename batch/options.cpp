@@ -1,4 +1,7 @@
+// The command line through getopt_long, turned into Options and messages.
 #include "batch/options.h"
+
+#include <getopt.h>
 
 #include <charconv>
 #include <set>
@@ -6,28 +9,33 @@
 namespace korvanti::batch {
 namespace {
 
-// The value of a short option: attached ("-j4") or the next argument.
-// Returns false when there is none.
-bool TakeValue(std::span<const std::string_view> args, size_t& index, std::string_view& value)
+enum LongOnly { kVersion = 256, kList, kFormat, kQuality };
+
+constexpr option kLongOptions[] = {
+    {"help", no_argument, nullptr, 'h'},       {"version", no_argument, nullptr, kVersion},
+    {"list", no_argument, nullptr, kList},      {"quiet", no_argument, nullptr, 'q'},
+    {"format", required_argument, nullptr, kFormat}, {"quality", required_argument, nullptr, kQuality},
+    {nullptr, 0, nullptr, 0},
+};
+// "-": inputs come back in place as option 1; ":": a missing value is ':'.
+constexpr char kShortOptions[] = "-:e:o:d:j:qh";
+
+std::string OptionName(int code)
 {
-    const std::string_view arg = args[index];
-    if (arg.size() > 2) {
-        value = arg.substr(2);
-        return true;
+    for (const option& entry : kLongOptions) {
+        if (entry.name != nullptr && entry.val == code)
+            return std::string("--") + entry.name;
     }
-    if (index + 1 >= args.size())
-        return false;
-    value = args[++index];
-    return true;
+    return std::string("-") + static_cast<char>(code);
 }
 
-bool ParseJobs(std::string_view text, unsigned& jobs)
+bool ParseNumber(std::string_view text, unsigned lowest, unsigned highest, unsigned& number)
 {
     unsigned value = 0;
     const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (problem != std::errc() || end != text.data() + text.size() || value < 1 || value > kMaxJobs)
+    if (problem != std::errc() || end != text.data() + text.size() || value < lowest || value > highest)
         return false;
-    jobs = value;
+    number = value;
     return true;
 }
 
@@ -50,16 +58,73 @@ std::string CheckComplete(const Options& options)
         return "-o takes exactly one input (" + std::to_string(options.inputs.size()) +
                " given); use -d DIR for several";
     if (!options.directory.empty()) {
-        std::set<std::string_view> names;
         for (const std::string& input : options.inputs) {
             const std::string_view name = FileNameOf(input);
             if (name.empty() || name == "." || name == "..")
                 return "'" + input + "' does not name a file";
+        }
+        std::set<std::string_view> names;
+        const std::vector<std::string> outputs = OutputPaths(options);
+        for (const std::string& output : outputs) {
+            const std::string_view name = FileNameOf(output);
             if (!names.insert(name).second)
                 return "two inputs are both named '" + std::string(name) + "'; under -d their results would collide";
         }
     }
     return {};
+}
+
+// One option with its value (or none); returns the error, if any.
+std::string TakeOption(int code, std::string_view value, Options& options)
+{
+    if (code != 'q' && value.empty())
+        return OptionName(code) + " needs a value";
+    switch (code) {
+    case 'q':
+        options.quiet = true;
+        break;
+    case 'e':
+        if (const EffectEntry* effect = FindEffect(value))
+            options.effects.push_back(effect);
+        else
+            return "unknown effect '" + std::string(value) + "'; valid names: " + ValidEffectNames();
+        break;
+    case 'o':
+    case 'd': {
+        std::string& target = code == 'o' ? options.output : options.directory;
+        if (!target.empty())
+            return OptionName(code) + " given twice";
+        target = value;
+        break;
+    }
+    case 'j':
+        if (!ParseNumber(value, 1, kMaxJobs, options.jobs))
+            return "-j needs a whole number from 1 to " + std::to_string(kMaxJobs) + ", not '" + std::string(value) +
+                   "'";
+        break;
+    case kFormat:
+        options.format = codecs::FormatOfWord(value);
+        if (options.format == codecs::Format::Unknown)
+            return "unknown format '" + std::string(value) + "'; use bmp, png or jpeg";
+        break;
+    case kQuality: {
+        unsigned quality = 0;
+        if (!ParseNumber(value, 1, 100, quality))
+            return "--quality needs a whole number from 1 to 100, not '" + std::string(value) + "'";
+        options.quality = static_cast<int>(quality);
+        break;
+    }
+    }
+    return {};
+}
+
+std::string UnknownOption(std::string_view arg)
+{
+    std::string message = "unknown option '" + std::string(arg) + "'";
+    // "-holiday.jpg" reads as options; say how to pass it as a file.
+    if (arg.size() > 2 && arg[1] != '-')
+        message += "; if it is a file name, put -- before the file names";
+    return message;
 }
 
 } // namespace
@@ -90,77 +155,58 @@ ParseResult ParseArguments(std::span<const std::string_view> args)
 {
     ParseResult result;
     Options& options = result.options;
-    bool only_inputs = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (only_inputs || arg.size() < 2 || arg[0] != '-') {
-            options.inputs.emplace_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            only_inputs = true;
-            continue;
-        }
-        // The informational commands win over everything else on the line.
-        if (arg == "--help" || arg == "-h") {
-            options.mode = Mode::Help;
-            return result;
-        }
-        if (arg == "--version") {
-            options.mode = Mode::Version;
-            return result;
-        }
-        if (arg == "--list") {
-            options.mode = Mode::List;
-            return result;
-        }
-        if (arg == "-q" || arg == "--quiet") {
-            options.quiet = true;
-            continue;
-        }
-        const char letter = arg[1];
-        if (arg.size() >= 2 && arg[1] != '-' && (letter == 'e' || letter == 'o' || letter == 'd' || letter == 'j')) {
-            std::string_view value;
-            if (!TakeValue(args, i, value) || value.empty()) {
-                result.error = std::string("-") + letter + " needs a value";
+    std::vector<std::string> texts{"korvanti-batch"};
+    texts.insert(texts.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(texts.size());
+
+    optind = 0; // a fresh scan, also after an earlier call
+    opterr = 0;
+    for (;;) {
+        const int before = optind == 0 ? 1 : optind;
+        // No clusters of flags: "-holiday.jpg" is not -h.
+        if (before < argc) {
+            const std::string_view next = argv[static_cast<size_t>(before)];
+            if (next.size() > 2 && next[0] == '-' && (next[1] == 'q' || next[1] == 'h')) {
+                result.error = UnknownOption(next);
                 return result;
             }
-            switch (letter) {
-            case 'e':
-                if (const EffectEntry* effect = FindEffect(value)) {
-                    options.effects.push_back(effect);
-                } else {
-                    result.error = "unknown effect '" + std::string(value) + "'; valid names: " + ValidEffectNames();
-                    return result;
-                }
-                break;
-            case 'o':
-                if (!options.output.empty()) {
-                    result.error = "-o given twice";
-                    return result;
-                }
-                options.output = value;
-                break;
-            case 'd':
-                if (!options.directory.empty()) {
-                    result.error = "-d given twice";
-                    return result;
-                }
-                options.directory = value;
-                break;
-            case 'j':
-                if (!ParseJobs(value, options.jobs)) {
-                    result.error = "-j needs a whole number from 1 to " + std::to_string(kMaxJobs) + ", not '" +
-                                   std::string(value) + "'";
-                    return result;
-                }
-                break;
-            }
-            continue;
         }
-        result.error = "unknown option '" + std::string(arg) + "'";
-        return result;
+        const int code = getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr);
+        if (code == -1)
+            break;
+        switch (code) {
+        case 1:
+            options.inputs.emplace_back(optarg);
+            continue;
+        // The informational commands win over everything else on the line.
+        case 'h':
+            options.mode = Mode::Help;
+            return result;
+        case kVersion:
+            options.mode = Mode::Version;
+            return result;
+        case kList:
+            options.mode = Mode::List;
+            return result;
+        case ':':
+            result.error = OptionName(optopt) + " needs a value";
+            return result;
+        case '?':
+            result.error = UnknownOption(argv[static_cast<size_t>(before)]);
+            return result;
+        default:
+            result.error = TakeOption(code, optarg != nullptr ? optarg : "", options);
+            if (!result.ok())
+                return result;
+        }
     }
+    // Everything after "--".
+    for (int i = optind; i < argc; ++i)
+        options.inputs.emplace_back(argv[static_cast<size_t>(i)]);
     result.error = CheckComplete(options);
     return result;
 }
@@ -175,8 +221,16 @@ std::vector<std::string> OutputPaths(const Options& options)
     std::string folder = options.directory;
     if (folder.back() != '/')
         folder += '/';
-    for (const std::string& input : options.inputs)
-        paths.push_back(folder + std::string(FileNameOf(input)));
+    for (const std::string& input : options.inputs) {
+        std::string name(FileNameOf(input));
+        const codecs::Format named = codecs::FormatOfName(name);
+        if (options.format != codecs::Format::Unknown && named != options.format) {
+            if (named != codecs::Format::Unknown)
+                name.erase(name.rfind('.'));
+            name += codecs::ExtensionOf(options.format);
+        }
+        paths.push_back(folder + name);
+    }
     return paths;
 }
 

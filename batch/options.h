@@ -7,11 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "codecs/format.h"
 #include "effects/catalogue.h"
 
 namespace korvanti::batch {
 
 inline constexpr unsigned kMaxJobs = 1024;
+inline constexpr int kDefaultQuality = 92;
 
 enum class Mode { Run, Help, Version, List };
 
@@ -22,6 +24,8 @@ struct Options {
     std::string directory;                   // -d, one result per input inside it
     unsigned jobs = 0;                       // 0: one per core
     bool quiet = false;
+    codecs::Format format = codecs::Format::Unknown; // --format; Unknown: by the output name
+    int quality = kDefaultQuality;                   // --quality, for JPEG results
     std::vector<std::string> inputs;
 };
 
@@ -33,10 +37,12 @@ struct ParseResult {
 
 // args excludes the program name. Options and inputs may come in any order;
 // "--" ends the options. Short options take their value attached or as the
-// next argument (-j4, -j 4).
+// next argument (-j4, -j 4), long ones after "=" or as the next argument.
+// Uses getopt_long, so it must not run on two threads at once.
 ParseResult ParseArguments(std::span<const std::string_view> args);
 
-// Where each input's result goes: the -o path, or DIR/<input's file name>.
+// Where each input's result goes: the -o path, or DIR/<input's file name>,
+// the name's extension replaced by the --format's one when that differs.
 // Call only on a parsed Run command line.
 std::vector<std::string> OutputPaths(const Options& options);
 

@@ -32,6 +32,7 @@ public:
         if (Stopped() && context_ != nullptr)
             context_->Cancel();
     }
+    std::chrono::microseconds PumpInterval() const override { return kInteractivePumpInterval; }
 
 private:
     FileProgress& progress_;
@@ -124,7 +125,7 @@ std::string DescribeProblem(const FileProblem& problem)
     case Kind::Empty:
         return "empty file";
     case Kind::NotBitmap:
-        return "not a BMP file";
+        return "not a BMP, JPEG or PNG picture";
     case Kind::Truncated:
         return "truncated (" + std::to_string(problem.amount) + (problem.amount == 1 ? " byte" : " bytes") +
                " short)";
@@ -152,14 +153,19 @@ std::string DescribeProblem(const FileProblem& problem)
 
 FileResult ProcessFile(const std::string& input, const std::string& output,
                        std::span<const EffectEntry* const> effects, FileProgress& progress,
-                       const std::atomic<bool>* stop)
+                       const std::atomic<bool>* stop, const OutputSettings& settings)
 {
     StoppableHost host(progress, stop);
     if (host.Stopped())
         return Failure(Outcome::Interrupted, input, kInterrupted);
     try {
         Document document;
-        if (document.LoadBitmap(input) != kLoaded) {
+        document.keep_undo = false; // nothing here undoes a run
+        PictureInput picture;
+        if (LoadPicture(document, input, picture, settings.quiet) != kLoaded) {
+            if (!picture.refusal.empty())
+                return Failure(picture.out_of_memory ? Outcome::OutOfMemory : Outcome::NotSupported, input,
+                               picture.refusal);
             const FileProblem& problem = document.LastProblem();
             const char* prefix = problem.kind == FileProblemKind::CannotOpen   ? "cannot be opened: "
                                  : problem.kind == FileProblemKind::ReadFailed ? "cannot be read: "
@@ -179,14 +185,20 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
         }
         if (FileResult refused = progress.BeforeSave(); refused.outcome != Outcome::Written)
             return refused;
-        const int written = document.SaveBitmap(output);
+        std::string encode_error;
+        FileProblem problem;
+        const int written = SavePicture(document, output, OutputFormatFor(output, settings, picture.format),
+                                        settings.quality, picture.icc, encode_error, problem);
         if (written < 0) {
-            const FileProblem& problem = document.LastProblem();
+            if (!encode_error.empty())
+                return Failure(Outcome::CannotWrite, output, "cannot be encoded (" + encode_error + ")");
             if (problem.kind == FileProblemKind::OutOfMemory)
                 return Failure(Outcome::OutOfMemory, output, DescribeProblem(problem));
             return Failure(Outcome::CannotWrite, output, "cannot be written: " + DescribeProblem(problem));
         }
         FileResult result;
+        if (!picture.note.empty())
+            result.note = input + ": " + picture.note;
         result.file = output;
         result.bytes = written;
         return result;

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "batch/picture_files.h"
 #include "effects/catalogue.h"
 #include "engine/effect_host.h"
 #include "image/document.h"
@@ -17,7 +18,7 @@ namespace korvanti::batch {
 enum class Outcome {
     Written,
     CannotOpen,     // missing, unreadable, not a regular file, or a read error
-    NotSupported,   // readable, but not an uncompressed 24-bit BMP we handle
+    NotSupported,   // readable, but not a picture we handle
     OutOfMemory,
     CannotWrite,    // the output could not be created or replaced
     Interrupted,    // stopped by a signal before anything was written
@@ -28,6 +29,7 @@ struct FileResult {
     std::string file;   // the file the reason is about: the input, or the output for CannotWrite
     std::string reason; // the cause in plain words; empty for Written
     long long bytes = 0;
+    std::string note;   // "INPUT: what was done to it", e.g. that transparency was flattened
 };
 
 // Told where each file stands; may be called from worker threads.
@@ -41,10 +43,10 @@ public:
 };
 
 // stop, when set, interrupts the file at the next row; a stopped file is
-// never saved.
+// never saved. settings choose the output's format (see picture_files.h).
 FileResult ProcessFile(const std::string& input, const std::string& output,
                        std::span<const EffectEntry* const> effects, FileProgress& progress,
-                       const std::atomic<bool>* stop = nullptr);
+                       const std::atomic<bool>* stop = nullptr, const OutputSettings& settings = {});
 
 // The cause of a failed load or save in plain words, for the messages:
 // "no such file", "truncated (5 bytes short)", "disk full" and the like.

@@ -210,6 +210,8 @@ public:
                 std::string line = std::string(kProgram) + ": " + settled.file + ": " + settled.reason;
                 if (told_.insert(line).second)
                     console_.WriteLine(line);
+            } else if (!settled.note.empty()) {
+                console_.WriteLine(std::string(kProgram) + ": " + settled.note);
             }
             ++next_;
         }
@@ -243,12 +245,13 @@ int RunBatch(const Options& options, std::ostream& err, bool show_bar, const std
     Tracker tracker(console, files, workers, options.effects.size());
     OrderedReport report(console, files);
     std::atomic<size_t> next_file{0};
+    const OutputSettings settings{options.format, options.quality, options.quiet};
 
     auto work = [&](size_t worker) {
         Tracker::Slot& slot = tracker.slot(worker);
         WorkerProgress progress(tracker, slot, folder);
         for (size_t i = next_file.fetch_add(1); i < files; i = next_file.fetch_add(1)) {
-            FileResult result = ProcessFile(options.inputs[i], outputs[i], options.effects, progress, stop);
+            FileResult result = ProcessFile(options.inputs[i], outputs[i], options.effects, progress, stop, settings);
             tracker.FileDone();
             slot.active.store(false, std::memory_order_relaxed);
             report.Settle(i, std::move(result));

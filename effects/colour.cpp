@@ -138,7 +138,7 @@ void InvertMeanSquare(EffectContext& context)
     context.BeginEffect();
     context.SaveUndoBySwap();
     PlaneSet t = Targets(doc);
-    SplitPlanes(doc.undo_bytes, t[0], t[1], t[2], doc.plane_width, doc.plane_height);
+    SplitPlanes(context.PictureBeforeRun(), t[0], t[1], t[2], doc.plane_width, doc.plane_height);
     ForEachRowOfFullGrid(context, [&](int64_t first, int64_t count) {
         InvertMeanSquareRow(t[0] + first, t[1] + first, t[2] + first, count);
     });
@@ -149,7 +149,7 @@ void InvertMeanSquare(EffectContext& context)
 void ChromaKeyNegative(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap);
+    StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
     PlaneSet s = Sources(doc);
     const auto sums = SumChannels(context);
     const int32_t peak = context.PeakChannelMean(sums[0], sums[1], sums[2]);
@@ -164,7 +164,7 @@ void ChromaKeyNegative(EffectContext& context)
 void StretchHistogram(EffectContext& context, int32_t with_undo)
 {
     Document& doc = context.doc;
-    StartRun(context, with_undo == 1 ? UndoCopy::Swap : UndoCopy::None);
+    StartRun(context, with_undo == 1 ? UndoCopy::Swap : UndoCopy::None, PlaneUse::Sources);
     PlaneSet s = Sources(doc);
     // Elements 0 to W x H + 1: element 0 and the first spare element count
     // too. Only whether a grey level occurs matters, so the highest and the
@@ -216,7 +216,7 @@ void HistogramStretch(EffectContext& context)
 // Changes no pixel, yet is an edit like any other effect.
 void TimeInversion(EffectContext& context)
 {
-    context.BeginEffect();
+    context.BeginEffect(PlaneUse::None);
     context.SaveUndoByCopy();
     context.EndEffect();
 }

@@ -19,7 +19,7 @@ namespace {
 void Laplacian(EffectContext& context, bool all_neighbours)
 {
     Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap);
+    StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
     PlaneSet s = Sources(doc);
     const int32_t w = doc.plane_width;
     const int32_t last = doc.plane_height - 1;
@@ -81,25 +81,42 @@ void Blur(EffectContext& context)
 void Emboss(EffectContext& context)
 {
     Document& doc = context.doc;
-    context.BeginEffect();
+    context.BeginEffect(PlaneUse::None);
     context.SaveUndoBySwap();
     const int32_t w = doc.plane_width;
     const int32_t h = doc.plane_height;
     const int64_t stride = RowStride(w);
-    const StoredRows stored(doc);
+    const Bytes& before = context.PictureBeforeRun();
+    const StoredRows stored(doc, before);
     const uint8_t* source = stored.Row(0);
     uint8_t* target = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
-    std::memcpy(target, source, static_cast<size_t>(3 * int64_t{w}));
+    // Without an undo copy the rows are done in place: row r's result waits
+    // in a spare row until row r + 1, the last to read row r, is done (no
+    // row reads more of row r - 1 than its last pixel, which never changes).
+    const bool in_place = &before == &doc.file_bytes;
+    const int64_t row_bytes = 3 * int64_t{w};
+    std::vector<uint8_t> spare(in_place ? static_cast<size_t>(2 * row_bytes) : 0);
+    const auto spare_row = [&](int32_t r) { return spare.data() + (r & 1) * row_bytes; };
+    const auto put_spare_row = [&](int32_t r) {
+        std::memcpy(target + r * stride, spare_row(r), static_cast<size_t>(row_bytes - 3));
+    };
+    if (!in_place)
+        std::memcpy(target, source, static_cast<size_t>(row_bytes));
     const int32_t rows_done = ForEachRow(context, 1, h - 1, [&](int32_t r) {
-        uint8_t* out = target + r * stride;
+        uint8_t* out = in_place ? spare_row(r) : target + r * stride;
         stored.ForEmbossNeighbours(r, [&](const uint8_t* lower_left, const uint8_t* upper_right, int64_t first,
                                         int64_t count) {
             rows::EmbossPixels(lower_left, upper_right, out + 3 * first, count);
         });
-        std::memcpy(out + 3 * (int64_t{w} - 1), source + r * stride + 3 * (int64_t{w} - 1), 3);
+        if (in_place && r > 1)
+            put_spare_row(r - 1);
+        if (!in_place)
+            std::memcpy(out + row_bytes - 3, source + r * stride + row_bytes - 3, 3);
     });
-    for (int64_t y = int64_t{rows_done} + 1; y < h; ++y)
-        std::memcpy(target + y * stride, source + y * stride, static_cast<size_t>(3 * int64_t{w}));
+    if (in_place && rows_done > 0)
+        put_spare_row(rows_done);
+    for (int64_t y = int64_t{rows_done} + 1; !in_place && y < h; ++y)
+        std::memcpy(target + y * stride, source + y * stride, static_cast<size_t>(row_bytes));
     context.EndEffect();
 }
 

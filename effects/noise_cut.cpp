@@ -1,6 +1,9 @@
 // Noise-cut filters: the median, the extended (restoring) medians, the
 // moving average and the geometric cut. Every pass visits the interior,
 // rows 1 to H - 2 and columns 1 to W - 2, reading only the source planes.
+#include <cstring>
+#include <vector>
+
 #include "effects/effects.h"
 #include "effects/run_steps.h"
 #include "engine/row_kernels.h"
@@ -52,10 +55,59 @@ void SharpenThenBlurStages(EffectContext& context)
     });
 }
 
+// Without an undo copy the picture is its own result buffer, and the
+// source planes are only ever needed three rows at a time: plane rows are
+// split from the picture into a band just before they are first read, and
+// each row's medians go straight into the stored pixels. A row's results
+// overwrite only pixels of its plane row that are already split (plane row
+// r + 1 reads no more of stored row r than its last pixel, which no row
+// writes), and every pixel the pass does not reach (the border, rows left
+// by a Cancel) already holds its source value. No planes at all.
+void MedianInPlace(EffectContext& context)
+{
+    Document& doc = context.doc;
+    context.BeginEffect(PlaneUse::None);
+    const int64_t w = doc.plane_width;
+    const int64_t stride = RowStride(doc.plane_width);
+    uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
+    constexpr int64_t kBandRows = 64;
+    std::vector<uint8_t> band(static_cast<size_t>(3 * (kBandRows * w + 2)));
+    std::vector<uint8_t> out(static_cast<size_t>(3 * w));
+    const auto channel = [&](int k) { return band.data() + k * (kBandRows * w + 2); };
+    int64_t base = 0; // the plane row in the band's first row
+    int64_t next = 0; // the next plane row to split
+    // Plane row q: element 0 of the plane, or the last pixel of stored row
+    // q - 1; then pixels 0 .. W - 2 of stored row q.
+    const auto split = [&](int64_t q) {
+        const int64_t at = (q - base) * w;
+        for (int k = 0; k < 3; ++k)
+            channel(k)[at] = q == 0 ? 0 : pixels[(q - 1) * stride + 3 * (w - 1) + k];
+        SplitRow(pixels + q * stride, channel(0) + at + 1, channel(1) + at + 1, channel(2) + at + 1, w - 1);
+    };
+    ForEachRow(context, 1, doc.plane_height - 2, [&](int32_t r) {
+        for (; next <= r + 1; ++next) {
+            if (next - base == kBandRows) { // keep plane rows r - 1 and on
+                for (int k = 0; k < 3; ++k)
+                    std::memmove(channel(k), channel(k) + (r - 1 - base) * w, static_cast<size_t>((next - r + 1) * w));
+                base = r - 1;
+            }
+            split(next);
+        }
+        // Elements r x W + 1 .. r x W + W - 2 are pixels 0 .. W - 3 of stored row r.
+        for (int k = 0; k < 3; ++k)
+            rows::MedianInto(channel(k), out.data() + k * w, (r - base) * w + 1, w - 2, w);
+        MergeRow(pixels + r * stride, out.data(), out.data() + w, out.data() + 2 * w, w - 2);
+    });
+}
+
 } // namespace
 
 void MedianPass(EffectContext& context, int32_t with_undo)
 {
+    if (!context.doc.keep_undo) {
+        MedianInPlace(context);
+        return;
+    }
     StartRun(context, with_undo == 1 ? UndoCopy::Swap : UndoCopy::None);
     MedianStage(context, false);
     MergeFrom(context.doc, Targets(context.doc));

@@ -133,7 +133,7 @@ void NostalgiaRow(uint8_t* values, int64_t count, uint8_t peak)
 void Sunset(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap);
+    StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
     PlaneSet s = Sources(doc);
     const auto sums = SumChannels(context);
     const int32_t peak = context.PeakChannelMean(sums[0], sums[1], sums[2]);
@@ -190,7 +190,7 @@ void Sunset(EffectContext& context)
 void Nostalgia(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap);
+    StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
     PlaneSet s = Sources(doc);
     const auto sums = SumChannels(context);
     const int32_t peak = context.PeakChannelMean(sums[0], sums[1], sums[2]);
@@ -205,7 +205,7 @@ void Nostalgia(EffectContext& context)
 void ProWatercolour(EffectContext& context)
 {
     // Each pass splits file_bytes afresh, so the undo copy must leave it whole.
-    context.BeginEffect();
+    context.BeginEffect(PlaneUse::None);
     context.SaveUndoByCopy();
     for (int pass = 0; pass < 5; ++pass)
         MedianPass(context, 0);

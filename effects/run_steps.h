@@ -33,16 +33,15 @@ inline PlaneSet Targets(Document& doc)
 enum class UndoCopy { None, Swap };
 
 // BeginEffect, the undo copy and the split of the current picture into the
-// source planes.
-inline void StartRun(EffectContext& context, UndoCopy undo)
+// source planes. A run that writes no result planes says so.
+inline void StartRun(EffectContext& context, UndoCopy undo, PlaneUse planes = PlaneUse::All)
 {
     Document& doc = context.doc;
-    context.BeginEffect();
+    context.BeginEffect(planes);
     if (undo == UndoCopy::Swap)
         context.SaveUndoBySwap();
-    const Bytes& picture = undo == UndoCopy::Swap ? doc.undo_bytes : doc.file_bytes;
     PlaneSet s = Sources(doc);
-    SplitPlanes(picture, s[0], s[1], s[2], doc.plane_width, doc.plane_height);
+    SplitPlanes(context.PictureBeforeRun(), s[0], s[1], s[2], doc.plane_width, doc.plane_height);
 }
 
 inline void MergeFrom(Document& doc, const uint8_t* plane0, const uint8_t* plane1, const uint8_t* plane2)
@@ -76,17 +75,17 @@ int32_t ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&
     return ForEachRow(context, first, last, body, [width](int32_t row) { return width * row; });
 }
 
-// The stored rows of the picture from before a run (the undo copy after a
-// swap), as the emboss neighbourhood of plane row r sees them. Plane
+// The stored rows of a picture (the one from before a run), as the emboss
+// neighbourhood of plane row r sees them. Plane
 // element (r, c) is pixel c - 1 of stored row r, so its lower-left
 // neighbour is pixel c - 2 of row r - 1 (for pixel 0 the last pixel of row
 // r - 2, nothing in row 1) and its upper-right neighbour pixel c of row
 // r + 1 (nothing below the last row); "nothing" reads as zeros.
 class StoredRows {
 public:
-    explicit StoredRows(const Document& doc)
+    StoredRows(const Document& doc, const Bytes& picture)
         : width_(doc.plane_width), height_(doc.plane_height), stride_(RowStride(doc.plane_width)),
-          pixels_(doc.undo_bytes.data() + PixelOffset(doc.undo_bytes.data())),
+          pixels_(picture.data() + PixelOffset(picture.data())),
           nothing_(static_cast<size_t>(3 * int64_t{doc.plane_width} + 6), 0)
     {
     }

@@ -53,7 +53,7 @@ void SpeckleOf(const int32_t* __restrict draws, uint8_t* __restrict speckle, int
 void CharcoalSketch(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap);
+    StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
     PlaneSet s = Sources(doc);
     const int32_t w = doc.plane_width;
     ForEachRow(context, 1, doc.plane_height - 1,
@@ -77,7 +77,7 @@ void RoughSketch(EffectContext& context)
 
     // Emboss pass, grey, into a plane that starts at zero: the border and
     // rows left by a Cancel then threshold to white.
-    const StoredRows stored(doc);
+    const StoredRows stored(doc, context.PictureBeforeRun());
     const int32_t rows_done = ForEachRow(context, 1, h - 1, [&](int32_t r) {
         uint8_t* out = t + int64_t{r} * w + 1; // element (r, 1): pixel 0 of row r
         stored.ForEmbossNeighbours(r, [&](const uint8_t* lower_left, const uint8_t* upper_right, int64_t first,
@@ -119,16 +119,22 @@ void RoughSketch(EffectContext& context)
         TakeEveryOther(t + int64_t{r} * w, blocks.data() + first_slot, count);
     });
 
-    // Blending, pumping messages at every block step. A Cancel handled
+    // Blending, with a pump point at every block step. A Cancel handled
     // there skips that step's blend and ends the pass. Each element is
     // blended at most once and reads only itself and the block buffer, and
     // nothing the message pump runs looks at the planes, so the blends of a
-    // row are applied together once its steps are through, in place.
+    // row are applied together once its steps are through, in place. The
+    // steps themselves do no work, so when a pump is not due at a step it
+    // is not due at the rest of the row either.
     bool cancelled = false;
     for (context.row_cursor = 0; !cancelled && context.row_cursor <= h - 9; context.row_cursor += 2) {
         const int32_t r = context.row_cursor;
         int32_t steps = 0;
         for (int32_t c = 0; c <= w - 9; c += 2) {
+            if (!context.PumpDue()) {
+                steps += (w - 9 - c) / 2 + 1;
+                break;
+            }
             context.column_cursor = c;
             context.ProcessMessages();
             if (context.row_cursor != r) {

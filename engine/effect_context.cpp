@@ -1,5 +1,7 @@
 #include "engine/effect_context.h"
 
+#include <time.h>
+
 #include <algorithm>
 
 namespace korvanti {
@@ -20,12 +22,14 @@ constexpr std::array<EffectKernel, 8> kKernels{{
 
 } // namespace
 
-void EffectContext::BeginEffect()
+void EffectContext::BeginEffect(PlaneUse planes)
 {
     running_ = true;
     doc.plane_height = doc.bitmap.GetHeight();
     doc.plane_width = doc.bitmap.GetWidth();
-    doc.PreparePlanes();
+    doc.PreparePlanes(planes);
+    pump_interval_ns_ = std::chrono::duration_cast<std::chrono::nanoseconds>(host_.PumpInterval()).count();
+    next_pump_ns_ = pump_interval_ns_ == 0 ? 0 : MonotonicNanoseconds() + pump_interval_ns_;
     host_.SetProgressMax(int64_t{doc.bitmap.GetHeight()} * doc.bitmap.GetWidth() + 1);
     host_.SetProgress(0);
     host_.SetCancelEnabled(true);
@@ -39,21 +43,25 @@ void EffectContext::EndEffect()
     if (!cancelled)
         ++doc.edit_count;
     cancel_flag = 0;
-    doc.undo_enabled = true;
+    doc.undo_enabled = doc.keep_undo;
     doc.redo_enabled = false;
     running_ = false;
-    undo_saved_ = false;
+    undo_saved_ = swapped_ = false;
     host_.RunFinished(cancelled);
 }
 
 void EffectContext::SaveUndoBySwap()
 {
+    if (!doc.keep_undo)
+        return;
     doc.file_bytes.swap(doc.undo_bytes);
-    undo_saved_ = true;
+    undo_saved_ = swapped_ = true;
 }
 
 void EffectContext::SaveUndoByCopy()
 {
+    if (!doc.keep_undo)
+        return;
     CopyFileBytes(doc.file_bytes, doc.undo_bytes, doc.plane_width, doc.plane_height);
     undo_saved_ = true;
 }
@@ -64,7 +72,7 @@ void EffectContext::Abandon()
     // has taken it; whatever was half done is dropped.
     if (undo_saved_)
         CopyFileBytes(doc.undo_bytes, doc.file_bytes, doc.plane_width, doc.plane_height);
-    undo_saved_ = false;
+    undo_saved_ = swapped_ = false;
     cancel_flag = 0;
     running_ = false;
     host_.SetCancelEnabled(false);
@@ -80,11 +88,31 @@ void EffectContext::Cancel()
     cancel_flag = 1;
 }
 
+int64_t EffectContext::MonotonicNanoseconds()
+{
+    timespec now{};
+#ifdef CLOCK_MONOTONIC_COARSE
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now); // a memory read, no clock device
+#else
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+#endif
+    return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
+
+void EffectContext::ProcessMessages()
+{
+    host_.ProcessMessages();
+    if (pump_interval_ns_ != 0)
+        next_pump_ns_ = MonotonicNanoseconds() + pump_interval_ns_;
+}
+
 bool EffectContext::EndOfRow(int64_t position)
 {
+    if (!PumpDue())
+        return false;
     const int32_t row = row_cursor;
     host_.SetProgress(position);
-    host_.ProcessMessages();
+    ProcessMessages();
     return row_cursor != row;
 }
 

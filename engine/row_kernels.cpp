@@ -36,7 +36,7 @@ template <bool Restore>
             high[j] = Max(hi, c);
             middle[j] = Max(lo, Min(hi, c));
         }
-        uint8_t* target = out + first + done;
+        uint8_t* target = out + done;
         for (int64_t i = 0; i < n; ++i) {
             const uint8_t largest_low = Max(Max(low[i], low[i + 1]), low[i + 2]);
             const uint8_t smallest_high = Min(Min(high[i], high[i + 1]), high[i + 2]);
@@ -57,13 +57,19 @@ template <bool Restore>
 KORVANTI_CLONES
 void Median(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
 {
-    MedianOf<false>(src, out, first, count, width);
+    MedianOf<false>(src, out + first, first, count, width);
+}
+
+KORVANTI_CLONES
+void MedianInto(const uint8_t* src, uint8_t* row, int64_t first, int64_t count, int64_t width)
+{
+    MedianOf<false>(src, row, first, count, width);
 }
 
 KORVANTI_CLONES
 void RestoringMedian(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
 {
-    MedianOf<true>(src, out, first, count, width);
+    MedianOf<true>(src, out + first, first, count, width);
 }
 
 KORVANTI_CLONES
@@ -178,7 +184,6 @@ void WriteGrey(const uint8_t* __restrict values, uint8_t* __restrict pixels, int
         pixels[3 * x + 2] = values[x];
     }
 }
-
 
 KORVANTI_CLONES
 void Charcoal(uint8_t* const src[3], int64_t first, int64_t count, int64_t width)

@@ -16,6 +16,8 @@ namespace korvanti::rows {
 
 // out[p] := median of the 3x3 neighbourhood of src at p.
 void Median(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width);
+// The same into row[0 .. count - 1].
+void MedianInto(const uint8_t* src, uint8_t* row, int64_t first, int64_t count, int64_t width);
 
 // The median, except where it lies in v + 1 .. 2v + 1 of the element's
 // unfiltered value v (whole quotient median / (v + 1) equal to 1): then v.

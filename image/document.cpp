@@ -187,10 +187,15 @@ int Document::LoadBitmap(const std::string& path)
         const size_t rest = new_bytes.size() - kHeaderBytes;
         if (size_t done = ReadFully(file.get(), new_bytes.data() + kHeaderBytes, rest); done < rest)
             return Fail(kRefused, ReadProblem(done, rest));
-        ReserveLarge(new_undo, new_bytes.size());
-        new_undo.assign(new_bytes.begin(), new_bytes.end());
+        if (keep_undo) {
+            ReserveLarge(new_undo, new_bytes.size());
+            new_undo.assign(new_bytes.begin(), new_bytes.end());
+        }
         const size_t elements = PlaneElements(width, height);
+        // Without undo, each run allocates the planes it needs.
         for (auto* planes : {&source, &target}) {
+            if (!keep_undo)
+                break;
             for (Plane& plane : *planes) {
                 ReserveLarge(plane, elements);
                 plane.assign(elements, 0);
@@ -200,7 +205,8 @@ int Document::LoadBitmap(const std::string& path)
     } catch (const std::bad_alloc&) {
         return Fail(kRefused, {Kind::OutOfMemory});
     }
-    SplitPlanes(new_bytes, source[0].data(), source[1].data(), source[2].data(), width, height);
+    if (keep_undo)
+        SplitPlanes(new_bytes, source[0].data(), source[1].data(), source[2].data(), width, height);
 
     bitmap.ResetHeader(height, width, 24);
     bitmap.SetWidth(width);
@@ -233,11 +239,13 @@ void Document::Redo()
     undo_enabled = true;
 }
 
-void Document::PreparePlanes()
+void Document::PreparePlanes(PlaneUse use)
 {
     const size_t elements = PlaneElements(plane_width, plane_height);
     const size_t pixels = static_cast<size_t>(int64_t{plane_width} * plane_height);
     for (auto* planes : {&source_planes, &target_planes}) {
+        if (use == PlaneUse::None || (planes == &target_planes && use == PlaneUse::Sources))
+            break;
         for (Plane& plane : *planes) {
             if (plane.size() != elements) {
                 ReserveLarge(plane, elements);

@@ -58,6 +58,10 @@ struct FileProblem {
 // headers, within 2 GiB.
 FileProblem CheckLayout(const uint8_t* header, int64_t length);
 
+// Which planes a run uses: the three source and three target planes, the
+// source planes only, or none.
+enum class PlaneUse { All, Sources, None };
+
 class Document {
 public:
     BitmapFile bitmap;
@@ -73,6 +77,11 @@ public:
     // The Edit menu: one level of undo and redo of the last effect.
     bool undo_enabled = false;
     bool redo_enabled = false;
+    // Whether effect runs keep the picture from before them in undo_bytes.
+    // A user of the core with no undo (the batch tool) turns it off before
+    // loading: no undo copy is then made or held, runs work in place, and
+    // the planes are left to the runs that use them.
+    bool keep_undo = true;
 
     // Reads a whole regular file. All or nothing: anything but 1 leaves
     // every field of the document exactly as it was.
@@ -107,8 +116,8 @@ public:
     // Sizes the six planes for plane_width x plane_height, keeping their
     // memory from run to run, and zeroes what no split ever writes: element
     // 0 and the spare tail. Elements in between keep stale values until the
-    // run writes them.
-    void PreparePlanes();
+    // run writes them. Planes a run does not use are left as they are.
+    void PreparePlanes(PlaneUse planes = PlaneUse::All);
 
     // The seam tests use to make file calls fail.
     FileOps* file_ops = &SystemFileOps();

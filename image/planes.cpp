@@ -18,9 +18,6 @@ int64_t PixelEnd(const uint8_t* file_bytes, int32_t width, int32_t height)
     return int64_t{PixelOffset(file_bytes)} + RowStride(width) * height;
 }
 
-namespace {
-
-// One stored row: count triples into three runs of plane elements.
 KORVANTI_CLONES
 void SplitRow(const uint8_t* __restrict pixels, uint8_t* __restrict plane0, uint8_t* __restrict plane1,
               uint8_t* __restrict plane2, int64_t count)
@@ -42,8 +39,6 @@ void MergeRow(uint8_t* __restrict pixels, const uint8_t* __restrict plane0, cons
         pixels[3 * x + 2] = plane2[x];
     }
 }
-
-} // namespace
 
 void SplitPlanes(const Bytes& file_bytes, uint8_t* plane0, uint8_t* plane1, uint8_t* plane2,
                  int32_t width, int32_t height)

@@ -35,6 +35,10 @@ uint32_t PixelOffset(const uint8_t* file_bytes);
 // Header, then every stored pixel row: the bytes undo copies.
 int64_t PixelEnd(const uint8_t* file_bytes, int32_t width, int32_t height);
 
+// One run of count stored triples into three runs of plane elements, and back.
+void SplitRow(const uint8_t* pixels, uint8_t* plane0, uint8_t* plane1, uint8_t* plane2, int64_t count);
+void MergeRow(uint8_t* pixels, const uint8_t* plane0, const uint8_t* plane1, const uint8_t* plane2, int64_t count);
+
 void SplitPlanes(const Bytes& file_bytes, uint8_t* plane0, uint8_t* plane1, uint8_t* plane2,
                  int32_t width, int32_t height);
 void MergePlanes(Bytes& file_bytes, const uint8_t* plane0, const uint8_t* plane1,

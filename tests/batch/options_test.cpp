@@ -44,10 +44,12 @@ TEST(BatchOptions, OptionsAndInputsMixFreelyAndDoubleDashEndsOptions)
     EXPECT_EQ(options.directory, "out");
     EXPECT_EQ(options.mode, Mode::Run);
 
-    const ParseResult separate = Parse({"-j", "2", "-e", "blur", "-o", "x.bmp", "a.bmp"});
+    const ParseResult separate = Parse({"-j", "2", "-e", "blur", "-o", "x.bmp", "a.bmp", "--format", "JPG", "--quality=40"});
     ASSERT_TRUE(separate.ok()) << separate.error;
     EXPECT_EQ(separate.options.jobs, 2u);
     EXPECT_FALSE(separate.options.quiet);
+    EXPECT_EQ(separate.options.format, codecs::Format::Jpeg);
+    EXPECT_EQ(separate.options.quality, 40);
     EXPECT_EQ(Parse({"-e", "blur", "-o", "x.bmp", "a.bmp"}).options.jobs, 0u) << "no -j: one job per core";
 }
 
@@ -87,6 +89,14 @@ TEST(BatchOptions, UsageErrorsSayWhatIsWrong)
         {{"-e", "blur", "-o", "x.bmp", "--frobnicate", "a.bmp"}, "unknown option '--frobnicate'"},
         {{"-e", "blur", "-x", "a.bmp"}, "unknown option '-x'"},
         {{"-e", "no-such-effect", "-o", "x.bmp", "a.bmp"}, "unknown effect 'no-such-effect'"},
+        {{"-e", "blur", "-o", "x.bmp", "--format", "gif", "a.bmp"}, "unknown format 'gif'; use bmp, png or jpeg"},
+        {{"-e", "blur", "-o", "x.bmp", "a.bmp", "--format"}, "--format needs a value"},
+        {{"-e", "blur", "-o", "x.jpg", "--quality", "0", "a.bmp"}, "--quality needs a whole number from 1 to 100"},
+        {{"-e", "blur", "-o", "x.jpg", "--quality=101", "a.bmp"}, "not '101'"},
+        {{"-e", "blur", "-o", "x.jpg", "--quality", "9x", "a.bmp"}, "not '9x'"},
+        {{"-e", "blur", "-d", "out", "-holiday.jpg"}, "unknown option '-holiday.jpg'; if it is a file name, put --"},
+        {{"-e", "blur", "-d", "out", "-photo.png", "a.png"}, "unknown option '-photo.png'; if it is a file name"},
+        {{"-e", "blur", "-d", "out", "--format", "png", "a.jpg", "b/a.bmp"}, "both named 'a.png'"},
     };
     for (const Case& c : cases) {
         std::string line;
@@ -109,6 +119,26 @@ TEST(BatchOptions, ResultsGoToTheOutputOrIntoTheFolderUnderTheInputsName)
         const ParseResult many = Parse({"-e", "blur", "-d", folder, "a.bmp", "/abs/b.bmp", "deep/er/c.BMP"});
         ASSERT_TRUE(many.ok()) << many.error;
         EXPECT_EQ(OutputPaths(many.options), (std::vector<std::string>{"out/a.bmp", "out/b.bmp", "out/c.BMP"}));
+    }
+    // With --format the results take its extension; a name that already
+    // has one of that format's extensions keeps it.
+    struct Case {
+        std::string_view format;
+        std::vector<std::string> outputs; // for a.jpg, b.PNG, c, d.tar.bmp, e.JPEG
+    };
+    const std::vector<Case> cases{
+        {"", {"o/a.jpg", "o/b.PNG", "o/c", "o/d.tar.bmp", "o/e.JPEG"}},
+        {"png", {"o/a.png", "o/b.PNG", "o/c.png", "o/d.tar.png", "o/e.png"}},
+        {"jpeg", {"o/a.jpg", "o/b.jpg", "o/c.jpg", "o/d.tar.jpg", "o/e.JPEG"}},
+        {"bmp", {"o/a.bmp", "o/b.bmp", "o/c.bmp", "o/d.tar.bmp", "o/e.bmp"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string_view> args{"-e", "blur", "-d", "o", "a.jpg", "x/b.PNG", "c", "d.tar.bmp", "e.JPEG"};
+        if (!c.format.empty())
+            args.insert(args.end(), {"--format", c.format});
+        const ParseResult parsed = Parse(args);
+        ASSERT_TRUE(parsed.ok()) << parsed.error;
+        EXPECT_EQ(OutputPaths(parsed.options), c.outputs) << c.format;
     }
     EXPECT_EQ(FileNameOf("a/b/c.bmp"), "c.bmp");
     EXPECT_EQ(FileNameOf("c.bmp"), "c.bmp");

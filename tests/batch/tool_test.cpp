@@ -218,7 +218,7 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
         {"folder.bmp", "is a folder"},
         {"fifo.bmp", "not a regular file"},
         {"empty.bmp", "empty file"},
-        {"text.bmp", "not a BMP file"},
+        {"text.bmp", "not a BMP, JPEG or PNG picture"},
         {"short.bmp", "truncated (1 byte short)"},
         {"shorter.bmp", "truncated (40 bytes short)"},
         {"top-down.bmp", "top-down pictures are not supported"},

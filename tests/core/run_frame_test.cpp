@@ -36,53 +36,43 @@ TEST(RunFrame, CompletedRunMovesProgressPerRowAndEndsIdle)
     EXPECT_FALSE(b.context.Running());
     Sharpen(b.context);
     EXPECT_EQ(b.doc.edit_count, 3);
-}
 
-TEST(RunFrame, OneByOnePictureRunsNoRowAndEndsNormally)
-{
-    Bench b(Picture(1, 1, 40));
-    Blur(b.context);
-    EXPECT_EQ(b.host.maximum, 2);
-    EXPECT_EQ(b.doc.source_planes[0].size(), 1u + 1 + 2);
-    EXPECT_EQ(b.host.pumps, 0);
-    EXPECT_EQ(b.doc.edit_count, 2);
+    Bench one(Picture(1, 1, 40));
+    Blur(one.context);
+    EXPECT_EQ(one.host.maximum, 2);
+    EXPECT_EQ(one.doc.source_planes[0].size(), 1u + 1 + 2);
+    EXPECT_EQ(one.host.pumps, 0) << "a 1 x 1 picture runs no row";
+    EXPECT_EQ(one.doc.edit_count, 2);
 }
 
 // Cancel pressed at the pump after row `rows_done`: those rows carry the
 // effect, later rows keep the picture, and the run ends as cancelled.
-void ExpectCancelAfterRows(int32_t w, int32_t h, int rows_done)
-{
-    const Picture in = Noise(w, h, uint32_t(w * 31 + h));
-    Bench full(in);
-    Sharpen(full.context);
-    const Picture done = full.Current();
-
-    Bench b(in);
-    b.host.cancel_at_pump = rows_done - 1;
-    Sharpen(b.context);
-    EXPECT_EQ(b.host.pumps, rows_done) << "the loop stops at the end of the current row";
-    const Picture out = b.Current();
-    for (int32_t r = 1; r <= h - 2; ++r)
-        for (int32_t c = 1; c <= w - 2; ++c)
-            for (int k = 0; k < 3; ++k) {
-                const int64_t pixel = int64_t(r) * w + c - 1;
-                EXPECT_EQ(out.at(pixel, k), r <= rows_done ? done.at(pixel, k) : in.at(pixel, k))
-                    << w << "x" << h << " row " << r;
-            }
-    EXPECT_TRUE(b.host.last_cancelled);
-    EXPECT_EQ(b.doc.edit_count, 1);
-    EXPECT_EQ(b.context.cancel_flag, 0);
-    EXPECT_TRUE(b.doc.undo_enabled);
-    EXPECT_FALSE(b.doc.redo_enabled);
-    b.doc.Undo();
-    EXPECT_EQ(b.doc.file_bytes, MakeBmp(in)) << "undo restores the picture from before the cancelled run";
-}
-
 TEST(RunFrame, CancelStopsAtTheEndOfTheRowOnSquareWideAndTallPictures)
 {
-    ExpectCancelAfterRows(8, 8, 2);
-    ExpectCancelAfterRows(20, 6, 1);
-    ExpectCancelAfterRows(5, 19, 4);
+    for (auto [w, h, rows_done] : {std::tuple{8, 8, 2}, {20, 6, 1}, {5, 19, 4}}) {
+        const Picture in = Noise(w, h, uint32_t(w * 31 + h));
+        Bench full(in);
+        Sharpen(full.context);
+        const Picture done = full.Current();
+
+        Bench b(in);
+        b.host.cancel_at_pump = rows_done - 1;
+        Sharpen(b.context);
+        EXPECT_EQ(b.host.pumps, rows_done) << "the loop stops at the end of the current row";
+        const Picture out = b.Current();
+        for (int32_t r = 1; r <= h - 2; ++r)
+            for (int32_t c = 1; c <= w - 2; ++c)
+                for (int k = 0; k < 3; ++k)
+                    EXPECT_EQ(out.element(r, c, k), (r <= rows_done ? done : in).element(r, c, k))
+                        << w << "x" << h << " row " << r;
+        EXPECT_TRUE(b.host.last_cancelled);
+        EXPECT_EQ(b.doc.edit_count, 1);
+        EXPECT_EQ(b.context.cancel_flag, 0);
+        EXPECT_TRUE(b.doc.undo_enabled);
+        EXPECT_FALSE(b.doc.redo_enabled);
+        b.doc.Undo();
+        EXPECT_EQ(b.doc.file_bytes, MakeBmp(in)) << "undo restores the picture from before the cancelled run";
+    }
 }
 
 TEST(RunFrame, CancelEndsOnlyTheCurrentPassOfAMultiPassEffect)
@@ -103,35 +93,11 @@ TEST(RunFrame, CancelEndsOnlyTheCurrentPassOfAMultiPassEffect)
     EXPECT_TRUE(pro.host.last_cancelled);
 }
 
-TEST(RunFrame, CancelInsideARoughSketchBlendSkipsThatBlend)
-{
-    const Picture in = Noise(20, 12, 5);
-    Bench plain(in);
-    RoughSketch(plain.context);
-    Bench b(in);
-    // Emboss pass pumps 11 times, block sampling 11 times; then blending.
-    b.host.cancel_at_pump = 11 + 11;
-    RoughSketch(b.context);
-    EXPECT_EQ(b.host.pumps, 11 + 11 + 1);
-    // Without any blend the result is the speckled picture; the full run
-    // differs from it somewhere past column 2s.
-    EXPECT_TRUE(b.host.last_cancelled);
-    EXPECT_NE(b.doc.file_bytes, plain.doc.file_bytes);
-}
-
-TEST(RunFrame, CancelOutsideARunIsIgnored)
-{
-    Bench b(Noise(5, 5, 2));
-    b.context.Cancel();
-    EXPECT_EQ(b.context.cancel_flag, 0);
-    Blur(b.context);
-    EXPECT_FALSE(b.host.last_cancelled);
-    EXPECT_EQ(b.doc.edit_count, 2);
-}
-
-TEST(RunFrame, NoRunStartsInsideAnother)
+TEST(RunFrame, CancelOutsideARunAndRunsInsideARunAreIgnored)
 {
     Bench b(Noise(6, 6, 4));
+    b.context.Cancel();
+    EXPECT_EQ(b.context.cancel_flag, 0);
     bool nested = true;
     b.host.on_pump = [&] {
         if (b.host.pumps == 1)
@@ -139,6 +105,7 @@ TEST(RunFrame, NoRunStartsInsideAnother)
     };
     ASSERT_TRUE(RunEffect(b.context, *FindEffect("median")));
     EXPECT_FALSE(nested);
+    EXPECT_FALSE(b.host.last_cancelled);
     EXPECT_EQ(b.doc.edit_count, 2);
 
     Document empty;
@@ -151,54 +118,72 @@ TEST(RunFrame, NoRunStartsInsideAnother)
 
 TEST(UndoRedo, AlternateBetweenBeforeAndAfterTheLastEffect)
 {
-    const Picture in = Noise(9, 7, 6);
-    for (const EffectEntry& effect : EffectCatalogue()) {
-        Bench b(in);
-        const auto before = b.doc.file_bytes;
-        ASSERT_TRUE(RunEffect(b.context, effect));
-        const auto after = b.doc.file_bytes;
-        for (int round = 0; round < 2; ++round) {
-            b.doc.Undo();
-            EXPECT_EQ(b.doc.file_bytes, before) << effect.batch_name;
-            EXPECT_FALSE(b.doc.undo_enabled);
-            EXPECT_TRUE(b.doc.redo_enabled);
-            b.doc.Redo();
-            EXPECT_EQ(b.doc.file_bytes, after) << effect.batch_name << ": redo gives exactly the result";
-            EXPECT_TRUE(b.doc.undo_enabled);
-            EXPECT_FALSE(b.doc.redo_enabled);
-        }
-        EXPECT_EQ(b.doc.edit_count, 2) << "undo and redo leave the edit count";
-    }
-}
-
-TEST(UndoRedo, SecondEffectAfterUndoWorksOnTheRestoredPicture)
-{
     const Picture in = Noise(8, 8, 9);
-    Bench b(in);
-    Invert(b.context);
-    b.doc.Undo();
-    const auto restored = b.doc.file_bytes;
-    Blur(b.context);
-    EXPECT_NE(b.doc.file_bytes, restored);
-    b.doc.Undo();
-    EXPECT_EQ(b.doc.file_bytes, restored);
-    b.doc.Undo(); // disabled now: nothing happens
-    EXPECT_EQ(b.doc.file_bytes, restored);
-    EXPECT_EQ(b.doc.edit_count, 3);
-}
-
-TEST(UndoRedo, DisabledCommandsDoNothing)
-{
-    const Picture in = Noise(8, 8, 10);
     Bench b(in);
     b.doc.Redo();
     b.doc.Undo();
-    EXPECT_EQ(b.doc.file_bytes, MakeBmp(in));
+    EXPECT_EQ(b.doc.file_bytes, MakeBmp(in)) << "disabled commands do nothing";
     Invert(b.context);
-    b.doc.ForgetUndo();
     const auto inverted = b.doc.file_bytes;
+    for (int round = 0; round < 2; ++round) {
+        b.doc.Undo();
+        EXPECT_EQ(b.doc.file_bytes, MakeBmp(in));
+        EXPECT_FALSE(b.doc.undo_enabled);
+        EXPECT_TRUE(b.doc.redo_enabled);
+        b.doc.Redo();
+        EXPECT_EQ(b.doc.file_bytes, inverted);
+        EXPECT_TRUE(b.doc.undo_enabled);
+        EXPECT_FALSE(b.doc.redo_enabled);
+    }
+    // A second effect after an undo works on the restored picture.
     b.doc.Undo();
-    EXPECT_EQ(b.doc.file_bytes, inverted);
+    Blur(b.context);
+    EXPECT_NE(b.doc.file_bytes, MakeBmp(in));
+    b.doc.Undo();
+    EXPECT_EQ(b.doc.file_bytes, MakeBmp(in));
+    b.doc.Undo();
+    EXPECT_EQ(b.doc.file_bytes, MakeBmp(in));
+    EXPECT_EQ(b.doc.edit_count, 3) << "undo and redo leave the edit count";
+
+    b.doc.Redo();
+    b.doc.ForgetUndo();
+    const auto blurred = b.doc.file_bytes;
+    b.doc.Undo();
+    EXPECT_EQ(b.doc.file_bytes, blurred);
+}
+
+} // namespace
+} // namespace korvanti::testing
+
+namespace korvanti::testing {
+namespace {
+
+// A host that may be pumped once an hour gets no pump and no progress
+// position; a document without undo works in place. Neither changes a
+// byte of any effect, finished or cancelled at a pump point.
+TEST(RunFrame, PumpIntervalAndNoUndoKeepEveryResult)
+{
+    struct HourlyHost : RecordingHost {
+        std::chrono::microseconds PumpInterval() const override { return std::chrono::hours(1); }
+    };
+    // The tall picture is more than one band of the in-place median.
+    for (const EffectEntry& effect : EffectCatalogue()) {
+        for (const auto& [in, cancel_at] : {std::pair{Noise(12, 9, 4), -1}, {Noise(12, 9, 4), 2}, {Noise(4, 150, 5), 140}}) {
+            Bench with_undo(in), without_undo(in), hourly(in);
+            without_undo.doc.keep_undo = false;
+            with_undo.host.cancel_at_pump = without_undo.host.cancel_at_pump = cancel_at;
+            HourlyHost host;
+            EffectContext context(hourly.doc, host, hourly.random);
+            RunEffect(with_undo.context, effect);
+            RunEffect(without_undo.context, effect);
+            RunEffect(context, effect);
+            EXPECT_EQ(without_undo.doc.file_bytes, with_undo.doc.file_bytes) << effect.batch_name << " " << cancel_at;
+            EXPECT_EQ(host.pumps, 0) << effect.batch_name;
+            EXPECT_EQ(std::count(host.positions.begin(), host.positions.end(), 0), host.positions.size());
+            if (cancel_at < 0)
+                EXPECT_EQ(hourly.doc.file_bytes, with_undo.doc.file_bytes) << effect.batch_name;
+        }
+    }
 }
 
 } // namespace

@@ -35,11 +35,6 @@ struct Picture {
     {
         return at(int64_t(row) * width + column - 1, channel);
     }
-    void SetElementGrey(int32_t row, int32_t column, uint8_t v)
-    {
-        for (int k = 0; k < 3; ++k)
-            element(row, column, k) = v;
-    }
 };
 
 inline void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v)
@@ -169,10 +164,6 @@ struct Bench {
         for (int32_t y = 0; y < p.height; ++y)
             std::copy_n(base + y * stride, p.width * 3, p.bgr.data() + size_t(y) * p.width * 3);
         return p;
-    }
-    uint8_t Element(int32_t row, int32_t column, int channel) const
-    {
-        return Current().element(row, column, channel);
     }
 };
 

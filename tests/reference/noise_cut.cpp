@@ -1,77 +1,66 @@
 // Noise-cut filters: the median, the extended (restoring) medians, the
 // moving average and the geometric cut. Every pass visits the interior,
-// rows 1 to H - 2 and columns 1 to W - 2, reading only the source planes.
+// rows 1 to H - 2 and columns 1 to W - 2, reading only the source planes,
+// into result planes that start as the picture.
 #include "reference_effects.h"
 #include "reference_steps.h"
 
 namespace korvanti::reference {
 namespace {
 
-template <class ElementBody>
-void ForEachInterior(EffectContext& context, ElementBody&& body)
+template <class Body>
+void ForEachInterior(EffectContext& context, Body&& body)
 {
-    const int32_t w = context.doc.plane_width;
-    ForEachRow(context, 1, context.doc.plane_height - 2, [&](int32_t r) {
-        for (int32_t c = 1; c <= w - 2; ++c)
-            body(int64_t{r} * w + c, c, r);
-    });
+    ForEachElement(context, 1, context.doc.plane_height - 2, 1, context.doc.plane_width - 2, body);
 }
 
-void MediansInto(EffectContext& context, PlaneSet s, PlaneSet t, int64_t i, int32_t c, int32_t r)
+// The median of each element; the unfiltered value v is put back where the
+// whole quotient median / (v + 1) lies in lower..upper (by default never).
+void MedianStage(EffectContext& context, double lower = 2, double upper = 0)
 {
-    for (int k = 0; k < 3; ++k)
-        t[k][i] = MedianOfNine(context.GatherNeighbourhood(s[k], context.doc.plane_width, c, r));
-}
-
-void KernelStage(EffectContext& context, uint32_t kernel_number, bool copy_result_to_source)
-{
-    Document& doc = context.doc;
-    PlaneSet s = Sources(doc);
-    PlaneSet t = Targets(doc);
-    context.KernelBank(kernel_number);
-    if (copy_result_to_source)
-        CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.plane_width, doc.plane_height);
-    ForEachInterior(context, [&](int64_t i, int32_t c, int32_t r) {
-        for (int k = 0; k < 3; ++k)
-            t[k][i] = StoreByte(ApplyKernel(context.kernel, context.GatherNeighbourhood(s[k], doc.plane_width, c, r)));
-    });
-}
-
-// The median, then the unfiltered value put back where the median lies in
-// the band lower..upper of it. The quotient is whole, so both bands in use
-// restore exactly when v + 1 <= median <= 2v + 1.
-void RestoringMedianStage(EffectContext& context, double lower, double upper)
-{
-    Document& doc = context.doc;
-    PlaneSet s = Sources(doc);
-    PlaneSet t = Targets(doc);
-    ForEachInterior(context, [&](int64_t i, int32_t c, int32_t r) {
-        MediansInto(context, s, t, i, c, r);
+    PlaneSet s = Sources(context.doc), t = Targets(context.doc);
+    ForEachInterior(context, [&](int64_t p, int32_t c, int32_t r) {
         for (int k = 0; k < 3; ++k) {
-            const int32_t m = t[k][i];
-            const int32_t v = s[k][i];
-            const auto q = static_cast<long double>(m / (v + 1));
-            if (q >= lower && q <= upper)
-                t[k][i] = static_cast<uint8_t>(v);
+            const int32_t m = MedianOfNine(context.GatherNeighbourhood(s[k], context.doc.plane_width, c, r));
+            const auto q = static_cast<long double>(m / (s[k][p] + 1));
+            t[k][p] = q >= lower && q <= upper ? s[k][p] : static_cast<uint8_t>(m);
         }
     });
 }
 
-} // namespace
-
-void MedianPass(EffectContext& context, int32_t with_undo)
+// A kernel over the previous stage's result (copied back into the source
+// planes) or, for the first stage, over the picture.
+void KernelStage(EffectContext& context, uint32_t kernel, bool on_previous_result)
 {
     Document& doc = context.doc;
-    StartRun(context, with_undo == 1, Prefill::FromSource);
-    PlaneSet s = Sources(doc);
-    PlaneSet t = Targets(doc);
-    ForEachInterior(context, [&](int64_t i, int32_t c, int32_t r) { MediansInto(context, s, t, i, c, r); });
-    MergeFrom(doc, t);
+    PlaneSet s = Sources(doc), t = Targets(doc);
+    context.KernelBank(kernel);
+    if (on_previous_result)
+        CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.plane_width, doc.plane_height);
+    ForEachInterior(context, [&](int64_t p, int32_t c, int32_t r) {
+        for (int k = 0; k < 3; ++k)
+            t[k][p] = StoreByte(KernelSum(context, s[k], c, r));
+    });
+}
+
+void EndWithTargets(EffectContext& context)
+{
+    MergeFrom(context.doc, Targets(context.doc));
+    context.EndEffect();
+}
+
+} // namespace
+
+void MedianPass(EffectContext& context, bool with_undo)
+{
+    StartRun(context, with_undo, Prefill::FromSource);
+    MedianStage(context);
+    MergeFrom(context.doc, Targets(context.doc));
 }
 
 void Median(EffectContext& context)
 {
-    MedianPass(context, 1);
+    MedianPass(context, true);
     context.EndEffect();
 }
 
@@ -80,27 +69,24 @@ void GeometricCut(EffectContext& context) { Median(context); }
 void MedianHard(EffectContext& context)
 {
     StartRun(context, true, Prefill::FromSource);
-    RestoringMedianStage(context, 0.7, 1.3);
-    MergeFrom(context.doc, Targets(context.doc));
-    context.EndEffect();
+    MedianStage(context, 0.7, 1.3);
+    EndWithTargets(context);
 }
 
 void MedianNatural(EffectContext& context)
 {
     StartRun(context, true, Prefill::FromSource);
-    RestoringMedianStage(context, 0.8, 1.2);
+    MedianStage(context, 0.8, 1.2);
     KernelStage(context, 1, true);
     KernelStage(context, 3, true);
-    MergeFrom(context.doc, Targets(context.doc));
-    context.EndEffect();
+    EndWithTargets(context);
 }
 
 void MovingAverage(EffectContext& context)
 {
     StartRun(context, true, Prefill::FromSource);
     KernelStage(context, 8, false);
-    MergeFrom(context.doc, Targets(context.doc));
-    context.EndEffect();
+    EndWithTargets(context);
 }
 
 } // namespace korvanti::reference

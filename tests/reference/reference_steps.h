@@ -1,64 +1,47 @@
-// Plain forms of every effect, written as straight loops over the shared
-// toolkit exactly as the effects are defined. The fast effects must give
-// the same bytes; the tests compare the two.
-//
-// Steps most effects share at the start and the end of a run.
+// Steps the plain forms share: the start of a run, the row and element
+// loops with their per-row epilogue, and the merge.
 #pragma once
 
-#include <algorithm>
+#include <array>
 
 #include "engine/effect_context.h"
 
 namespace korvanti::reference {
 
-struct PlaneSet {
-    uint8_t* p[3];
-    uint8_t*& operator[](int k) { return p[k]; }
-};
+using PlaneSet = std::array<uint8_t*, 3>;
 
-inline PlaneSet Sources(Document& doc)
-{
-    return {{doc.source_planes[0].data(), doc.source_planes[1].data(), doc.source_planes[2].data()}};
-}
-
-inline PlaneSet Targets(Document& doc)
-{
-    return {{doc.target_planes[0].data(), doc.target_planes[1].data(), doc.target_planes[2].data()}};
-}
+inline PlaneSet Planes(std::array<Plane, 3>& planes) { return {planes[0].data(), planes[1].data(), planes[2].data()}; }
+inline PlaneSet Sources(Document& doc) { return Planes(doc.source_planes); }
+inline PlaneSet Targets(Document& doc) { return Planes(doc.target_planes); }
 
 // Whether the result planes start as a copy of the source planes, so that
 // elements an effect never writes (borders, rows after a Cancel) keep the
 // picture as it was.
 enum class Prefill { None, FromSource };
 
-// BeginEffect, the undo copy and the split into the source planes.
+// BeginEffect with fresh zero-filled planes, the undo copy and the split.
 inline void StartRun(EffectContext& context, bool with_undo = true, Prefill prefill = Prefill::None)
 {
     Document& doc = context.doc;
     context.BeginEffect();
-    // Fresh planes, zero-filled, as if allocated for this run.
     for (auto* planes : {&doc.source_planes, &doc.target_planes})
         for (Plane& plane : *planes)
             std::fill(plane.begin(), plane.end(), 0);
     if (with_undo)
         CopyFileBytes(doc.file_bytes, doc.undo_bytes, doc.plane_width, doc.plane_height);
-    PlaneSet s = Sources(doc);
+    PlaneSet s = Sources(doc), t = Targets(doc);
     SplitPlanes(doc.file_bytes, s[0], s[1], s[2], doc.plane_width, doc.plane_height);
-    if (prefill == Prefill::FromSource) {
-        PlaneSet t = Targets(doc);
+    if (prefill == Prefill::FromSource)
         CopyPlanes(s[0], s[1], s[2], t[0], t[1], t[2], doc.plane_width, doc.plane_height);
-    }
 }
 
-inline void MergeFrom(Document& doc, uint8_t* plane0, uint8_t* plane1, uint8_t* plane2)
+inline void MergeFrom(Document& doc, PlaneSet planes)
 {
-    MergePlanes(doc.file_bytes, plane0, plane1, plane2, doc.plane_width, doc.plane_height);
+    MergePlanes(doc.file_bytes, planes[0], planes[1], planes[2], doc.plane_width, doc.plane_height);
 }
 
-inline void MergeFrom(Document& doc, PlaneSet planes) { MergeFrom(doc, planes[0], planes[1], planes[2]); }
-
-// Rows first..last (inclusive) with the usual per-row epilogue; body(row)
-// does one row. A Cancel during the epilogue ends the loop.
+// Rows first..last with the per-row epilogue (progress at picture width x
+// row, then the message pump, where a Cancel ends the loop).
 template <class RowBody>
 void ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&& body)
 {
@@ -68,5 +51,32 @@ void ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&& b
             break;
     }
 }
+
+// Elements (r, c) for rows first_row..last_row and columns first_column..
+// last_column: body(r x W + c, c, r).
+template <class Body>
+void ForEachElement(EffectContext& context, int32_t first_row, int32_t last_row, int32_t first_column,
+                    int32_t last_column, Body&& body)
+{
+    const int32_t w = context.doc.plane_width;
+    ForEachRow(context, first_row, last_row, [&](int32_t r) {
+        for (int32_t c = first_column; c <= last_column; ++c)
+            body(int64_t{r} * w + c, c, r);
+    });
+}
+
+inline long double KernelSum(EffectContext& context, const uint8_t* plane, int32_t c, int32_t r)
+{
+    return ApplyKernel(context.kernel, context.GatherNeighbourhood(plane, context.doc.plane_width, c, r));
+}
+
+inline uint8_t EmbossValue(long double x) { return x <= -126 ? 0 : x >= 127 ? 255 : StoreByte(x + 128); }
+
+// The channel sums over elements 0 to W x H, leaving row_cursor at
+// W x H + 1 as the divisor of PeakChannelMean.
+std::array<int64_t, 3> SumChannels(EffectContext& context);
+// The median over the interior into the result planes, merged; begins a
+// run but does not end it.
+void MedianPass(EffectContext& context, bool with_undo);
 
 } // namespace korvanti::reference

@@ -1,0 +1,364 @@
+// JPEG and PNG through the batch tool: the same results as the BMP of the
+// same pixels, each output format, the decoders' expansions and turns, and
+// the refusals of bad files. Test pictures are made with the codecs.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <sstream>
+
+#include "batch/run.h"
+#include "batch_test_support.h"
+#include "codecs/jpeg.h"
+#include "codecs/jpeg_markers.h"
+#include "codecs/png.h"
+
+namespace korvanti::batch_testing {
+namespace {
+
+using codecs::Format;
+
+codecs::BitmapRows RowsOf(const Bytes& bitmap)
+{
+    const int32_t width = int32_t(bitmap[18] | bitmap[19] << 8);
+    const int32_t height = int32_t(bitmap[22] | bitmap[23] << 8);
+    return {bitmap.data() + 54, width, height, codecs::BitmapStride(width)};
+}
+
+Bytes Encode(Format format, const Bytes& bitmap, const Bytes& icc = {})
+{
+    Bytes out;
+    std::string error;
+    const bool ok = format == Format::Png ? codecs::EncodePng(RowsOf(bitmap), icc, out, error)
+                                          : codecs::EncodeJpeg(RowsOf(bitmap), 95, icc, out, error);
+    if (!ok)
+        throw std::runtime_error(error);
+    return out;
+}
+
+codecs::Decoded Decode(const Bytes& file)
+{
+    return codecs::SniffFormat(file) == Format::Png ? codecs::DecodePng(file) : codecs::DecodeJpeg(file);
+}
+
+// The pixel rows without header or padding, for comparing pictures.
+Bytes Pixels(const Bytes& bitmap)
+{
+    const codecs::BitmapRows rows = RowsOf(bitmap);
+    Bytes pixels;
+    for (int32_t y = 0; y < rows.height; ++y)
+        pixels.insert(pixels.end(), rows.first_row + y * rows.stride, rows.first_row + y * rows.stride + rows.width * 3);
+    return pixels;
+}
+
+// A small well-formed RGB display profile: header, one tag (white point),
+// then filler (libpng refuses profiles that deflate to almost nothing).
+Bytes TinyIccProfile()
+{
+    Bytes icc(400, 0);
+    for (size_t i = 164; i < icc.size(); ++i)
+        icc[i] = uint8_t(i * 7919 >> 3);
+    auto put = [&](size_t at, std::string_view text) { std::copy(text.begin(), text.end(), icc.begin() + long(at)); };
+    icc[2] = 1;
+    icc[3] = 400 - 256;
+    icc[131] = 1; // tag count
+    put(132, "wtpt");
+    icc[139] = 144; // offset
+    icc[143] = 20;  // size
+    put(144, "XYZ ");
+    icc[8] = 2;
+    icc[9] = 0x10;
+    put(12, "mntr");
+    put(16, "RGB ");
+    put(20, "XYZ ");
+    put(36, "acsp");
+    const uint8_t d50[] = {0, 0, 0xF6, 0xD6, 0, 1, 0, 0, 0, 0, 0xD3, 0x2D};
+    std::copy(std::begin(d50), std::end(d50), icc.begin() + 68);
+    return icc;
+}
+
+class Pictures : public ::testing::Test {
+protected:
+    // The tool in-process; returns its exit code, messages in err.
+    int Tool(std::vector<std::string> args)
+    {
+        std::vector<std::string_view> views(args.begin(), args.end());
+        std::ostringstream out;
+        std::ostringstream messages;
+        const int code = batch::BatchMain(views, out, messages, false);
+        err = messages.str();
+        return code;
+    }
+    std::string Path(const std::string& name) const { return (dir / name).string(); }
+
+    TempDir dir;
+    std::string err;
+};
+
+TEST_F(Pictures, JpegAndPngGiveWhatTheirPixelsGiveAsBmpInEveryEffectFamily)
+{
+    const Bytes original = MakeBitmap(37, 23, 7); // odd width: padded rows
+    for (Format format : {Format::Png, Format::Jpeg}) {
+        const Bytes file = Encode(format, original);
+        const std::string name = format == Format::Png ? "in.png" : "in.jpg";
+        WriteBytes(dir / name, file);
+        const codecs::Decoded decoded = Decode(file);
+        ASSERT_TRUE(decoded.ok()) << decoded.error;
+        if (format == Format::Png) {
+            EXPECT_EQ(Pixels(decoded.bitmap), Pixels(original)) << "PNG is lossless";
+        }
+        WriteBytes(dir / "decoded.bmp", decoded.bitmap);
+        for (const std::string effect : {"sharpen", "rough-sketch", "mosaic", "median", "invert", "sunset"}) {
+            SCOPED_TRACE(name + " " + effect);
+            ASSERT_EQ(Tool({"-e", effect, "-o", Path("out.bmp"), Path(name)}), 0) << err;
+            EXPECT_EQ(ReadBytes(dir / "out.bmp"), WindowResult(dir / "decoded.bmp", {effect}));
+        }
+    }
+}
+
+TEST_F(Pictures, OutputFormatComesFromFormatOptionThenExtensionThenInput)
+{
+    WriteBytes(dir / "in.png", Encode(Format::Png, MakeBitmap(64, 48, 3)));
+    WriteBytes(dir / "in.bmp", MakeBitmap(64, 48, 3));
+    const Bytes expected = WindowResult(dir / "in.bmp", {"blur"});
+    struct Case {
+        std::string output;
+        std::vector<std::string> extra;
+        Format format;
+    };
+    const std::vector<Case> cases{
+        {"r.bmp", {}, Format::Bmp},          {"r.PNG", {}, Format::Png},
+        {"r.Jpg", {}, Format::Jpeg},         {"r.jpeg", {"--quality", "100"}, Format::Jpeg},
+        {"r.jpeg", {"--format", "png"}, Format::Png}, {"r.out", {}, Format::Png},
+        {"r.png", {"--format=BMP"}, Format::Bmp},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.output);
+        std::vector<std::string> args{"-e", "blur", "-o", Path(c.output), Path("in.png")};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        ASSERT_EQ(Tool(args), 0) << err;
+        const Bytes written = ReadBytes(dir / c.output);
+        ASSERT_EQ(codecs::SniffFormat(written), c.format);
+        if (c.format == Format::Bmp) {
+            EXPECT_EQ(written, expected) << "BMP output is what the window saves";
+            continue;
+        }
+        const codecs::Decoded back = Decode(written);
+        ASSERT_TRUE(back.ok()) << back.error;
+        const Bytes got = Pixels(back.bitmap);
+        const Bytes want = Pixels(expected);
+        ASSERT_EQ(got.size(), want.size());
+        double error = 0;
+        for (size_t i = 0; i < got.size(); ++i)
+            error += std::abs(got[i] - want[i]);
+        EXPECT_LE(error / double(got.size()), c.format == Format::Png ? 0 : 16) << "PNG exact, JPEG close";
+    }
+    // Quality reaches the encoder.
+    ASSERT_EQ(Tool({"-e", "blur", "-o", Path("low.jpg"), "--quality", "5", Path("in.png")}), 0) << err;
+    EXPECT_LT(fs::file_size(dir / "low.jpg"), fs::file_size(dir / "r.Jpg") / 2);
+}
+
+// Picture 0: a 2x1 PNG of the given kind through libpng's simple writer.
+Bytes SmallPng(png_uint_32 format, const void* pixels, const void* colormap = nullptr, int colours = 0)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = 2;
+    image.height = 1;
+    image.format = format;
+    image.colormap_entries = png_uint_32(colours);
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&image, nullptr, &size, 0, pixels, 0, colormap);
+    Bytes out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, pixels, 0, colormap))
+        throw std::runtime_error(image.message);
+    out.resize(size);
+    return out;
+}
+
+// The same as an Adam7-interlaced file, which the simple writer cannot make.
+Bytes InterlacedPng(bool alpha, const uint8_t* pixels)
+{
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out, [](png_structp p, png_bytep data, size_t size) {
+            static_cast<Bytes*>(png_get_io_ptr(p))->insert(static_cast<Bytes*>(png_get_io_ptr(p))->end(), data, data + size);
+        },
+        nullptr);
+    png_set_IHDR(png, info, 2, 1, 8, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7,
+                 PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    png_write_info(png, info);
+    png_bytep row = const_cast<png_bytep>(pixels);
+    png_write_image(png, &row);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+TEST_F(Pictures, GreyPalette16BitAndAlphaBecomeEightBitRgb)
+{
+    const uint8_t grey[] = {10, 200};
+    const uint8_t rgba[] = {255, 0, 0, 128, 0, 0, 255, 0};
+    const uint8_t rgba_opaque[] = {255, 0, 0, 128, 0, 0, 255, 255}; // pixel 1 only in Adam7's pass 6
+    const uint16_t deep[] = {0, 0xFF00, 65535, 0, 0, 0}; // 0xFF00 rounds to 254, not 255
+    const uint8_t palette[] = {1, 2, 3, 40, 50, 60};
+    const uint8_t indices[] = {1, 0};
+    struct Case {
+        std::string name;
+        Bytes png;
+        std::vector<uint8_t> bgr; // both pixels
+        bool alpha;
+    };
+    const std::vector<Case> cases{
+        {"grey", SmallPng(PNG_FORMAT_GRAY, grey), {10, 10, 10, 200, 200, 200}, false},
+        {"alpha", SmallPng(PNG_FORMAT_RGBA, rgba), {127, 127, 255, 255, 255, 255}, true},
+        {"16-bit", SmallPng(PNG_FORMAT_LINEAR_RGB, deep), {255, 254, 0, 0, 0, 0}, false},
+        {"palette", SmallPng(PNG_FORMAT_RGB_COLORMAP, indices, palette, 2), {60, 50, 40, 3, 2, 1}, false},
+        {"interlaced", InterlacedPng(false, palette), {3, 2, 1, 60, 50, 40}, false},
+        {"interlaced-alpha", InterlacedPng(true, rgba_opaque), {127, 127, 255, 255, 0, 0}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const codecs::Decoded decoded = codecs::DecodePng(c.png);
+        ASSERT_TRUE(decoded.ok()) << decoded.error;
+        EXPECT_EQ(Pixels(decoded.bitmap), c.bgr);
+        EXPECT_EQ(decoded.alpha_composited, c.alpha);
+        WriteBytes(dir / (c.name + ".png"), c.png);
+    }
+    // The tool says so once per file with transparency, unless -q.
+    ASSERT_EQ(Tool({"-e", "invert", "-d", Path("out"), Path("grey.png"), Path("alpha.png")}), 0);
+    EXPECT_EQ(err, "korvanti-batch: " + Path("alpha.png") + ": transparency flattened over white\n");
+    ASSERT_EQ(Tool({"-q", "-e", "invert", "-d", Path("out"), Path("alpha.png")}), 0);
+    EXPECT_EQ(err, "");
+}
+
+// APP1 with a big-endian TIFF header and one IFD entry: the orientation.
+Bytes WithOrientation(Bytes jpeg, uint8_t orientation)
+{
+    const Bytes app1{0xFF, 0xE1, 0, 34, 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1,
+                     0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, orientation, 0, 0, 0, 0, 0, 0};
+    jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
+    return jpeg;
+}
+
+TEST_F(Pictures, ExifOrientationIsAppliedAndOnlyTheColourProfileIsKept)
+{
+    // 64 x 32, quadrants: top left red, top right green, bottom left blue,
+    // bottom right white (BMP rows are bottom-up, pixels BGR).
+    Bytes bitmap = MakeBitmap(64, 32, 1);
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const bool top = y >= 16;
+            const bool left = x < 32;
+            const uint8_t b = !top && left ? 255 : !top && !left ? 255 : 0;
+            const uint8_t g = top && !left ? 255 : !top && !left ? 255 : 0;
+            const uint8_t r = top && left ? 255 : !top && !left ? 255 : 0;
+            uint8_t* pixel = bitmap.data() + 54 + y * 192 + x * 3;
+            pixel[0] = b, pixel[1] = g, pixel[2] = r;
+        }
+    }
+    const Bytes icc = TinyIccProfile();
+    const Bytes plain = Encode(Format::Jpeg, bitmap, icc);
+    enum Quadrant { kRed, kGreen, kBlue, kWhite };
+    const uint8_t colours[4][3] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {255, 255, 255}};
+    struct Case {
+        uint8_t orientation;
+        Quadrant top_left;
+        Quadrant top_right;
+    };
+    const std::vector<Case> cases{{1, kRed, kGreen},   {2, kGreen, kRed},  {3, kWhite, kBlue}, {4, kBlue, kWhite},
+                                  {5, kRed, kBlue},    {6, kBlue, kRed},   {7, kWhite, kGreen}, {8, kGreen, kWhite}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.orientation));
+        WriteBytes(dir / "in.jpg", WithOrientation(plain, c.orientation));
+        for (const std::string output : {"out.png", "out.jpg"}) {
+            ASSERT_EQ(Tool({"-e", "invert", "-o", Path(output), Path("in.jpg")}), 0) << err;
+            const Bytes written = ReadBytes(dir / output);
+            EXPECT_EQ(std::search(written.begin(), written.end(), "Exif", "Exif" + 4), written.end());
+            const codecs::Decoded back = Decode(written);
+            ASSERT_TRUE(back.ok()) << back.error;
+            EXPECT_EQ(back.icc, icc) << output;
+            const bool turned = c.orientation >= 5;
+            ASSERT_EQ(back.width, turned ? 32 : 64);
+            const int64_t stride = codecs::BitmapStride(back.width);
+            const uint8_t* top_row = back.bitmap.data() + 54 + (back.height - 4) * stride;
+            for (auto [x, quadrant] : {std::pair{3, c.top_left}, std::pair{back.width - 4, c.top_right}}) {
+                for (int channel = 0; channel < 3; ++channel)
+                    EXPECT_NEAR(255 - top_row[x * 3 + channel], colours[quadrant][channel], 40) << output << " x " << x;
+            }
+        }
+    }
+}
+
+void FixChunkCrc(Bytes& png, size_t chunk)
+{
+    const uint32_t length = uint32_t(png[chunk]) << 24 | png[chunk + 1] << 16 | png[chunk + 2] << 8 | png[chunk + 3];
+    const uint32_t crc = uint32_t(crc32(0, png.data() + chunk + 4, length + 4));
+    for (int i = 0; i < 4; ++i)
+        png[chunk + 8 + length + size_t(i)] = uint8_t(crc >> (24 - 8 * i));
+}
+
+TEST_F(Pictures, BadFilesAreRefusedWithTheCodecsReasonAndNothingWritten)
+{
+    const Bytes png = Encode(Format::Png, MakeBitmap(40, 30, 2));
+    const Bytes jpeg = Encode(Format::Jpeg, MakeBitmap(40, 30, 2));
+    Bytes png_bomb = png; // IHDR: 100000 x 100000
+    for (size_t at : {16u, 20u}) {
+        png_bomb[at] = 0, png_bomb[at + 1] = 1, png_bomb[at + 2] = 0x86, png_bomb[at + 3] = 0xA0;
+    }
+    FixChunkCrc(png_bomb, 8);
+    Bytes bad_crc = png;
+    bad_crc[30] ^= 0xFF;
+    Bytes jpeg_bomb = jpeg;
+    const uint8_t sof_marker[] = {0xFF, 0xC0};
+    const size_t sof = size_t(std::search(jpeg.begin(), jpeg.end(), sof_marker, sof_marker + 2) - jpeg.begin());
+    ASSERT_LT(sof + 8, jpeg.size());
+    jpeg_bomb[sof + 5] = jpeg_bomb[sof + 7] = 0xEA; // 60000 x 60000
+    jpeg_bomb[sof + 6] = jpeg_bomb[sof + 8] = 0x60;
+    Bytes corrupt_jpeg = jpeg;
+    for (size_t i = jpeg.size() / 2; i < jpeg.size() / 2 + 40; ++i)
+        corrupt_jpeg[i] = 0xFF;
+    struct Case {
+        std::string name;
+        Bytes bytes;
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {"cut.png", Bytes(png.begin(), png.begin() + long(png.size() / 2)), "not a readable PNG (the file ends early)"},
+        {"crc.png", bad_crc, "not a readable PNG (IHDR: CRC error)"},
+        {"bomb.png", png_bomb, "not a readable PNG (the picture is too large (100000 x 100000))"},
+        {"cut.jpg", Bytes(jpeg.begin(), jpeg.begin() + long(jpeg.size() / 2)), "not a readable JPEG (Premature end"},
+        {"corrupt.jpg", corrupt_jpeg, "not a readable JPEG ("},
+        {"bomb.jpg", jpeg_bomb, "not a readable JPEG (the picture is too large (60000 x 60000))"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(dir / c.name, c.bytes);
+        WriteBytes(dir / "old.png", Bytes{1, 2, 3});
+        EXPECT_EQ(Tool({"-e", "blur", "-o", Path("old.png"), Path(c.name)}), 1);
+        EXPECT_EQ(err.rfind("korvanti-batch: " + Path(c.name) + ": " + c.message, 0), 0u) << err;
+        EXPECT_EQ(ReadBytes(dir / "old.png"), (Bytes{1, 2, 3}));
+    }
+    EXPECT_EQ(dir.Listing().size(), cases.size() + 1) << "no temporary file left";
+}
+
+// The README's local form of GNU parallel: one process per file.
+TEST_F(Pictures, ParallelRunsOneToolPerFile)
+{
+    if (std::system("command -v parallel >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "GNU parallel is not installed";
+    WriteBytes(dir / "a.jpg", Encode(Format::Jpeg, MakeBitmap(30, 20, 4)));
+    WriteBytes(dir / "b.png", Encode(Format::Png, MakeBitmap(30, 20, 5)));
+    const std::string command = "cd '" + dir.path().string() + "' && parallel -j 2 " KORVANTI_BATCH_EXE
+                                " -q -j 1 -e median -o out-{/.}.png {} ::: a.jpg b.png </dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    for (const std::string name : {"a.jpg", "b.png"}) {
+        ASSERT_EQ(Tool({"-e", "median", "-o", Path("ref.png"), Path(name)}), 0) << err;
+        EXPECT_EQ(ReadBytes(dir / ("out-" + name.substr(0, 1) + ".png")), ReadBytes(dir / "ref.png")) << name;
+    }
+}
+
+} // namespace
+} // namespace korvanti::batch_testing

@@ -1,0 +1,48 @@
+// Decodes any bytes as JPEG or PNG (by their first bytes, JPEG otherwise).
+// A refusal must leave no picture behind; a decoded picture must have the
+// BMP form its size says and survive a PNG round trip bit for bit.
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <string>
+
+#include "codecs/jpeg.h"
+#include "codecs/jpeg_markers.h"
+#include "codecs/png.h"
+
+namespace {
+
+using namespace korvanti::codecs;
+
+// Small enough that a claimed size can never exhaust the fuzzer's memory.
+constexpr int64_t kLimit = 1 << 20;
+
+void Check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::span<const uint8_t> input(data, size);
+    const JpegMetadata metadata = ReadJpegMetadata(input);
+    Check(metadata.orientation >= 1 && metadata.orientation <= 8);
+    const Decoded decoded = SniffFormat(input) == Format::Png ? DecodePng(input, kLimit) : DecodeJpeg(input, kLimit);
+    if (!decoded.ok()) {
+        Check(decoded.bitmap.empty());
+        return 0;
+    }
+    const std::optional<int64_t> expected = BitmapSize(decoded.width, decoded.height, kLimit);
+    Check(expected && decoded.bitmap.size() == static_cast<size_t>(*expected));
+    const BitmapRows rows{decoded.bitmap.data() + kBitmapHeaderBytes, decoded.width, decoded.height,
+                          BitmapStride(decoded.width)};
+    Bytes png;
+    std::string error;
+    Check(EncodePng(rows, {}, png, error));
+    const Decoded back = DecodePng(png, kLimit);
+    Check(back.ok() && back.bitmap == decoded.bitmap);
+    return 0;
+}

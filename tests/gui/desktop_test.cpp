@@ -8,7 +8,6 @@
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -279,27 +278,22 @@ TEST_F(Boxes, TheAboutBoxIsAModalDialogOfTheMainWindow)
 
 // ---- File dialog -------------------------------------------------------------
 
-TEST(FileDialog, JapaneseDatesAndColumnsWideEnough)
+// Qt's list already fits its columns to their contents offscreen; what it
+// gets wrong without the program's help is the dates' language.
+TEST(FileDialog, DatesInJapanese)
 {
     QTemporaryDir folder;
     const QString path = QDir(folder.path()).absoluteFilePath(QStringLiteral("a.bmp"));
-    WriteBitmap(path, 480, 560);
-    for (const char* name : {"b.bmp", "c.bmp", "d.bmp", "e.bmp"})
-        WriteBitmap(QDir(folder.path()).absoluteFilePath(QLatin1String(name)), 4, 4);
+    WriteBitmap(path, 4, 4);
     QString date;
-    std::vector<std::pair<int, int>> widths; // per column: shown, needed
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         auto* list = dialog->findChild<QTreeView*>();
-        QAbstractItemModel* model = list->model();
+        const QModelIndex folder_index = list->rootIndex();
         // The folder is read in the background.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(list->rootIndex()) == 5; }, 5000));
-        QTest::qWait(500);
-        date = model->index(0, 3, list->rootIndex()).data().toString();
-        for (int column = 0; column < 4; ++column)
-            widths.emplace_back(list->header()->sectionSize(column),
-                                static_cast<QAbstractItemView*>(list)->sizeHintForColumn(column));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount(folder_index) == 1; }, 5000));
+        date = list->model()->index(0, 3, folder_index).data().toString();
         dialog->reject();
     });
     // The dialog opens in the current folder.
@@ -308,9 +302,6 @@ TEST(FileDialog, JapaneseDatesAndColumnsWideEnough)
     QtFileDialogs().OpenFileName(nullptr);
     QDir::setCurrent(previous);
     EXPECT_EQ(date, QLocale(QLocale::Japanese, QLocale::Japan).toString(QFileInfo(path).lastModified(), QLocale::ShortFormat));
-    ASSERT_EQ(widths.size(), 4u);
-    for (int column = 1; column < 4; ++column)
-        EXPECT_GE(widths[column].first, widths[column].second) << column;
 }
 
 } // namespace

@@ -3,6 +3,9 @@
 // copy written beside the program.
 #include "app/picture_files.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <climits>
 #include <cstring>
 #include <new>
@@ -85,7 +88,13 @@ void ScratchWriter::Write(const Bytes& file_bytes, const std::string& path, bool
         return;
     }
     // The copy on disk is a by-product: a failure is not reported.
-    thread_ = std::thread([this, path] { [[maybe_unused]] const int written = snapshot_.SaveScratchCopy(path); });
+    thread_ = std::thread([this, path] {
+#ifdef __linux__
+        // Behind the window's own thread: the copy is wanted, not urgent.
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+#endif
+        [[maybe_unused]] const int written = snapshot_.SaveScratchCopy(path);
+    });
 }
 
 void ScratchWriter::Wait()

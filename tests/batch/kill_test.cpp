@@ -42,18 +42,21 @@ protected:
         return tool;
     }
 
-    // Kills the tool once its temporary has at least `wanted` bytes. True
-    // when the kill came while the temporary was still incomplete.
-    bool KillWhenTemporaryHas(pid_t tool, uintmax_t wanted)
+    // Kills the tool once what it writes has at least `wanted` bytes: its
+    // temporary, or out.bmp itself once that changes (a save in place).
+    // True when the kill came while the temporary was still incomplete.
+    bool KillWhenWritten(pid_t tool, uintmax_t wanted)
     {
+        std::error_code error;
+        const uintmax_t prepared = fs::exists(dir / "out.bmp") ? fs::file_size(dir / "out.bmp") : UINTMAX_MAX;
         for (int status = 0; ::waitpid(tool, &status, WNOHANG) != tool;) {
-            std::error_code error;
             for (const auto& entry : fs::directory_iterator(dir.path(), error)) {
+                const std::string name = entry.path().filename().string();
                 const uintmax_t size = fs::file_size(entry.path(), error);
-                if (!error && IsTemporaryOfOutput(entry.path().filename().string()) && size >= wanted) {
+                if (!error && size >= wanted && (IsTemporaryOfOutput(name) || (name == "out.bmp" && size != prepared))) {
                     ::kill(tool, SIGKILL);
                     WaitFor(tool);
-                    return size < result.size();
+                    return name != "out.bmp" && size < result.size();
                 }
             }
             std::this_thread::sleep_for(std::chrono::microseconds(50));
@@ -104,7 +107,7 @@ TEST_F(KilledTool, LeavesThePreviousOutputOrTheWholeResultAndTheNextRunWorks)
             Prepare(with_previous);
             const pid_t tool = Start();
             ASSERT_GT(tool, 0);
-            KillWhenTemporaryHas(tool, uintmax_t(part * double(result.size())));
+            KillWhenWritten(tool, uintmax_t(part * double(result.size())));
             CheckAfterKill(with_previous, part < 1.0);
         }
     }
@@ -131,7 +134,7 @@ TEST_F(KilledTool, ATemporaryLeftWithTheSameProcessIdDoesNotStopTheNextRun)
     const pid_t killed = Start(true);
     if (killed < 0)
         GTEST_SKIP() << "cannot start a process in a new process-id namespace here (" << std::strerror(errno) << ")";
-    ASSERT_TRUE(KillWhenTemporaryHas(killed, 0)) << "the run ended before it was killed";
+    ASSERT_TRUE(KillWhenWritten(killed, 0)) << "the run ended before it was killed";
     EXPECT_EQ(dir.Listing(), (std::vector<std::string>{".out.bmp.kv1-0.tmp", "in.bmp", "out.bmp"}));
     CheckAfterKill(true, false);
 

@@ -1,6 +1,6 @@
 // Long random sequences of what a user does with the window: open, effects
 // run to the end or cancelled at a random row, undo, redo, save, save as,
-// close and quit, with the unsaved-changes prompt answered at random. Every
+// close, quit by menu or close box, with the prompt answered at random. Every
 // command goes through the main window's own menu items, dialogs and
 // message boxes, and after every step the window, the document and the
 // files on disk are compared with a small model of what they must be:
@@ -13,7 +13,7 @@
 // - a save writes exactly the document, a refused save changes no file,
 //   and no temporary file is ever left behind;
 // - the edit counter, the caption, the status panels, the picture controls
-//   and the view follow the document;
+//   and the view follow the document, and every catalogue effect runs;
 // - the prompt appears on open, close and quit exactly when the picture has
 //   unsaved edits, and Yes saves over the picture's file (or, when that
 //   fails, shows the write failure and gives nothing up);
@@ -22,8 +22,6 @@
 //
 // KORVANTI_MODEL_SEED picks the sequence and KORVANTI_MODEL_STEPS its
 // length; a failure prints both, the step that failed and the steps before.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -46,7 +44,6 @@
 
 #include <QAction>
 #include <QFile>
-#include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -156,17 +153,11 @@ Bytes MakePicture(Random& random)
     const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
     size_t info = 40;
     size_t gap = 0;
-    switch (random.Below(4)) {
-    case 0:
-        info = 108; // a version 4 header
-        gap = 68 + static_cast<size_t>(random.Below(3)) * 4;
-        break;
-    case 1:
-        gap = 1 + static_cast<size_t>(random.Below(40)); // something between header and pixels
-        break;
-    default:
-        break;
-    }
+    const int header = random.Below(4);
+    if (header == 0) // a version 4 header
+        info = 108, gap = 68 + static_cast<size_t>(random.Below(3)) * 4;
+    else if (header == 1) // something between header and pixels
+        gap = 1 + static_cast<size_t>(random.Below(40));
     const size_t tail = random.Percent(35) ? 1 + static_cast<size_t>(random.Below(9)) : 0;
     const size_t offset = 54 + gap;
     Bytes b(offset + stride * static_cast<size_t>(height) + tail);
@@ -319,11 +310,8 @@ public:
     void Run();
 
 private:
-    // Set-up.
     void MakeFiles();
     void StartProgram();
-
-    // Steps.
     void DoStep();
     void Open();
     void Effect(bool cancel);
@@ -334,8 +322,6 @@ private:
     void Quit();
     void ToggleReadOnly();
     void NewPicture();
-
-    // Parts of steps.
     bool Prompt(bool quitting);
     bool SaveSucceeds(const QString& name) const;
     void Written(const QString& path);
@@ -343,8 +329,6 @@ private:
     void TriggerNested(const std::string& name);
     void SetWritable(const QString& name, bool writable);
     int PumpsOf(const EffectEntry& effect);
-
-    // Checks.
     void Check(bool ok, const std::string& what);
     template <class T>
     void CheckEq(const T& actual, const T& expected, const std::string& what)

@@ -20,14 +20,15 @@ QLabel* PlaceLabel(QWidget* parent, const char* name, const QString& text, int x
 
 } // namespace
 
-// A window of its own, not a child of the main window, so that disabling
-// the main window does not disable this box too.
+// A dialog window owned by the main window: the desktop keeps it above the
+// main window, and while it is shown it is the only window that takes input.
 AboutBox::AboutBox(QWidget* main_window)
-    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowCloseButtonHint),
+    : QWidget(main_window, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                               Qt::WindowCloseButtonHint),
       main_window_(main_window)
 {
     setObjectName(QStringLiteral("aboutBox"));
+    setWindowModality(Qt::WindowModal);
     setWindowTitle(QStringLiteral("Korvanti Ver 1.0.0 のバージョン情報"));
     QFont font(kWindowFontFamily);
     font.setPixelSize(12);
@@ -46,6 +47,14 @@ AboutBox::AboutBox(QWidget* main_window)
     ok_button_->setGeometry(120, 96, 57, 25);
     ok_button_->setDefault(true);
     connect(ok_button_, &QPushButton::clicked, this, &AboutBox::Dismiss);
+}
+
+void AboutBox::showEvent(QShowEvent* event)
+{
+    // The main window is disabled before the box is shown, and that reaches
+    // its child windows too; a window of its own can be enabled again.
+    setEnabled(true);
+    QWidget::showEvent(event);
 }
 
 void AboutBox::Dismiss()

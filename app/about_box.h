@@ -1,6 +1,6 @@
-// The About box: a small window shown without a modal loop while
-// the main window is disabled. OK or its close box hides it and enables the
-// main window again.
+// The About box: a small dialog window of the main window, shown without a
+// modal loop while the main window is disabled, and kept above it. OK or its
+// close box hides it and enables the main window again.
 #pragma once
 
 #include <QPointer>
@@ -29,6 +29,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QPointer<QWidget> main_window_;

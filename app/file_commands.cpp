@@ -10,6 +10,7 @@
 #include "app/quick_access_bar.h"
 #include "app/status_panels.h"
 #include "view/image_control.h"
+#include "view/image_frame.h"
 
 namespace korvanti {
 namespace {
@@ -30,9 +31,22 @@ void MainWindow::OpenPicture()
 {
     if (context_.Running() || ConfirmUnsaved(kReplacing) != kGoOn)
         return;
-    const QString path = dialogs_->OpenFileName(this);
+    OpenPictureFile(dialogs_->OpenFileName(this));
+}
+
+void MainWindow::OpenDroppedFile(const QString& path)
+{
+    if (context_.Running() || ConfirmUnsaved(kReplacing) != kGoOn)
+        return;
+    OpenPictureFile(path);
+}
+
+void MainWindow::OpenPictureFile(const QString& path)
+{
+    // An empty name is a cancelled dialog; any file named but not read
+    // (refused, missing, unreadable) gets the read failure box.
     const int result = doc_.LoadBitmap(LocalPath(path));
-    if (result <= 0 && result != kNotOpened)
+    if (result < 1 && !path.isEmpty())
         MessageBox(kReadFailure, kFileErrorCaption, kStyleOk);
     if (result < 1)
         return;
@@ -43,6 +57,11 @@ void MainWindow::OpenPicture()
     zoom_enabled_ = true;
     UpdateActions();
     image_control()->SetPicture(DecodePicture(doc_.file_bytes));
+    // The picture is shown at its own size, as the zoom box and panel say,
+    // even where the previous picture was zoomed; fit to window stays.
+    if (!image_frame_->ClientAligned() && (quick_access_bar_->zoom_slider()->value() != 100 ||
+                                           image_control()->size() != QSize(PictureWidth(), PictureHeight())))
+        NormalSize();
     const QString name = DisplayPath(doc_.bitmap.GetFileName());
     setWindowTitle(name + kRunningSuffix);
     ShowFileName(name);

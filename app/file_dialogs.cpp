@@ -1,6 +1,15 @@
+// Qt's own open and save dialogs, in Japanese throughout: texts, sizes and
+// dates, with the list's columns as wide as their contents.
 #include "app/file_dialogs.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QListView>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTreeView>
 
 namespace korvanti {
 namespace {
@@ -8,6 +17,49 @@ namespace {
 // The description reads "Bitmap(*.bmp)"; the pattern in the last brackets
 // matches the extension in any letter case, in Qt's dialog and in native ones.
 const QString kBitmapFilter = QStringLiteral("Bitmap(*.bmp) (*.[bB][mM][pP])");
+
+// Qt's file list writes sizes and dates in the system's locale, which on
+// most desktops is not Japanese; this writes them in the program's own.
+class JapaneseFileList : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || files == nullptr || (index.column() != kSizeColumn && index.column() != kDateColumn))
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex file = mapToSource(index);
+        const QLocale locale;
+        if (index.column() == kDateColumn)
+            return locale.toString(files->lastModified(file), QLocale::ShortFormat);
+        return files->isDir(file) ? QString() : locale.formattedDataSize(files->size(file));
+    }
+
+private:
+    // QFileSystemModel's columns: name, size, type, date modified.
+    static constexpr int kSizeColumn = 1;
+    static constexpr int kDateColumn = 3;
+};
+
+// The detail list: the name takes the room the other columns leave, and
+// they are always as wide as their contents. The places on the left are
+// as wide as their names.
+void FitColumns(QFileDialog& dialog)
+{
+    if (auto* list = dialog.findChild<QTreeView*>()) {
+        QHeaderView* header = list->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    auto* places = dialog.findChild<QListView*>(QStringLiteral("sidebar"));
+    auto* splitter = places != nullptr ? qobject_cast<QSplitter*>(places->parentWidget()) : nullptr;
+    if (splitter != nullptr && splitter->count() == 2) {
+        const int room = places->sizeHintForColumn(0) + 2 * places->frameWidth() + places->verticalScrollBar()->sizeHint().width();
+        splitter->setSizes({room, splitter->width() - room});
+    }
+}
 
 std::optional<QString> RunDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QString& initial_name)
 {
@@ -21,6 +73,8 @@ std::optional<QString> RunDialog(QWidget* parent, QFileDialog::AcceptMode mode, 
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     // The program itself decides about ".bmp" and about replacing a file.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setProxyModel(new JapaneseFileList(&dialog));
+    FitColumns(dialog);
     if (!initial_name.isEmpty())
         dialog.selectFile(initial_name);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -12,6 +12,8 @@
 namespace korvanti {
 namespace {
 
+const QString kHelpMissingText = QStringLiteral("ヘルプファイルが見つかりません。");
+const QString kHelpCaption = QStringLiteral("ヘルプ");
 const QString kPluginInstalledText = QStringLiteral("正常にプラグインの追加を行いました。");
 const QString kPluginBrokenText =
     QStringLiteral("エラーのあるプラグインファイルです。有効なプラグインファイルではありません。追加を行えません。");
@@ -32,9 +34,9 @@ void MainWindow::OpenHelp()
     // installation puts the documentation.
     const QString program_folder = QCoreApplication::applicationDirPath();
     const QString candidates[] = {
-        QDir::current().absoluteFilePath(kHelpFileName),
-        QDir(program_folder).absoluteFilePath(kHelpFileName),
-        QDir(program_folder).absoluteFilePath(QStringLiteral(KORVANTI_HELP_FROM_PROGRAM "/") + kHelpFileName),
+        QDir::current().absoluteFilePath(help_file_name),
+        QDir(program_folder).absoluteFilePath(help_file_name),
+        QDir(program_folder).absoluteFilePath(QStringLiteral(KORVANTI_HELP_FROM_PROGRAM "/") + help_file_name),
     };
     for (const QString& candidate : candidates) {
         if (QFileInfo::exists(candidate)) {
@@ -42,6 +44,7 @@ void MainWindow::OpenHelp()
             return;
         }
     }
+    MessageBox(kHelpMissingText, kHelpCaption, kStyleOk);
 }
 
 void MainWindow::OpenSupportPage() { open_url(QUrl(kSupportPageAddress)); }

@@ -13,6 +13,7 @@
 #include <QToolBar>
 
 #include "app/about_box.h"
+#include "app/file_drop.h"
 #include "app/quick_access_bar.h"
 #include "app/status_panels.h"
 #include "view/image_frame.h"
@@ -56,6 +57,8 @@ MainWindow::MainWindow(std::unique_ptr<FileDialogs> dialogs)
     move(0, 103);
 
     about_box_ = std::make_unique<AboutBox>(this);
+    new FileDropTarget(
+        this, [this] { return !context_.Running(); }, [this](const QString& path) { OpenDroppedFile(path); });
 }
 
 MainWindow::~MainWindow() = default;

@@ -70,9 +70,17 @@ public:
     std::function<void(const QUrl& url)> open_url;
     // Where RefreshDisplay writes its copy; DefaultScratchPath() by default.
     QString scratch_path;
+    // The help file's name; OpenHelp looks for it in a few folders.
+    QString help_file_name = kHelpFileName;
 
     // File menu (file_commands.cpp).
     void OpenPicture();
+    // Opens path as OpenPicture does once its dialog has given a name: the
+    // program's file argument and dropped files come in here.
+    void OpenPictureFile(const QString& path);
+    // A file dropped on the window: refused while an effect runs, otherwise
+    // opened after the unsaved-changes prompt, as by OpenPicture.
+    void OpenDroppedFile(const QString& path);
     void SavePictureAs();
     void SavePicture();
     void ClosePicture();
@@ -130,6 +138,7 @@ public:
     // The Tools menu action that runs an effect of the catalogue.
     QAction* EffectAction(const EffectEntry& effect) const { return effect_actions_.value(&effect); }
     QString StatusText(int panel) const;
+    StatusPanels* status_panels() const { return status_panels_; }
     ImageControl* image_control() const;
     ImageFrame* image_frame() const { return image_frame_; }
     AboutBox* about_box() const { return about_box_.get(); }

@@ -1,15 +1,54 @@
+// The message boxes and the exception report, centred over the main window.
 #include "app/message_box.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace korvanti {
 namespace {
 
+// Every box belongs to the main window and opens centred over it. The
+// active window is no guide: right after a file dialog closes there is none.
+QWidget* BoxOwner()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMainWindow*>(widget) != nullptr && widget->isVisible())
+            return widget;
+    }
+    return QApplication::activeWindow();
+}
+
+// Qt places a dialog before a message box has taken its final size, and
+// guesses the window frame; this centres the box once its size is known,
+// taking the frame to be the owner's.
+class CentredBox : public QMessageBox {
+public:
+    CentredBox(Icon icon, const QString& caption, const QString& text)
+        : QMessageBox(icon, caption, text, QMessageBox::NoButton, BoxOwner())
+    {
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        const QWidget* owner = parentWidget();
+        if (owner == nullptr || !owner->isVisible())
+            return;
+        // The client area goes where the frame's middle meets the owner's,
+        // the frame taken to be as thick as the owner's.
+        const QRect over = owner->frameGeometry();
+        const QPoint inset = owner->geometry().topLeft() - over.topLeft();
+        const QSize frame = size() + over.size() - owner->size();
+        setGeometry(QRect(over.center() - QPoint(frame.width() / 2, frame.height() / 2) + inset, size()));
+    }
+};
+
 int ShowMessageBox(const QString& text, const QString& caption, int style)
 {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::NoButton, QApplication::activeWindow());
+    CentredBox box(QMessageBox::NoIcon, caption, text);
     switch (style) {
     case kStyleYesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
@@ -37,7 +76,9 @@ int ShowMessageBox(const QString& text, const QString& caption, int style)
 
 void ShowExceptionBox(const QString& message)
 {
-    QMessageBox::critical(QApplication::activeWindow(), kApplicationTitle, message);
+    CentredBox box(QMessageBox::Critical, kApplicationTitle, message);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
 }
 
 MessageBoxHandler& CurrentMessageBox()

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "app/about_box.h"
+#include "app/status_panels.h"
 #include "gui_test_support.h"
 #include "view/image_control.h"
 #include "view/image_frame.h"
@@ -49,9 +50,6 @@ TEST_F(Zoom, CommandsFollowTheShownAndThePictureSize)
         {"standard size", [&] { window->NormalSize(); }, {100, 80}, "拡大率：原寸大表示", "拡大率：100%", 100, 1},
         {"zoom in, actual size", [&] { window->ZoomIn(), window->ActualSize(); }, {100, 80}, "拡大率：原寸大表示",
          "拡大率：100%", 100, -1},
-        // An opened picture keeps the zoom settings.
-        {"zoom in, open", [&] { window->ZoomIn(), Open(MakeBitmap(QStringLiteral("b.bmp"), 40, 40)); }, {125, 100},
-         "拡大率：125%", "拡大率：125%", 125, -1},
         // The slider scales from the picture size; the percent is of the width.
         {"open, slide to 37",
          [&] { Open(MakeBitmap(QStringLiteral("t.bmp"), 250, 101)), Find<QSlider>("zoomSlider")->setValue(37); },
@@ -109,6 +107,35 @@ TEST_F(Zoom, AZoomedViewScrolls)
     ImageFrame* frame = window->image_frame();
     EXPECT_TRUE(frame->horizontalScrollBar()->isVisible());
     EXPECT_GT(frame->horizontalScrollBar()->maximum(), 0);
+}
+
+TEST_F(Zoom, AnOpenedPictureIsShownAtItsOwnSize)
+{
+    const QString first = MakeBitmap(QStringLiteral("a.bmp"), 250, 101);
+    const QString second = MakeBitmap(QStringLiteral("b.bmp"), 40, 30);
+    const std::function<void()> zooms[] = {
+        [&] { window->ZoomIn(); },
+        [&] { Find<QSlider>("zoomSlider")->setValue(37); },
+        [&] { window->ZoomOut(), window->ActualSize(); },
+        [&] { window->ZoomIn(), window->ClosePicture(); },
+    };
+    for (const auto& zoom : zooms) {
+        Open(first);
+        zoom();
+        Open(second);
+        EXPECT_EQ(Shown(), QSize(40, 30));
+        EXPECT_EQ(Position(), 100);
+        EXPECT_EQ(ZoomLabel(), QStringLiteral("拡大率：100%"));
+        EXPECT_TRUE(window->StatusText(kZoomPanel) == QStringLiteral("拡大率：100%") ||
+                    window->StatusText(kZoomPanel) == QStringLiteral("拡大率：原寸大表示"));
+    }
+    // Fit to window stays: the picture fills the view.
+    window->show();
+    window->FitToWindow();
+    Open(first);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Shown(), window->image_frame()->viewport()->size());
+    EXPECT_EQ(window->StatusText(kZoomPanel), QStringLiteral("拡大率：スクリーン表示"));
 }
 
 TEST_F(Zoom, StepsStopAtTheLargestWidgetSize)
@@ -249,6 +276,16 @@ TEST_F(Help, TheFileInTheCurrentFolderComesFirstThenTheOneBesideTheProgram)
               QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/korvanti_help.html")));
     EXPECT_EQ(opened_urls[1], QUrl::fromLocalFile(QDir(folder->path()).canonicalPath() + QStringLiteral("/korvanti_help.html")));
     EXPECT_EQ(opened_urls[2].host(), QStringLiteral("www.example.org"));
+}
+
+TEST_F(Help, NoHelpFileSaysSo)
+{
+    window->help_file_name = QStringLiteral("absent_help.html");
+    window->OpenHelp();
+    EXPECT_TRUE(opened_urls.empty());
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].text, QStringLiteral("ヘルプファイルが見つかりません。"));
+    EXPECT_EQ(boxes->shown[0].style, kStyleOk);
 }
 
 } // namespace

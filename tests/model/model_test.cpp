@@ -490,11 +490,12 @@ void Sequence::Open()
     Trigger("openAction");
 
     const auto found = disk_.find(NameOf(answer));
-    if (found == disk_.end()) {
+    if (answer.isEmpty()) {
         Count("open: nothing to open");
         return;
     }
-    if (!found->second.picture) {
+    // Whatever is named but not read (refused, gone, a folder) is reported.
+    if (found == disk_.end() || !found->second.picture) {
         ExpectBox(kReadFailure, kFileErrorCaption, kStyleOk);
         Count("open: refused file");
         Note(" (refused)");

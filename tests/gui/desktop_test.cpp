@@ -1,0 +1,308 @@
+// The window among the desktop's windows: the file argument and dropped
+// files, which open pictures as the open command does; the status panels at
+// the window's size; message boxes centred over the window; the About box
+// kept above it; the file dialog in Japanese.
+#include <algorithm>
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <QWindow>
+
+#include "app/about_box.h"
+#include "app/application.h"
+#include "app/status_panels.h"
+#include "gui_test_support.h"
+#include "view/image_frame.h"
+
+namespace korvanti::testing {
+namespace {
+
+const QString kSuffix = QStringLiteral("  -  Korvanti ver 1.0.0");
+const QString kReadFailure = QStringLiteral("読み込みに失敗しました。");
+
+TEST(CommandLine, ReadsOneFileHelpAndVersion)
+{
+    const QString program = QStringLiteral("korvanti");
+    const QString here = QDir::current().absoluteFilePath(QStringLiteral("a.bmp"));
+    struct Case {
+        QStringList arguments;
+        QString file;
+        std::optional<int> exit_status;
+        QString output_part;
+    };
+    const Case cases[] = {
+        {{program}, {}, std::nullopt, {}},
+        {{program, QStringLiteral("a.bmp")}, here, std::nullopt, {}},
+        {{program, QStringLiteral("/p/a.bmp"), QStringLiteral("/p/b.bmp")}, QStringLiteral("/p/a.bmp"), std::nullopt, {}},
+        {{program, QStringLiteral("--"), QStringLiteral("/p/-x.bmp")}, QStringLiteral("/p/-x.bmp"), std::nullopt, {}},
+        {{program, QStringLiteral("--version")}, {}, 0, QStringLiteral("korvanti 1.0.0\n")},
+        {{program, QStringLiteral("--help")}, {}, 0, QStringLiteral("[FILE]")},
+        {{program, QStringLiteral("--frame"), QStringLiteral("a.bmp")}, {}, 2, QStringLiteral("frame")},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = ReadCommandLine(c.arguments);
+        const std::string name = c.arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(line.file, c.file) << name;
+        EXPECT_EQ(line.exit_status, c.exit_status) << name;
+        EXPECT_TRUE(line.output.contains(c.output_part)) << name << ": " << line.output.toStdString();
+    }
+}
+
+// Drags urls over the middle of target and drops them there, through the
+// window as the desktop delivers them, then lets the event loop open what
+// was dropped. Returns whether the window took the drop.
+bool DropOn(QWidget* target, const QList<QUrl>& urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    QWidget* top = target->window();
+    const QPoint at = target->mapTo(top, target->rect().center());
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(top->windowHandle(), &enter);
+    if (!enter.isAccepted()) {
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(top->windowHandle(), &leave);
+        return false;
+    }
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(top->windowHandle(), &drop);
+    QCoreApplication::processEvents();
+    return drop.isAccepted();
+}
+
+QList<QUrl> Files(std::initializer_list<QString> paths)
+{
+    QList<QUrl> urls;
+    std::transform(paths.begin(), paths.end(), std::back_inserter(urls), QUrl::fromLocalFile);
+    return urls;
+}
+
+// Every way a picture comes in goes through the same checks and boxes.
+enum class Entry { kDialog, kArgument, kDrop };
+
+class OpenFrom : public WindowTest, public ::testing::WithParamInterface<Entry> {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void OpenBy(const QString& path)
+    {
+        switch (GetParam()) {
+        case Entry::kDialog:
+            Open(path);
+            break;
+        case Entry::kArgument:
+            window->OpenPictureFile(ReadCommandLine({QStringLiteral("korvanti"), path}).file);
+            break;
+        case Entry::kDrop:
+            EXPECT_TRUE(DropOn(window->image_frame()->viewport(), Files({path})));
+            break;
+        }
+    }
+};
+
+TEST_P(OpenFrom, SameChecksBoxesCaptionAndPanels)
+{
+    const QString good = MakeBitmap(QStringLiteral("good.bmp"), 4, 2);
+    const QString refused = MakeBitmap(QStringLiteral("deep.bmp"), 3, 3, 32);
+    const QString missing = QDir(folder->path()).absoluteFilePath(QStringLiteral("missing.bmp"));
+    OpenBy(good);
+    EXPECT_EQ(Caption(), good + kSuffix);
+    EXPECT_EQ(window->StatusText(0), QStringLiteral("ファイル名：　good.bmp"));
+    EXPECT_EQ(window->StatusText(1), QStringLiteral("解像度：　4 * 2"));
+    EXPECT_EQ(window->StatusText(3), QStringLiteral("ファイル形式：ビットマップ(24Bit)"));
+    EXPECT_TRUE(Action("toolsMenu")->isEnabled());
+    EXPECT_TRUE(boxes->shown.empty());
+    for (const QString& bad : {refused, missing}) {
+        boxes->shown.clear();
+        OpenBy(bad);
+        ASSERT_EQ(boxes->shown.size(), 1u) << bad.toStdString();
+        EXPECT_EQ(boxes->shown[0].text, kReadFailure);
+        EXPECT_EQ(boxes->shown[0].caption, QStringLiteral("書き込みエラー"));
+        EXPECT_EQ(boxes->shown[0].style, kStyleOk);
+        EXPECT_EQ(Caption(), good + kSuffix);
+    }
+}
+
+std::string EntryName(const ::testing::TestParamInfo<Entry>& info)
+{
+    const char* const names[] = {"Dialog", "Argument", "Drop"};
+    return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktop, OpenFrom, ::testing::Values(Entry::kDialog, Entry::kArgument, Entry::kDrop), EntryName);
+
+using Drop = OpenFrom;
+
+TEST_F(Drop, AnywhereOnTheWindowTheFirstFileAfterThePrompt)
+{
+    const QString first = MakeBitmap(QStringLiteral("first.bmp"), 5, 5);
+    const QString second = MakeBitmap(QStringLiteral("second.bmp"), 6, 6);
+    QWidget* targets[] = {window->image_frame()->viewport(), Find<QWidget>("quickAccessBar"), Find<QStatusBar>("statusBar")};
+    for (QWidget* target : targets) {
+        window->ClosePicture();
+        EXPECT_TRUE(DropOn(target, Files({first, second}))) << target->objectName().toStdString();
+        EXPECT_EQ(Caption(), first + kSuffix) << target->objectName().toStdString();
+    }
+    // Nothing but files is taken.
+    EXPECT_FALSE(DropOn(window->image_frame()->viewport(), {QUrl(QStringLiteral("https://www.example.org/a.bmp"))}));
+
+    // With unsaved changes the prompt comes first; Cancel keeps the picture.
+    const QString edited = OpenEdited();
+    boxes->answers = {kAnswerCancel};
+    EXPECT_TRUE(DropOn(window->image_frame()->viewport(), Files({second})));
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].style, kStyleYesNoCancel);
+    EXPECT_EQ(Caption(), edited + QStringLiteral(" * ") + kSuffix);
+}
+
+TEST_F(Drop, RefusedWhileAnEffectRuns)
+{
+    const QString path = MakeBitmap(QStringLiteral("run.bmp"), 40, 40);
+    const QString other = MakeBitmap(QStringLiteral("other.bmp"), 3, 3);
+    Open(path);
+    bool taken = true;
+    RunWatched("sharpen", [&](int pump) {
+        if (pump == 1)
+            taken = DropOn(window->image_frame()->viewport(), Files({other}));
+    });
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(taken);
+    EXPECT_EQ(window->document().bitmap.GetWidth(), 40);
+    EXPECT_TRUE(boxes->shown.empty());
+}
+
+// ---- Status panels ---------------------------------------------------------
+
+using StatusBar = OpenFrom;
+
+TEST_F(StatusBar, EveryPanelShowsItsWholeTextAtTheWindowsSize)
+{
+    ASSERT_EQ(window->width(), 696);
+    ASSERT_EQ(window->height() - window->menuBar()->height(), 435);
+    struct Case {
+        int panel;
+        QString text;
+    };
+    const Case cases[] = {
+        {0, QStringLiteral("ファイル名：　sample.bmp")},
+        {0, QStringLiteral("ファイル名：　photo-0001-edited.bmp")},
+        {1, QStringLiteral("解像度：　99999 * 99999")},
+        {1, QStringLiteral("解像度：　4000 * 3000")},
+        {1, QStringLiteral("解像度：　1001 * 667")},
+        {2, QStringLiteral("ファイル：編集済み")},
+        {3, QStringLiteral("ファイル形式：ビットマップ(24Bit)")},
+        {4, QStringLiteral("拡大率：原寸大表示")},
+        {4, QStringLiteral("拡大率：スクリーン表示")},
+        {4, QStringLiteral("拡大率：1677721500%")}, // the largest view of a 1-pixel picture
+    };
+    const int design_widths[] = {150, 120, 100, 174, 50};
+    StatusPanels* panels = window->status_panels();
+    const QRect bar = window->status_panels()->rect();
+    auto check = [&](int index, const QString& text, const std::string& when) {
+        PanelLabel* panel = panels->Panel(index);
+        QCoreApplication::processEvents();
+        const QRect area = QRect(panel->mapTo(window->statusBar(), QPoint(0, 0)), panel->size());
+        EXPECT_TRUE(bar.contains(area)) << when;
+        EXPECT_GE(panel->contentsRect().width() - panel->indent(), panel->fontMetrics().horizontalAdvance(text)) << when;
+        EXPECT_GE(panel->width(), design_widths[index]) << when;
+    };
+    for (const Case& c : cases) {
+        const QString before = panels->Text(c.panel);
+        panels->SetText(c.panel, c.text);
+        check(c.panel, c.text, c.text.toStdString());
+        panels->SetText(c.panel, before);
+    }
+    // All at once: a 99999 x 99999 picture, edited, in screen mode.
+    const Case together[] = {cases[0], cases[2], cases[5], cases[6], cases[8]};
+    for (const Case& c : together)
+        panels->SetText(c.panel, c.text);
+    for (const Case& c : together)
+        check(c.panel, c.text, "together: " + c.text.toStdString());
+}
+
+// ---- Boxes and the About box -------------------------------------------------
+
+using Boxes = OpenFrom;
+
+TEST_F(Boxes, EveryBoxOpensCentredOverTheMainWindow)
+{
+    // Another window is active, as the file dialog was a moment before.
+    QWidget other;
+    other.setGeometry(600, 0, 100, 80);
+    other.show();
+    QApplication::setActiveWindow(&other);
+    SetMessageBoxHandler(nullptr); // the real boxes; the fixture puts its own back
+    for (int style : {kStyleOk, kStyleYesNo, kStyleYesNoCancel}) {
+        QWidget* owner = nullptr;
+        QPoint centre;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            ASSERT_NE(box, nullptr);
+            owner = box->parentWidget();
+            centre = box->frameGeometry().center();
+            box->close();
+        });
+        MessageBox(QStringLiteral("書き込みに失敗しました。"), QStringLiteral("書き込みエラー"), style);
+        EXPECT_EQ(owner, window.get()) << style;
+        EXPECT_LE((centre - window->frameGeometry().center()).manhattanLength(), 2) << style;
+    }
+}
+
+TEST_F(Boxes, TheAboutBoxIsAModalDialogOfTheMainWindow)
+{
+    window->ShowAbout();
+    AboutBox* box = window->about_box();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+    // The desktop keeps a window above the one it is transient for.
+    EXPECT_EQ(box->windowHandle()->transientParent(), window->windowHandle());
+    EXPECT_TRUE(box->isModal());
+    EXPECT_TRUE(box->ok_button()->isEnabled());
+    box->Dismiss();
+    EXPECT_TRUE(window->isEnabled());
+}
+
+// ---- File dialog -------------------------------------------------------------
+
+// Qt's list already fits its columns to their contents offscreen; what it
+// gets wrong without the program's help is the dates' language.
+TEST(FileDialog, DatesInJapanese)
+{
+    QTemporaryDir folder;
+    const QString path = QDir(folder.path()).absoluteFilePath(QStringLiteral("a.bmp"));
+    WriteBitmap(path, 4, 4);
+    QString date;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* list = dialog->findChild<QTreeView*>();
+        const QModelIndex folder_index = list->rootIndex();
+        // The folder is read in the background.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount(folder_index) == 1; }, 5000));
+        date = list->model()->index(0, 3, folder_index).data().toString();
+        dialog->reject();
+    });
+    // The dialog opens in the current folder.
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(folder.path());
+    QtFileDialogs().OpenFileName(nullptr);
+    QDir::setCurrent(previous);
+    EXPECT_EQ(date, QLocale(QLocale::Japanese, QLocale::Japan).toString(QFileInfo(path).lastModified(), QLocale::ShortFormat));
+}
+
+} // namespace
+} // namespace korvanti::testing

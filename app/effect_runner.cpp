@@ -2,6 +2,7 @@
 // (progress bar, Cancel, message pump) and the refreshed view after a run.
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include <QCoreApplication>
 #include <QProgressBar>
@@ -22,7 +23,12 @@ void MainWindow::ApplyEffect(const EffectEntry& effect)
     // refused here rather than run on the same planes.
     if (context_.Running())
         return;
+    quit_pending_ = false;
     RunEffect(context_, effect);
+    // Quit chosen during the run cancelled it; the run has now unwound and
+    // the document holds what the Cancel left, which the view shows.
+    if (std::exchange(quit_pending_, false))
+        ConfirmUnsaved(kQuitting);
 }
 
 void MainWindow::CancelEffect() { context_.Cancel(); }
@@ -72,12 +78,18 @@ void MainWindow::RunFinished(bool cancelled)
 
 QString MainWindow::DefaultScratchPath() { return QCoreApplication::applicationFilePath() + QStringLiteral(".bmp"); }
 
+// Called when no run is in progress (after a run, undo or redo), so the
+// document's bytes are the picture to show and nothing writes them while
+// they are copied here. The view and the scratch writer each get a copy of
+// their own: the next run swaps and rewrites the document's buffers while
+// the view still paints and the writer may still be writing.
 void MainWindow::RefreshDisplay()
 {
     // The copy on disk is a by-product; the view shows the bytes in memory,
     // so a folder without write access changes nothing on screen.
-    [[maybe_unused]] const int written = doc_.SaveScratchCopy(LocalPath(scratch_path));
-    image_control()->SetPicture(DecodePicture(doc_.file_bytes));
+    scratch_writer_.Write(doc_.file_bytes, LocalPath(scratch_path), scratch_in_background);
+    // The view's last picture is filled again when nothing else holds it.
+    image_control()->SetPicture(PictureOf(doc_, image_control()->TakePicture()));
 }
 
 } // namespace korvanti

@@ -126,13 +126,25 @@ void MainWindow::ClosePicture()
     quick_access_bar_->zoom_label()->setText(QStringLiteral("100%"));
 }
 
-void MainWindow::Quit() { ConfirmUnsaved(kQuitting); }
+void MainWindow::Quit() { RequestQuit(); }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // The close request never completes: either the process ends inside
     // ConfirmUnsaved or the window stays.
     event->ignore();
+    RequestQuit();
+}
+
+void MainWindow::RequestQuit()
+{
+    // During a run the document holds an older picture or a half-done
+    // pass: the run is cancelled first, and ApplyEffect asks once it is over.
+    if (context_.Running()) {
+        quit_pending_ = true;
+        context_.Cancel();
+        return;
+    }
     ConfirmUnsaved(kQuitting);
 }
 
@@ -142,6 +154,7 @@ int MainWindow::ConfirmUnsaved(int kind)
         if (doc_.edit_count >= 2 && MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNo) == kAnswerYes &&
             !SaveOverOwnFile())
             return kCancelled; // the picture stays, and so does the program
+        WaitForScratchCopy();
         exit_process(0);
         return kGoOn;
     }

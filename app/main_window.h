@@ -4,6 +4,7 @@
 // panel_commands.cpp and help_commands.cpp.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -12,6 +13,7 @@
 #include <QUrl>
 
 #include "app/file_dialogs.h"
+#include "app/picture_files.h"
 #include "app/window_texts.h"
 #include "engine/c_rand.h"
 #include "engine/effect_context.h"
@@ -72,6 +74,13 @@ public:
     QString scratch_path;
     // The help file's name; OpenHelp looks for it in a few folders.
     QString help_file_name = kHelpFileName;
+    // Set by test programs before they make windows that must pump at every
+    // pump point of a run and write the scratch copy before a command returns.
+    static inline bool exact_timing = false;
+    // The engine's pump interval for runs (zero: every pump point), and
+    // whether the scratch copy is written by a background thread.
+    std::chrono::microseconds pump_interval = exact_timing ? std::chrono::microseconds{0} : kInteractivePumpInterval;
+    bool scratch_in_background = !exact_timing;
 
     // File menu (file_commands.cpp).
     void OpenPicture();
@@ -97,6 +106,8 @@ public:
     void CancelEffect();
     // Writes the scratch file and shows the document's bytes in the view.
     void RefreshDisplay();
+    // Returns once the last scratch copy asked for is on disk.
+    void WaitForScratchCopy() { scratch_writer_.Wait(); }
     // The program's full path with ".bmp" appended.
     static QString DefaultScratchPath();
 
@@ -128,6 +139,7 @@ public:
     void SetProgress(int64_t position) override;
     void ProcessMessages() override;
     void SetCancelEnabled(bool enabled) override;
+    std::chrono::microseconds PumpInterval() const override { return pump_interval; }
     void RunFinished(bool cancelled) override;
 
     Document& document() { return doc_; }
@@ -162,6 +174,9 @@ private:
     // Saves over the picture's own file for the unsaved-changes prompt.
     bool SaveOverOwnFile();
     void ShowZoomPercent(bool in_status_bar, bool in_zoom_box);
+    // Quit and the close box: during a run, cancels it and leaves the
+    // prompt to ApplyEffect once the run has unwound.
+    void RequestQuit();
     int32_t PictureWidth() const { return doc_.bitmap.GetWidth(); }
     int32_t PictureHeight() const { return doc_.bitmap.GetHeight(); }
 
@@ -170,6 +185,9 @@ private:
     EffectContext context_{doc_, *this, random_};
     std::unique_ptr<FileDialogs> dialogs_;
     std::unique_ptr<AboutBox> about_box_;
+    ScratchWriter scratch_writer_;
+    // Quit was chosen while a run pumped messages.
+    bool quit_pending_ = false;
     // The save dialog opens with the last name chosen in it.
     QString last_save_name_;
     // A picture is open; the zoom commands and slider are enabled (open and

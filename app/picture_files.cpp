@@ -1,11 +1,20 @@
-// Between the core's document and Qt: file names in the local encoding, and
-// the picture the view shows decoded from the document's bytes.
+// Between the core's document and Qt: file names in the local encoding, the
+// picture the view shows made from the document's bytes, and the scratch
+// copy written beside the program.
 #include "app/picture_files.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <new>
 #include <stdexcept>
+#include <utility>
 
 #include <QByteArray>
 #include <QFile>
+#include <QtEndian>
 
 namespace korvanti {
 
@@ -30,6 +39,68 @@ QImage DecodePicture(const Bytes& file_bytes)
     if (picture.isNull())
         throw std::runtime_error("画像を表示できません。");
     return picture;
+}
+
+QImage PictureOf(const Document& document, QImage reuse)
+{
+    const Bytes& bytes = document.file_bytes;
+    if (bytes.size() < static_cast<size_t>(kHeaderBytes))
+        return DecodePicture(bytes);
+    // The file's own header says where the pixels are, as for the decoder.
+    const int64_t width = qFromLittleEndian<int32_t>(bytes.data() + 18);
+    const int64_t height = qFromLittleEndian<int32_t>(bytes.data() + 22);
+    const int64_t offset = PixelOffset(bytes.data());
+    if (width <= 0 || height <= 0 || width > INT_MAX / 4 || height > INT_MAX / 4 || offset < kHeaderBytes ||
+        offset + RowStride(static_cast<int32_t>(width)) * height > static_cast<int64_t>(bytes.size()))
+        return DecodePicture(bytes);
+    const int64_t stride = RowStride(static_cast<int32_t>(width));
+    QImage picture = std::move(reuse);
+    // A picture someone else still holds is left to them.
+    if (picture.size() != QSize(static_cast<int>(width), static_cast<int>(height)) ||
+        picture.format() != QImage::Format_RGB32 || !picture.isDetached())
+        picture = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+    if (picture.isNull())
+        throw std::bad_alloc();
+    // Rows are stored bottom first. Each pixel is read as the four bytes
+    // from its blue one on (blue, green, red, next) and the fourth byte set
+    // to 0xff: 0xffRRGGBB. The last pixel of a row is read byte by byte, so
+    // nothing past the row is read.
+    for (int64_t y = 0; y < height; ++y) {
+        const uint8_t* from = bytes.data() + offset + (height - 1 - y) * stride;
+        auto* to = reinterpret_cast<QRgb*>(picture.scanLine(static_cast<int>(y)));
+        for (int64_t x = 0; x + 1 < width; ++x) {
+            uint32_t value;
+            std::memcpy(&value, from + 3 * x, sizeof value);
+            to[x] = qFromLittleEndian(value) | 0xff000000u;
+        }
+        const uint8_t* last = from + 3 * (width - 1);
+        to[width - 1] = qRgb(last[2], last[1], last[0]);
+    }
+    return picture;
+}
+
+void ScratchWriter::Write(const Bytes& file_bytes, const std::string& path, bool in_background)
+{
+    Wait();
+    snapshot_.file_bytes = file_bytes; // keeps its capacity from write to write
+    if (!in_background) {
+        [[maybe_unused]] const int written = snapshot_.SaveScratchCopy(path);
+        return;
+    }
+    // The copy on disk is a by-product: a failure is not reported.
+    thread_ = std::thread([this, path] {
+#ifdef __linux__
+        // Behind the window's own thread: the copy is wanted, not urgent.
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+#endif
+        [[maybe_unused]] const int written = snapshot_.SaveScratchCopy(path);
+    });
+}
+
+void ScratchWriter::Wait()
+{
+    if (thread_.joinable())
+        thread_.join();
 }
 
 } // namespace korvanti

@@ -5,6 +5,8 @@
 // changes the picture, only how it is drawn.
 #pragma once
 
+#include <utility>
+
 #include <QImage>
 #include <QWidget>
 
@@ -19,6 +21,8 @@ public:
     void SetPicture(const QImage& picture);
     void ClearPicture();
     const QImage& Picture() const { return picture_; }
+    // Hands the picture over, leaving none; SetPicture shows the next one.
+    QImage TakePicture() { return std::exchange(picture_, QImage()); }
 
     bool AutoSize() const { return auto_size_; }
     // Turning it on sizes the control to the picture at once.

@@ -1,96 +1,32 @@
-// Helpers for the batch tool's tests: pictures written to temporary
-// folders, the tool run as a child process, and the bytes the window
-// would save for the same file and effects.
+// Helpers for the batch tool's tests: the tool run as a child process, and
+// the bytes the window would save for the same file and effects.
 #pragma once
 
 #include <fcntl.h>
 #include <grp.h>
 #include <pty.h>
-#include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bitmap.h"
 #include "effects/catalogue.h"
 #include "engine/c_rand.h"
 #include "engine/effect_context.h"
+#include "files.h"
 #include "image/document.h"
 
-namespace korvanti::batch_testing {
-
-namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
-
-inline Bytes ReadBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path.string());
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteBytes(const fs::path& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path.string());
-}
-
-inline void Put32(Bytes& b, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = uint8_t(v >> (8 * i));
-}
-
-// A standard bottom-up 24-bit file, rows padded to four bytes (padding
-// bytes 0x5A so that a merge touching them shows), pixels pseudo-random
-// from seed with a smooth gradient mixed in so the filters have edges and
-// flat parts to work on.
-inline Bytes MakeBitmap(int32_t width, int32_t height, uint32_t seed)
-{
-    const int64_t stride = (int64_t{width} * 3 + 3) & ~int64_t{3};
-    Bytes b(size_t(54 + stride * height), 0);
-    b[0] = 'B';
-    b[1] = 'M';
-    Put32(b, 2, uint32_t(b.size()));
-    Put32(b, 10, 54);
-    Put32(b, 14, 40);
-    Put32(b, 18, uint32_t(width));
-    Put32(b, 22, uint32_t(height));
-    b[26] = 1;
-    b[28] = 24;
-    Put32(b, 34, uint32_t(stride * height));
-    uint32_t state = seed * 2654435761u + 12345u;
-    for (int32_t y = 0; y < height; ++y) {
-        uint8_t* row = b.data() + 54 + y * stride;
-        for (int32_t x = 0; x < width; ++x) {
-            for (int k = 0; k < 3; ++k) {
-                state = state * 1664525u + 1013904223u;
-                const int smooth = (x * 255 / std::max(1, width - 1) + y * 97 / std::max(1, height) + k * 60) % 256;
-                row[3 * x + k] = uint8_t((x / 4 + y / 3) % 3 == 0 ? (state >> 24) : smooth);
-            }
-        }
-        for (int64_t p = int64_t{width} * 3; p < stride; ++p)
-            row[p] = 0x5A;
-    }
-    return b;
-}
+namespace korvanti::testing {
 
 // What the window saves after opening path and running the effects, the
 // first of a program run: fresh generator, one run per effect.
@@ -110,42 +46,6 @@ inline Bytes WindowResult(const fs::path& path, const std::vector<std::string>& 
     return document.file_bytes;
 }
 
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "korvanti-batch-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempDir()
-    {
-        std::error_code error;
-        // Read-only files made by a test must not stop the clean-up.
-        for (const auto& entry : fs::recursive_directory_iterator(path_, error))
-            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, error);
-        fs::remove_all(path_, error);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-    // The folder's entries, sorted: to see that nothing was left behind.
-    std::vector<std::string> Listing(const std::string& sub = {}) const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(sub.empty() ? path_ : path_ / sub))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    fs::path path_;
-};
-
 struct ToolRun {
     int exit_code = -1; // the signal number, negated, when the tool was killed
     std::string out;
@@ -153,9 +53,9 @@ struct ToolRun {
 };
 
 struct ToolLimits {
-    std::optional<rlim_t> file_size; // RLIMIT_FSIZE: writes past it fail as on a full disk
+    std::optional<rlim_t> file_size;     // RLIMIT_FSIZE: writes past it fail as on a full disk
     std::optional<rlim_t> address_space; // RLIMIT_AS: large allocations fail
-    bool stderr_on_terminal = false;      // stderr is a pseudo-terminal
+    bool stderr_on_terminal = false;     // stderr is a pseudo-terminal
     // With stderr on a terminal: send this signal once that text has appeared.
     std::string interrupt_after;
     int interrupt_signal = SIGINT;
@@ -184,100 +84,90 @@ inline bool HandOver(const fs::path& root)
     return ok;
 }
 
-inline std::string ReadText(const fs::path& path)
+// The exit code, or the signal number negated.
+inline int WaitFor(pid_t child)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1000;
 }
 
-inline int DecodeStatus(int status)
+// Starts korvanti-batch with args in folder cwd, stdout and stderr into
+// the given descriptors; in the child, before the tool starts, prepare().
+// With own_process_ids the tool is the first process of a new process-id
+// namespace, as in a container (-1 when that is refused).
+template <class Prepare>
+pid_t StartTool(const std::vector<std::string>& args, const fs::path& cwd, int out, int err, Prepare&& prepare,
+                bool own_process_ids = false)
 {
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
-    return WIFSIGNALED(status) ? -WTERMSIG(status) : -1000;
+    std::vector<std::string> copies(args);
+    std::string program = KORVANTI_BATCH_EXE;
+    std::vector<char*> argv{program.data()};
+    for (std::string& arg : copies)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t child = own_process_ids ? pid_t(::syscall(SYS_clone, CLONE_NEWPID | SIGCHLD, nullptr, nullptr, nullptr,
+                                                          nullptr))
+                                        : ::fork();
+    if (child == 0) {
+        if (::chdir(cwd.c_str()) != 0 || out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || !prepare())
+            ::_exit(126);
+        ::alarm(120); // a tool that hangs is killed, and the test fails instead of waiting for ever
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return child;
 }
 
-// Runs korvanti-batch with args in folder `cwd`; stdout and stderr are
+// Runs korvanti-batch with args in folder cwd; stdout and stderr are
 // collected through files (or a pseudo-terminal for stderr).
 inline ToolRun RunTool(const std::vector<std::string>& args, const fs::path& cwd, const ToolLimits& limits = {})
 {
     const fs::path out_file = cwd / ".tool-stdout";
     const fs::path err_file = cwd / ".tool-stderr";
     int master = -1;
-    int slave = -1;
-    if (limits.stderr_on_terminal && ::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
-        throw std::runtime_error("openpty failed");
-
-    std::vector<char*> argv;
-    std::string program = KORVANTI_BATCH_EXE;
-    argv.push_back(program.data());
-    std::vector<std::string> copies(args);
-    for (std::string& arg : copies)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    const pid_t child = ::fork();
-    if (child < 0)
-        throw std::runtime_error("fork failed");
-    if (child == 0) {
-        if (::chdir(cwd.c_str()) != 0)
-            ::_exit(126);
-        const int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = -1;
-        if (limits.stderr_on_terminal) {
+    int err = -1;
+    if (limits.stderr_on_terminal ? ::openpty(&master, &err, nullptr, nullptr, nullptr) != 0
+                                  : (err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)) < 0)
+        throw std::runtime_error("cannot open the tool's stderr");
+    const int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    auto limit = [](int resource, std::optional<rlim_t> value) {
+        const rlimit both{value.value_or(RLIM_INFINITY), value.value_or(RLIM_INFINITY)};
+        return !value || ::setrlimit(resource, &both) == 0;
+    };
+    const pid_t child = StartTool(args, cwd, out, err, [&] {
+        if (master >= 0)
             ::close(master);
-            err = slave;
-        } else {
-            err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        }
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0)
-            ::_exit(126);
-        if (limits.file_size) {
-            const rlimit limit{*limits.file_size, *limits.file_size};
-            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-                ::_exit(126);
-        }
-        if (limits.address_space) {
-            const rlimit limit{*limits.address_space, *limits.address_space};
-            if (::setrlimit(RLIMIT_AS, &limit) != 0)
-                ::_exit(126);
-        }
-        if (limits.unprivileged && ::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivileged) != 0 || ::setuid(kUnprivileged) != 0))
-            ::_exit(126);
-        ::alarm(120); // a tool that hangs is killed, and the test fails instead of waiting for ever
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-
+        return limit(RLIMIT_FSIZE, limits.file_size) && limit(RLIMIT_AS, limits.address_space) &&
+               (!limits.unprivileged || ::geteuid() != 0 ||
+                (::setgroups(0, nullptr) == 0 && ::setgid(kUnprivileged) == 0 && ::setuid(kUnprivileged) == 0));
+    });
+    ::close(out);
+    ::close(err);
     ToolRun run;
-    std::string terminal;
-    bool interrupted = false;
-    if (limits.stderr_on_terminal) {
-        ::close(slave);
+    if (master >= 0) {
+        bool interrupted = false;
         char buffer[4096];
         for (;;) {
             const ssize_t got = ::read(master, buffer, sizeof buffer);
-            if (got > 0) {
-                terminal.append(buffer, size_t(got));
-                if (!interrupted && !limits.interrupt_after.empty() && terminal.find(limits.interrupt_after) != std::string::npos) {
-                    ::kill(child, limits.interrupt_signal);
-                    interrupted = true;
-                }
-            }
-            else if (got < 0 && errno == EINTR)
+            if (got < 0 && errno == EINTR)
                 continue;
-            else
+            if (got <= 0)
                 break; // EIO once the child has closed the terminal
+            run.err.append(buffer, size_t(got));
+            if (!interrupted && !limits.interrupt_after.empty() && run.err.find(limits.interrupt_after) != std::string::npos)
+                interrupted = ::kill(child, limits.interrupt_signal) == 0;
         }
         ::close(master);
     }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    run.exit_code = WaitFor(child);
+    const Bytes out_bytes = ReadFile(out_file);
+    run.out.assign(out_bytes.begin(), out_bytes.end());
+    if (master < 0) {
+        const Bytes err_bytes = ReadFile(err_file);
+        run.err.assign(err_bytes.begin(), err_bytes.end());
     }
-    run.exit_code = DecodeStatus(status);
-    run.out = ReadText(out_file);
-    run.err = limits.stderr_on_terminal ? terminal : ReadText(err_file);
     fs::remove(out_file);
     fs::remove(err_file);
     return run;
@@ -292,4 +182,4 @@ inline std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
-} // namespace korvanti::batch_testing
+} // namespace korvanti::testing

@@ -13,7 +13,7 @@
 #include "codecs/jpeg_markers.h"
 #include "codecs/png.h"
 
-namespace korvanti::batch_testing {
+namespace korvanti::testing {
 namespace {
 
 using codecs::Format;
@@ -58,22 +58,11 @@ Bytes TinyIccProfile()
     Bytes icc(400, 0);
     for (size_t i = 164; i < icc.size(); ++i)
         icc[i] = uint8_t(i * 7919 >> 3);
-    auto put = [&](size_t at, std::string_view text) { std::copy(text.begin(), text.end(), icc.begin() + long(at)); };
-    icc[2] = 1;
-    icc[3] = 400 - 256;
-    icc[131] = 1; // tag count
-    put(132, "wtpt");
-    icc[139] = 144; // offset
-    icc[143] = 20;  // size
-    put(144, "XYZ ");
-    icc[8] = 2;
-    icc[9] = 0x10;
-    put(12, "mntr");
-    put(16, "RGB ");
-    put(20, "XYZ ");
-    put(36, "acsp");
-    const uint8_t d50[] = {0, 0, 0xF6, 0xD6, 0, 1, 0, 0, 0, 0, 0xD3, 0x2D};
-    std::copy(std::begin(d50), std::end(d50), icc.begin() + 68);
+    const std::pair<size_t, std::string_view> fields[] = {{2, "\x01\x90"}, {8, "\x02\x10"}, {12, "mntrRGB XYZ "},
+        {36, "acsp"}, {68, {"\0\0\xF6\xD6\0\x01\0\0\0\0\xD3\x2D", 12}}, {131, "\x01wtpt"}, {139, "\x90"},
+        {143, "\x14XYZ "}};
+    for (const auto& [at, text] : fields)
+        std::copy(text.begin(), text.end(), icc.begin() + long(at));
     return icc;
 }
 
@@ -97,29 +86,29 @@ protected:
 
 TEST_F(Pictures, JpegAndPngGiveWhatTheirPixelsGiveAsBmpInEveryEffectFamily)
 {
-    const Bytes original = MakeBitmap(37, 23, 7); // odd width: padded rows
+    const Bytes original = VariedBmp(37, 23, 7); // odd width: padded rows
     for (Format format : {Format::Png, Format::Jpeg}) {
         const Bytes file = Encode(format, original);
         const std::string name = format == Format::Png ? "in.png" : "in.jpg";
-        WriteBytes(dir / name, file);
+        WriteFile(dir / name, file);
         const codecs::Decoded decoded = Decode(file);
         ASSERT_TRUE(decoded.ok()) << decoded.error;
         if (format == Format::Png) {
             EXPECT_EQ(Pixels(decoded.bitmap), Pixels(original)) << "PNG is lossless";
         }
-        WriteBytes(dir / "decoded.bmp", decoded.bitmap);
+        WriteFile(dir / "decoded.bmp", decoded.bitmap);
         for (const std::string effect : {"sharpen", "rough-sketch", "mosaic", "median", "invert", "sunset"}) {
             SCOPED_TRACE(name + " " + effect);
             ASSERT_EQ(Tool({"-e", effect, "-o", Path("out.bmp"), Path(name)}), 0) << err;
-            EXPECT_EQ(ReadBytes(dir / "out.bmp"), WindowResult(dir / "decoded.bmp", {effect}));
+            EXPECT_EQ(ReadFile(dir / "out.bmp"), WindowResult(dir / "decoded.bmp", {effect}));
         }
     }
 }
 
 TEST_F(Pictures, OutputFormatComesFromFormatOptionThenExtensionThenInput)
 {
-    WriteBytes(dir / "in.png", Encode(Format::Png, MakeBitmap(64, 48, 3)));
-    WriteBytes(dir / "in.bmp", MakeBitmap(64, 48, 3));
+    WriteFile(dir / "in.png", Encode(Format::Png, VariedBmp(64, 48, 3)));
+    WriteFile(dir / "in.bmp", VariedBmp(64, 48, 3));
     const Bytes expected = WindowResult(dir / "in.bmp", {"blur"});
     struct Case {
         std::string output;
@@ -137,7 +126,7 @@ TEST_F(Pictures, OutputFormatComesFromFormatOptionThenExtensionThenInput)
         std::vector<std::string> args{"-e", "blur", "-o", Path(c.output), Path("in.png")};
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         ASSERT_EQ(Tool(args), 0) << err;
-        const Bytes written = ReadBytes(dir / c.output);
+        const Bytes written = ReadFile(dir / c.output);
         ASSERT_EQ(codecs::SniffFormat(written), c.format);
         if (c.format == Format::Bmp) {
             EXPECT_EQ(written, expected) << "BMP output is what the window saves";
@@ -225,7 +214,7 @@ TEST_F(Pictures, GreyPalette16BitAndAlphaBecomeEightBitRgb)
         ASSERT_TRUE(decoded.ok()) << decoded.error;
         EXPECT_EQ(Pixels(decoded.bitmap), c.bgr);
         EXPECT_EQ(decoded.alpha_composited, c.alpha);
-        WriteBytes(dir / (c.name + ".png"), c.png);
+        WriteFile(dir / (c.name + ".png"), c.png);
     }
     // The tool says so once per file with transparency, unless -q.
     ASSERT_EQ(Tool({"-e", "invert", "-d", Path("out"), Path("grey.png"), Path("alpha.png")}), 0);
@@ -245,24 +234,17 @@ Bytes WithOrientation(Bytes jpeg, uint8_t orientation)
 
 TEST_F(Pictures, ExifOrientationIsAppliedAndOnlyTheColourProfileIsKept)
 {
-    // 64 x 32, quadrants: top left red, top right green, bottom left blue,
-    // bottom right white (BMP rows are bottom-up, pixels BGR).
-    Bytes bitmap = MakeBitmap(64, 32, 1);
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 64; ++x) {
-            const bool top = y >= 16;
-            const bool left = x < 32;
-            const uint8_t b = !top && left ? 255 : !top && !left ? 255 : 0;
-            const uint8_t g = top && !left ? 255 : !top && !left ? 255 : 0;
-            const uint8_t r = top && left ? 255 : !top && !left ? 255 : 0;
-            uint8_t* pixel = bitmap.data() + 54 + y * 192 + x * 3;
-            pixel[0] = b, pixel[1] = g, pixel[2] = r;
-        }
-    }
-    const Bytes icc = TinyIccProfile();
-    const Bytes plain = Encode(Format::Jpeg, bitmap, icc);
+    // 64 x 32 in quadrants, top left to bottom right: red, green, blue,
+    // white (rows bottom-up, pixels BGR).
     enum Quadrant { kRed, kGreen, kBlue, kWhite };
     const uint8_t colours[4][3] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {255, 255, 255}};
+    testing::Picture quadrants(64, 32);
+    for (int k = 0; k < 64 * 32; ++k)
+        for (int channel = 0; channel < 3; ++channel)
+            quadrants.at(k, channel) = colours[(k / 64 < 16 ? 2 : 0) + (k % 64 < 32 ? 0 : 1)][channel];
+    const Bytes bitmap = MakeBmp(quadrants);
+    const Bytes icc = TinyIccProfile();
+    const Bytes plain = Encode(Format::Jpeg, bitmap, icc);
     struct Case {
         uint8_t orientation;
         Quadrant top_left;
@@ -272,10 +254,10 @@ TEST_F(Pictures, ExifOrientationIsAppliedAndOnlyTheColourProfileIsKept)
                                   {5, kRed, kBlue},    {6, kBlue, kRed},   {7, kWhite, kGreen}, {8, kGreen, kWhite}};
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.orientation));
-        WriteBytes(dir / "in.jpg", WithOrientation(plain, c.orientation));
+        WriteFile(dir / "in.jpg", WithOrientation(plain, c.orientation));
         for (const std::string output : {"out.png", "out.jpg"}) {
             ASSERT_EQ(Tool({"-e", "invert", "-o", Path(output), Path("in.jpg")}), 0) << err;
-            const Bytes written = ReadBytes(dir / output);
+            const Bytes written = ReadFile(dir / output);
             EXPECT_EQ(std::search(written.begin(), written.end(), "Exif", "Exif" + 4), written.end());
             const codecs::Decoded back = Decode(written);
             ASSERT_TRUE(back.ok()) << back.error;
@@ -302,8 +284,8 @@ void FixChunkCrc(Bytes& png, size_t chunk)
 
 TEST_F(Pictures, BadFilesAreRefusedWithTheCodecsReasonAndNothingWritten)
 {
-    const Bytes png = Encode(Format::Png, MakeBitmap(40, 30, 2));
-    const Bytes jpeg = Encode(Format::Jpeg, MakeBitmap(40, 30, 2));
+    const Bytes png = Encode(Format::Png, VariedBmp(40, 30, 2));
+    const Bytes jpeg = Encode(Format::Jpeg, VariedBmp(40, 30, 2));
     Bytes png_bomb = png; // IHDR: 100000 x 100000
     for (size_t at : {16u, 20u}) {
         png_bomb[at] = 0, png_bomb[at + 1] = 1, png_bomb[at + 2] = 0x86, png_bomb[at + 3] = 0xA0;
@@ -335,30 +317,14 @@ TEST_F(Pictures, BadFilesAreRefusedWithTheCodecsReasonAndNothingWritten)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        WriteBytes(dir / c.name, c.bytes);
-        WriteBytes(dir / "old.png", Bytes{1, 2, 3});
+        WriteFile(dir / c.name, c.bytes);
+        WriteFile(dir / "old.png", Bytes{1, 2, 3});
         EXPECT_EQ(Tool({"-e", "blur", "-o", Path("old.png"), Path(c.name)}), 1);
         EXPECT_EQ(err.rfind("korvanti-batch: " + Path(c.name) + ": " + c.message, 0), 0u) << err;
-        EXPECT_EQ(ReadBytes(dir / "old.png"), (Bytes{1, 2, 3}));
+        EXPECT_EQ(ReadFile(dir / "old.png"), (Bytes{1, 2, 3}));
     }
     EXPECT_EQ(dir.Listing().size(), cases.size() + 1) << "no temporary file left";
 }
 
-// The README's local form of GNU parallel: one process per file.
-TEST_F(Pictures, ParallelRunsOneToolPerFile)
-{
-    if (std::system("command -v parallel >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "GNU parallel is not installed";
-    WriteBytes(dir / "a.jpg", Encode(Format::Jpeg, MakeBitmap(30, 20, 4)));
-    WriteBytes(dir / "b.png", Encode(Format::Png, MakeBitmap(30, 20, 5)));
-    const std::string command = "cd '" + dir.path().string() + "' && parallel -j 2 " KORVANTI_BATCH_EXE
-                                " -q -j 1 -e median -o out-{/.}.png {} ::: a.jpg b.png </dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    for (const std::string name : {"a.jpg", "b.png"}) {
-        ASSERT_EQ(Tool({"-e", "median", "-o", Path("ref.png"), Path(name)}), 0) << err;
-        EXPECT_EQ(ReadBytes(dir / ("out-" + name.substr(0, 1) + ".png")), ReadBytes(dir / "ref.png")) << name;
-    }
-}
-
 } // namespace
-} // namespace korvanti::batch_testing
+} // namespace korvanti::testing

@@ -1,10 +1,10 @@
-// Loading, checking, splitting, merging and saving whole BMP files.
+// Loading, checking, splitting, merging and saving whole BMP files, and
+// saving through file calls that fail.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/wait.h>
 
-#include <string_view>
 #include <tuple>
 
 #include "test_support.h"
@@ -20,69 +20,51 @@ Picture Numbered(int32_t w, int32_t h)
     return p;
 }
 
-TEST(BitmapFile, StartsAsOneByOneAndResetsItsHeader)
-{
-    BitmapFile record;
-    EXPECT_EQ(record.GetWidth(), 1);
-    EXPECT_EQ(record.GetHeight(), 1);
-    EXPECT_EQ(record.GetFileName(), "");
-    EXPECT_EQ(record.file_size, 57u);
-    record.ResetHeader(2, 4, 24);
-    EXPECT_EQ(record.file_size, 78u);
-    EXPECT_EQ(record.image_size, 24u);
-    EXPECT_EQ(record.header_width, 4);
-    EXPECT_EQ(record.header_height, 2);
-    EXPECT_EQ(record.GetWidth(), 1) << "ResetHeader leaves the size fields alone";
-    record.SetWidth(5);
-    record.SetHeight(3);
-    EXPECT_EQ(record.header_width, 5);
-    EXPECT_EQ(record.header_height, 3);
-    EXPECT_EQ(record.file_size, 54u + 45u);
-}
-
-TEST(LoadBitmap, LoadsAFourByTwoPictureIntoPlanesFromElementOne)
+// Any name, sizes in the header that are wrong, a larger info header, a
+// gap before the pixels, row padding and bytes after the pixels: the
+// planes hold the pixels from element 1, and a merge and a save give back
+// every other byte as it was.
+TEST(LoadBitmap, SplitsThePixelsAndMergesAndSavesEveryOtherByteBack)
 {
     TempDir dir;
-    const auto bytes = MakeBmp(Numbered(4, 2));
-    ASSERT_EQ(bytes.size(), 78u);
-    WriteFile(dir / "a.bmp", bytes);
+    const Picture p = Numbered(3, 2); // rows of 9 bytes padded to 12
+    auto bytes = MakeBmp(p, 138, {1, 2, 3, 4, 5}, 0xAB);
+    Put32(bytes, 2, 12345);
+    Put32(bytes, 34, 999);
+    Put32(bytes, 14, 124);
+    WriteFile(dir / "picture.txt", bytes);
     Document doc;
-    ASSERT_EQ(doc.LoadBitmap(dir / "a.bmp"), 1);
-    EXPECT_EQ(doc.bitmap.GetWidth(), 4);
+    ASSERT_EQ(doc.LoadBitmap(dir / "picture.txt"), 1);
+    EXPECT_EQ(doc.bitmap.GetWidth(), 3);
     EXPECT_EQ(doc.bitmap.GetHeight(), 2);
-    EXPECT_EQ(doc.bitmap.GetFileName(), dir / "a.bmp");
-    EXPECT_EQ(doc.plane_width, 4);
+    EXPECT_EQ(doc.bitmap.GetFileName(), (dir / "picture.txt").string());
+    EXPECT_EQ(doc.plane_width, 3);
     EXPECT_EQ(doc.loaded_height, 2);
     EXPECT_EQ(doc.file_bytes, bytes);
     EXPECT_EQ(doc.undo_bytes, bytes);
-    EXPECT_EQ(doc.source_planes[0][1], bytes[54]);
-    EXPECT_EQ(doc.source_planes[2][8], bytes[77]);
-    EXPECT_EQ(doc.source_planes[0][0], 0) << "element 0 holds no pixel";
-    EXPECT_EQ(doc.source_planes[1].size(), 4u * 2 + 4 + 2);
-}
-
-TEST(LoadBitmap, HonoursRowPaddingAndThePixelOffset)
-{
-    TempDir dir;
-    Picture p = Numbered(3, 2); // rows of 9 bytes padded to 12
-    const auto bytes = MakeBmp(p, 138, {1, 2, 3, 4, 5}, 0xAB);
-    WriteFile(dir / "b.bmp", bytes);
-    Document doc;
-    ASSERT_EQ(doc.LoadBitmap(dir / "b.bmp"), 1);
-    for (int64_t k = 0; k < 6; ++k)
-        for (int ch = 0; ch < 3; ++ch)
+    EXPECT_EQ(doc.source_planes[1].size(), 3u * 2 + 3 + 2);
+    for (int ch = 0; ch < 3; ++ch) {
+        EXPECT_EQ(doc.source_planes[ch][0], 0) << "element 0 holds no pixel";
+        for (int64_t k = 0; k < 6; ++k)
             EXPECT_EQ(doc.source_planes[ch][size_t(k + 1)], p.at(k, ch)) << "pixel " << k << " channel " << ch;
-
-    // A merge of unchanged planes gives back every byte, padding, the gap
-    // before the pixels and the tail included.
+    }
     doc.source_planes[1][4] = 200; // pixel 3 = row 1, column 0
     MergePlanes(doc.file_bytes, doc.source_planes[0].data(), doc.source_planes[1].data(), doc.source_planes[2].data(), 3, 2);
     auto expected = bytes;
     expected[138 + 12 + 1] = 200;
     EXPECT_EQ(doc.file_bytes, expected);
-
     ASSERT_EQ(doc.SaveBitmap(dir / "c.bmp"), int(bytes.size()));
     EXPECT_EQ(ReadFile(dir / "c.bmp"), expected);
+
+    // The copies: header and pixels only; elements 0 to width x height.
+    Bytes copy(bytes.size(), 0);
+    CopyFileBytes(bytes, copy, 3, 2);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end() - 5, copy.begin()));
+    EXPECT_EQ(copy.back(), 0) << "bytes after the pixels are not copied";
+    std::vector<uint8_t> a(20, 5), x(20, 0), y(20, 0), z(20, 0);
+    CopyPlanes(a.data(), a.data(), a.data(), x.data(), y.data(), z.data(), 4, 2);
+    for (const auto* plane : {&x, &y, &z})
+        EXPECT_EQ(*plane, (std::vector<uint8_t>{5, 5, 5, 5, 5, 5, 5, 5, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(LoadBitmap, RefusesWhatItCannotHandleAndKeepsTheOpenPicture)
@@ -108,7 +90,7 @@ TEST(LoadBitmap, RefusesWhatItCannotHandleAndKeepsTheOpenPicture)
         {"top-down height -2", [](auto& b) { Put32(b, 22, uint32_t(-2)); }, Kind::TopDown},
         {"compressed", [](auto& b) { Put32(b, 30, 1); }, Kind::Compressed},
         {"offset below 54", [](auto& b) { Put32(b, 10, 40); }, Kind::HeaderDamaged},
-        {"pixels inside a 124-byte info header", [](auto& b) { Put32(b, 14, 124); }, Kind::HeaderDamaged},
+        {"pixels inside a 124-byte info header", [](auto& b) { b.resize(200), Put32(b, 14, 124); }, Kind::HeaderDamaged},
         {"info header past the end", [](auto& b) { Put32(b, 14, 0x7FFFFFF0); Put32(b, 10, 0x7FFFFFFE); },
          Kind::HeaderDamaged},
         {"core header", [](auto& b) { Put32(b, 14, 12); }, Kind::OldHeader},
@@ -124,7 +106,7 @@ TEST(LoadBitmap, RefusesWhatItCannotHandleAndKeepsTheOpenPicture)
     auto unchanged = [&](const std::string& name) {
         EXPECT_EQ(doc.file_bytes, good) << name;
         EXPECT_EQ(doc.bitmap.GetWidth(), 4) << name;
-        EXPECT_EQ(doc.bitmap.GetFileName(), dir / "good.bmp") << name;
+        EXPECT_EQ(doc.bitmap.GetFileName(), (dir / "good.bmp").string()) << name;
         EXPECT_EQ(doc.plane_width, 4) << name;
         EXPECT_EQ(doc.edit_count, 3) << name;
     };
@@ -159,17 +141,49 @@ TEST(LoadBitmap, RefusesWhatItCannotHandleAndKeepsTheOpenPicture)
     ::close(writer);
 }
 
-TEST(LoadBitmap, AcceptsAnyNameAndTheInfoHeaderFieldsItDoesNotUse)
+TEST(IsValidBitmap, ChecksExactlyMagicSizeSignsAndBitCount)
 {
-    TempDir dir;
-    auto bytes = MakeBmp(Numbered(2, 3), 138);
-    Put32(bytes, 2, 12345);  // wrong file size
-    Put32(bytes, 34, 999);   // wrong image size
-    Put32(bytes, 14, 124);   // a larger info header, with room for it
-    WriteFile(dir / "picture.txt", bytes);
-    Document doc;
-    EXPECT_EQ(doc.LoadBitmap(dir / "picture.txt"), 1);
+    const std::vector<std::tuple<size_t, uint32_t, bool>> cases{
+        {0, 0, true}, {22, 0, false}, {28, 8, false}, {30, 3, true}}; // compression is not examined
+    for (const auto& [at, value, valid] : cases) {
+        auto bytes = MakeBmp(Picture(1, 1));
+        if (at != 0)
+            Put16(bytes, at, uint16_t(value));
+        EXPECT_EQ(IsValidBitmap(bytes.data()), valid) << at;
+    }
 }
+
+// Fails calls of one kind, numbers first to first + count - 1 (counting
+// from 0) with error; counts the calls of every kind.
+class FailingOps : public FileOps {
+public:
+    enum Kind { kOpen, kWrite, kFlush, kSync, kClose, kRename, kNone };
+    Kind kind = kNone;
+    int first = 0;
+    int count = 1;
+    int error = 0;
+    bool short_writes = false; // many writes of 7 bytes
+    int calls[kNone + 1] = {};
+
+    bool Hit(Kind k)
+    {
+        const int n = calls[k]++;
+        return k == kind && n >= first && n < first + count && (errno = error, true);
+    }
+    int Open(const char* p, int f, mode_t m) override { return Hit(kOpen) ? -1 : FileOps::Open(p, f, m); }
+    ssize_t Write(int fd, const void* d, size_t n) override
+    {
+        return Hit(kWrite) ? -1 : FileOps::Write(fd, d, short_writes ? std::min<size_t>(n, 7) : n);
+    }
+    int Flush(int fd) override { return Hit(kFlush) ? -1 : FileOps::Flush(fd); }
+    int Sync(int fd) override { return Hit(kSync) ? -1 : FileOps::Sync(fd); }
+    int Close(int fd) override
+    {
+        const int real = FileOps::Close(fd);
+        return Hit(kClose) ? -1 : real;
+    }
+    int Rename(const char* a, const char* b) override { return Hit(kRename) ? -1 : FileOps::Rename(a, b); }
+};
 
 class SaveBitmapTest : public ::testing::Test {
 protected:
@@ -179,49 +193,37 @@ protected:
         WriteFile(dir / "a.bmp", original);
         ASSERT_EQ(doc.LoadBitmap(dir / "a.bmp"), 1);
     }
-    std::vector<std::string> FolderEntries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-            names.push_back(entry.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    void TearDown() override { doc.file_ops = &SystemFileOps(); }
     TempDir dir;
     Document doc;
-    std::vector<uint8_t> original;
+    Bytes original;
 };
 
-TEST_F(SaveBitmapTest, WritesTheWholeFileAndReplacesALongerOneCompletely)
+TEST_F(SaveBitmapTest, ReplacesWholeFilesKeepingTheirPermissionsAndRefusesWhatItMayNotReplace)
 {
+    const mode_t mask = ::umask(022);
     EXPECT_EQ(doc.SaveBitmap(dir / "new.bmp"), 78);
-    EXPECT_EQ(ReadFile(dir / "new.bmp"), original);
-
-    WriteFile(dir / "long.bmp", std::vector<uint8_t>(100, 0x55));
+    ::umask(mask);
+    WriteFile(dir / "long.bmp", Bytes(100, 0x55));
+    ::chmod((dir / "long.bmp").c_str(), 0640);
     EXPECT_EQ(doc.SaveBitmap(dir / "long.bmp"), 78);
     EXPECT_EQ(ReadFile(dir / "long.bmp"), original) << "no stale tail from the longer file";
-    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"a.bmp", "long.bmp", "new.bmp"}));
-}
+    EXPECT_EQ(ReadFile(dir / "new.bmp"), original);
+    for (const auto& [name, mode] : {std::pair{"new.bmp", 0644u}, std::pair{"long.bmp", 0640u}})
+        EXPECT_EQ(fs::status(dir / name).permissions(), fs::perms(mode)) << name;
 
-TEST_F(SaveBitmapTest, KeepsPermissionsOfAnExistingFileAndGivesNewOnesTheUsualOnes)
-{
-    WriteFile(dir / "shared.bmp", {1, 2, 3});
-    ::chmod((dir / "shared.bmp").c_str(), 0640);
-    ASSERT_GT(doc.SaveBitmap(dir / "shared.bmp"), 0);
-    struct stat info {};
-    ::stat((dir / "shared.bmp").c_str(), &info);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    // Written through a symbolic link, even a dangling one.
+    WriteFile(dir / "real.bmp", {9});
+    fs::create_symlink(dir / "real.bmp", dir / "link.bmp");
+    fs::create_symlink("made.bmp", dir / "dangling.bmp"); // relative to its folder
+    for (const char* link : {"link.bmp", "dangling.bmp"}) {
+        ASSERT_EQ(doc.SaveBitmap(dir / link), 78) << link;
+        EXPECT_TRUE(fs::is_symlink(dir / link)) << link;
+    }
+    EXPECT_EQ(ReadFile(dir / "real.bmp"), original);
+    EXPECT_EQ(ReadFile(dir / "made.bmp"), original);
 
-    const mode_t mask = ::umask(022);
-    ASSERT_GT(doc.SaveBitmap(dir / "fresh.bmp"), 0);
-    ::umask(mask);
-    ::stat((dir / "fresh.bmp").c_str(), &info);
-    EXPECT_EQ(info.st_mode & 0777, 0644u);
-}
-
-TEST_F(SaveBitmapTest, RefusesAReadOnlyFileAndLeavesIt)
-{
-    const std::vector<uint8_t> old(90, 0x11);
+    const Bytes old(90, 0x11);
     WriteFile(dir / "ro.bmp", old);
     ::chmod((dir / "ro.bmp").c_str(), 0444);
     EXPECT_EQ(doc.SaveBitmap(dir / "ro.bmp"), -1);
@@ -229,113 +231,85 @@ TEST_F(SaveBitmapTest, RefusesAReadOnlyFileAndLeavesIt)
     EXPECT_EQ(doc.SaveBitmap(""), -5);
     EXPECT_EQ(doc.SaveBitmap(dir / "no-such-folder/x.bmp"), -1);
     EXPECT_EQ(doc.SaveBitmap(dir.path()), -1) << "a folder is never replaced";
-    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"a.bmp", "ro.bmp"}));
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.bmp", "dangling.bmp", "link.bmp", "long.bmp", "made.bmp",
+                                                       "new.bmp", "real.bmp", "ro.bmp"}));
 }
-
-TEST_F(SaveBitmapTest, WritesThroughASymbolicLinkEvenADanglingOne)
-{
-    WriteFile(dir / "real.bmp", {9});
-    std::filesystem::create_symlink(dir / "real.bmp", dir / "link.bmp");
-    std::filesystem::create_symlink("made.bmp", dir / "dangling.bmp"); // relative to its folder
-    for (const char* link : {"link.bmp", "dangling.bmp"}) {
-        ASSERT_EQ(doc.SaveBitmap(dir / link), 78) << link;
-        EXPECT_TRUE(std::filesystem::is_symlink(dir / link)) << link;
-    }
-    EXPECT_EQ(ReadFile(dir / "real.bmp"), original);
-    EXPECT_EQ(ReadFile(dir / "made.bmp"), original);
-}
-
-// Fails the n-th call of one kind, counting from 0.
-class FailingOps : public FileOps {
-public:
-    enum Kind { kOpen, kWrite, kFlush, kSync, kClose, kRename };
-    Kind kind;
-    int fail_at;
-    int calls = 0;
-    bool short_writes = false;
-    FailingOps(Kind k, int n) : kind(k), fail_at(n) {}
-
-    bool Hit(Kind k) { return k == kind && calls++ == fail_at; }
-    int Open(const char* p, int f, mode_t m) override { return Hit(kOpen) ? (errno = ENOSPC, -1) : FileOps::Open(p, f, m); }
-    ssize_t Write(int fd, const void* d, size_t n) override
-    {
-        if (Hit(kWrite))
-            return errno = ENOSPC, -1;
-        return FileOps::Write(fd, d, short_writes ? std::min<size_t>(n, 7) : n);
-    }
-    int Flush(int fd) override { return Hit(kFlush) ? (errno = EIO, -1) : FileOps::Flush(fd); }
-    int Sync(int fd) override { return Hit(kSync) ? (errno = EDQUOT, -1) : FileOps::Sync(fd); }
-    int Close(int fd) override
-    {
-        const int real = FileOps::Close(fd);
-        return Hit(kClose) ? (errno = EIO, -1) : real;
-    }
-    int Rename(const char* a, const char* b) override { return Hit(kRename) ? (errno = EXDEV, -1) : FileOps::Rename(a, b); }
-};
 
 TEST_F(SaveBitmapTest, AnyFailingFileCallLeavesTheTargetAsItWasAndNoTemporaryFile)
 {
-    const std::vector<uint8_t> old(100, 0x42);
+    const Bytes old(100, 0x42);
     using Problem = FileProblemKind;
     const std::tuple<FailingOps::Kind, int, Problem, int> failures[] = {
         {FailingOps::kOpen, 0, Problem::CannotCreate, ENOSPC}, {FailingOps::kWrite, 0, Problem::WriteFailed, ENOSPC},
         {FailingOps::kWrite, 3, Problem::WriteFailed, ENOSPC}, {FailingOps::kFlush, 0, Problem::WriteFailed, EIO},
         {FailingOps::kSync, 0, Problem::WriteFailed, EDQUOT},  {FailingOps::kClose, 0, Problem::WriteFailed, EIO},
-        {FailingOps::kRename, 0, Problem::WriteFailed, EXDEV},
+        {FailingOps::kRename, 0, Problem::WriteFailed, EXDEV}, {FailingOps::kNone, 0, Problem::None, 0},
     };
     for (const auto& [kind, at, problem, error] : failures) {
+        SCOPED_TRACE("kind " + std::to_string(kind) + " at " + std::to_string(at));
         WriteFile(dir / "target.bmp", old);
-        FailingOps ops(kind, at);
-        ops.short_writes = true; // many writes of 7 bytes, so the fourth one exists
+        FailingOps ops;
+        ops.kind = kind;
+        ops.first = at;
+        ops.error = error;
+        ops.short_writes = true; // so that a fourth write exists, and short writes alone are finished
         doc.file_ops = &ops;
-        EXPECT_EQ(doc.SaveBitmap(dir / "target.bmp"), -1) << "kind " << kind << " at " << at;
-        EXPECT_EQ(doc.LastProblem().kind, problem) << "kind " << kind;
-        EXPECT_EQ(doc.LastProblem().error, error) << "kind " << kind;
-        EXPECT_EQ(ReadFile(dir / "target.bmp"), old) << "kind " << kind;
-        EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"a.bmp", "target.bmp"})) << "kind " << kind;
+        EXPECT_EQ(doc.SaveBitmap(dir / "target.bmp"), problem == Problem::None ? 78 : -1);
+        EXPECT_EQ(doc.LastProblem().kind, problem);
+        EXPECT_EQ(doc.LastProblem().error, error);
+        EXPECT_EQ(ReadFile(dir / "target.bmp"), problem == Problem::None ? original : old);
+        EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.bmp", "target.bmp"}));
     }
-    // Short writes alone are finished, not reported as success early.
-    FailingOps ops(FailingOps::kOpen, 99);
-    ops.short_writes = true;
-    doc.file_ops = &ops;
-    EXPECT_EQ(doc.SaveBitmap(dir / "target.bmp"), 78);
-    EXPECT_EQ(ReadFile(dir / "target.bmp"), original);
-    EXPECT_EQ(doc.LastProblem().kind, Problem::None);
-    doc.file_ops = &SystemFileOps();
 }
 
-// A folder the process may not write: every temporary is refused.
-class ReadOnlyFolder : public FileOps {
-public:
-    int Open(const char* p, int f, mode_t m) override
-    {
-        return std::string_view(p).find(".kv") != std::string_view::npos ? (errno = EACCES, -1) : FileOps::Open(p, f, m);
-    }
-};
-
-TEST_F(SaveBitmapTest, RewritesAWritableFileInPlaceWhenItsFolderTakesNoTemporary)
+// Temporary names already taken (left by a killed run of a process with
+// the same id) are stepped over; other failures to make one are not
+// retried. Where the folder takes no temporary, a writable file is
+// rewritten in place; a scratch copy is never synced.
+TEST_F(SaveBitmapTest, TemporariesTakenOrRefusedAndScratchCopies)
 {
-    WriteFile(dir / "t.bmp", std::vector<uint8_t>(100, 0x42));
+    FailingOps taken;
+    taken.kind = FailingOps::kOpen;
+    taken.count = 5;
+    taken.error = EEXIST;
+    doc.file_ops = &taken;
+    EXPECT_EQ(doc.SaveBitmap(dir / "out.bmp"), 78);
+    EXPECT_EQ(taken.calls[FailingOps::kOpen], 6);
+    EXPECT_EQ(taken.calls[FailingOps::kSync], 2) << "a real save syncs the file and its folder";
+    EXPECT_EQ(ReadFile(dir / "out.bmp"), original);
+
+    WriteFile(dir / "t.bmp", Bytes(100, 0x42));
     ::chmod((dir / "t.bmp").c_str(), 0640);
     ASSERT_EQ(::link((dir / "t.bmp").c_str(), (dir / "second-name.bmp").c_str()), 0);
     struct stat before {}, after {};
     ::stat((dir / "t.bmp").c_str(), &before);
-    ReadOnlyFolder ops;
-    doc.file_ops = &ops;
+    FailingOps read_only_folder;
+    read_only_folder.kind = FailingOps::kOpen;
+    read_only_folder.error = EACCES;
+    doc.file_ops = &read_only_folder;
     EXPECT_EQ(doc.SaveBitmap(dir / "t.bmp"), 78);
     EXPECT_EQ(ReadFile(dir / "t.bmp"), original) << "the whole file, no stale tail";
     EXPECT_EQ(ReadFile(dir / "second-name.bmp"), original) << "the same file under its other name";
     ::stat((dir / "t.bmp").c_str(), &after);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_mode, before.st_mode);
-    EXPECT_EQ(after.st_nlink, 2u);
 
     // With no file to rewrite, the folder's refusal is the answer.
+    FailingOps refused = read_only_folder;
+    refused.calls[FailingOps::kOpen] = 0;
+    doc.file_ops = &refused;
     EXPECT_EQ(doc.SaveBitmap(dir / "new.bmp"), -1);
     EXPECT_EQ(doc.LastProblem().kind, FileProblemKind::CannotCreate);
     EXPECT_EQ(doc.LastProblem().error, EACCES);
-    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"a.bmp", "second-name.bmp", "t.bmp"}));
-    doc.file_ops = &SystemFileOps();
+    EXPECT_EQ(refused.calls[FailingOps::kOpen], 1);
+
+    FailingOps counting;
+    doc.file_ops = &counting;
+    WriteFile(dir / "scratch.bmp", Bytes(500, 1));
+    EXPECT_EQ(doc.SaveScratchCopy(dir / "scratch.bmp"), 78);
+    EXPECT_EQ(ReadFile(dir / "scratch.bmp"), original);
+    EXPECT_EQ(counting.calls[FailingOps::kSync], 0);
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.bmp", "out.bmp", "scratch.bmp", "second-name.bmp", "t.bmp"}));
 }
 
 TEST_F(SaveBitmapTest, SavesUnderTheLongestNamesTheFolderTakes)
@@ -352,7 +326,7 @@ TEST_F(SaveBitmapTest, SavesUnderTheLongestNamesTheFolderTakes)
     }
     EXPECT_EQ(doc.SaveBitmap(dir / std::string(name_max + 1, 'x')), -1);
     EXPECT_EQ(doc.LastProblem().error, ENAMETOOLONG);
-    EXPECT_EQ(FolderEntries().size(), 4u) << "no temporary left";
+    EXPECT_EQ(dir.Listing().size(), 4u) << "no temporary left";
 }
 
 TEST_F(SaveBitmapTest, RemovesTemporariesOfDeadRunsForTheSameFileOnly)
@@ -380,51 +354,16 @@ TEST_F(SaveBitmapTest, RemovesTemporariesOfDeadRunsForTheSameFileOnly)
     std::vector<std::string> expected = kept;
     expected.insert(expected.end(), {"a.bmp", "t.bmp", long_name});
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(FolderEntries(), expected);
-}
-
-TEST(Planes, CopyFileBytesCopiesHeaderAndPixelsOnly)
-{
-    Picture p = Numbered(3, 2);
-    const auto source = MakeBmp(p, 54, {7, 7, 7});
-    std::vector<uint8_t> destination(source.size(), 0);
-    CopyFileBytes(source, destination, 3, 2);
-    EXPECT_TRUE(std::equal(source.begin(), source.end() - 3, destination.begin()));
-    EXPECT_EQ(destination[source.size() - 1], 0) << "bytes after the pixels are not copied";
-}
-
-TEST(Planes, CopyPlanesCopiesElementsZeroToWidthTimesHeight)
-{
-    std::vector<uint8_t> a(20, 5), b(20, 5), c(20, 5), x(20, 0), y(20, 0), z(20, 0);
-    CopyPlanes(a.data(), b.data(), c.data(), x.data(), y.data(), z.data(), 4, 2);
-    EXPECT_EQ(std::count(x.begin(), x.end(), 5), 9);
-    EXPECT_EQ(x[8], 5);
-    EXPECT_EQ(x[9], 0);
-    EXPECT_EQ(std::count(z.begin(), z.end(), 5), 9);
-}
-
-TEST(IsValidBitmap, ChecksExactlyMagicSizeSignsAndBitCount)
-{
-    auto bytes = MakeBmp(Picture(1, 1));
-    EXPECT_TRUE(IsValidBitmap(bytes.data()));
-    auto height = bytes;
-    Put32(height, 22, 0);
-    EXPECT_FALSE(IsValidBitmap(height.data()));
-    auto bits = bytes;
-    Put16(bits, 28, 8);
-    EXPECT_FALSE(IsValidBitmap(bits.data()));
-    auto compressed = bytes; // not examined by this check
-    Put32(compressed, 30, 3);
-    EXPECT_TRUE(IsValidBitmap(compressed.data()));
+    EXPECT_EQ(dir.Listing(), expected);
 }
 
 // Saving onto a real, full filesystem: a small tmpfs mounted for the test.
 TEST(SaveBitmapFullDisk, LeavesTheOldFileAndNoTemporaryFile)
 {
     TempDir dir;
-    const std::string mount_point = dir / "small";
-    std::filesystem::create_directory(mount_point);
-    const std::string command = "mount -t tmpfs -o size=64k korvanti-test " + mount_point + " 2>/dev/null";
+    const fs::path mount_point = dir / "small";
+    fs::create_directory(mount_point);
+    const std::string command = "mount -t tmpfs -o size=64k korvanti-test " + mount_point.string() + " 2>/dev/null";
     if (::geteuid() != 0 || std::system(command.c_str()) != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and mount rights); skipped";
     struct Unmount {
@@ -432,87 +371,14 @@ TEST(SaveBitmapFullDisk, LeavesTheOldFileAndNoTemporaryFile)
         ~Unmount() { std::system(("umount " + path).c_str()); }
     } unmount{mount_point};
 
-    Picture big(160, 100, 77); // 48 KB of pixels
-    WriteFile(dir / "big.bmp", MakeBmp(big));
+    WriteFile(dir / "big.bmp", MakeBmp(Picture(160, 100, 77))); // 48 KB of pixels
     Document doc;
     ASSERT_EQ(doc.LoadBitmap(dir / "big.bmp"), 1);
-    const std::vector<uint8_t> old(30000, 0x33);
-    const std::string target = mount_point + "/target.bmp";
-    WriteFile(target, old);
-    ASSERT_EQ(ReadFile(target), old) << "the old file fits";
-
-    EXPECT_EQ(doc.SaveBitmap(target), -1);
-    EXPECT_EQ(ReadFile(target), old);
-    size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(mount_point))
-        ++entries;
-    EXPECT_EQ(entries, 1u) << "no temporary file is left behind";
-}
-
-// Temporary names already taken (left by a killed run of a process with the
-// same id) are stepped over; other open failures are not retried.
-class TakenNames : public FileOps {
-public:
-    int taken;
-    int error;
-    int opens = 0;
-    TakenNames(int count, int code) : taken(count), error(code) {}
-    int Open(const char* p, int f, mode_t m) override
-    {
-        if (opens++ < taken)
-            return errno = error, -1;
-        return FileOps::Open(p, f, m);
-    }
-};
-
-TEST(SaveBitmapTemporaries, StepsOverTemporariesLeftByAKilledRun)
-{
-    TempDir dir;
-    WriteFile(dir / "a.bmp", MakeBmp(Picture(3, 3, 5)));
-    Document doc;
-    ASSERT_EQ(doc.LoadBitmap(dir / "a.bmp"), 1);
-
-    TakenNames leftovers(5, EEXIST);
-    doc.file_ops = &leftovers;
-    EXPECT_EQ(doc.SaveBitmap(dir / "out.bmp"), int(doc.file_bytes.size()));
-    EXPECT_EQ(leftovers.opens, 6);
-    EXPECT_EQ(ReadFile(dir / "out.bmp"), doc.file_bytes);
-
-    TakenNames refused(1, EACCES);
-    doc.file_ops = &refused;
-    EXPECT_EQ(doc.SaveBitmap(dir / "other.bmp"), -1);
-    EXPECT_EQ(refused.opens, 1);
-    EXPECT_FALSE(std::filesystem::exists(dir / "other.bmp"));
-    doc.file_ops = &SystemFileOps();
-}
-
-// Counts syncs; the scratch copy is written like a save but never synced.
-class CountingOps : public FileOps {
-public:
-    int syncs = 0;
-    int Sync(int fd) override
-    {
-        ++syncs;
-        return FileOps::Sync(fd);
-    }
-};
-
-TEST(SaveScratchCopy, ReplacesTheFileWithoutWaitingForTheDisk)
-{
-    TempDir dir;
-    const auto bytes = MakeBmp(Picture(5, 3, 9));
-    WriteFile(dir / "a.bmp", bytes);
-    Document doc;
-    ASSERT_EQ(doc.LoadBitmap(dir / "a.bmp"), 1);
-    CountingOps ops;
-    doc.file_ops = &ops;
-    WriteFile(dir / "scratch.bmp", std::vector<uint8_t>(500, 1));
-    EXPECT_EQ(doc.SaveScratchCopy(dir / "scratch.bmp"), int(bytes.size()));
-    EXPECT_EQ(ReadFile(dir / "scratch.bmp"), bytes);
-    EXPECT_EQ(ops.syncs, 0);
-    EXPECT_EQ(doc.SaveBitmap(dir / "saved.bmp"), int(bytes.size()));
-    EXPECT_EQ(ops.syncs, 2) << "a real save syncs the file and its folder";
-    doc.file_ops = &SystemFileOps();
+    const Bytes old(30000, 0x33);
+    WriteFile(mount_point / "target.bmp", old);
+    EXPECT_EQ(doc.SaveBitmap(mount_point / "target.bmp"), -1);
+    EXPECT_EQ(ReadFile(mount_point / "target.bmp"), old);
+    EXPECT_EQ(dir.Listing("small"), std::vector<std::string>{"target.bmp"}) << "no temporary file is left behind";
 }
 
 } // namespace

@@ -1,14 +1,11 @@
 // Loads any bytes as a picture; whatever loads runs one effect chosen by
 // the input, then undo and redo, and is saved and read back. Anything but
 // a clean refusal or an exact round trip aborts.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
+#include "../support/files.h"
 #include "effects/catalogue.h"
 #include "engine/effect_context.h"
 #include "image/document.h"
@@ -17,44 +14,10 @@ namespace {
 
 using namespace korvanti;
 
-const std::string& Folder()
+const korvanti::testing::TempDir& Folder()
 {
-    static const std::string folder = [] {
-        char pattern[] = "/tmp/korvanti-fuzz-XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        if (!made)
-            std::abort();
-        return std::string(made);
-    }();
+    static const korvanti::testing::TempDir folder;
     return folder;
-}
-
-void WriteAll(const std::string& path, const uint8_t* data, size_t size)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        std::abort();
-    for (size_t done = 0; done < size;) {
-        const ssize_t wrote = ::write(fd, data + done, size - done);
-        if (wrote <= 0)
-            std::abort();
-        done += size_t(wrote);
-    }
-    ::close(fd);
-}
-
-std::vector<uint8_t> ReadAll(const std::string& path)
-{
-    std::vector<uint8_t> bytes;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        std::abort();
-    uint8_t buffer[65536];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    ::close(fd);
-    return bytes;
 }
 
 // Presses Cancel at a pump chosen by the input, if any.
@@ -80,9 +43,10 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string input = Folder() + "/in.bmp";
-    const std::string output = Folder() + "/out.bmp";
-    WriteAll(input, data, size);
+    const std::vector<uint8_t> original(data, data + size);
+    const std::string input = Folder() / "in.bmp";
+    const std::string output = Folder() / "out.bmp";
+    korvanti::testing::WriteFile(input, original);
 
     static NoSyncOps ops;
     Document doc;
@@ -93,7 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         return 0;
     }
-    const std::vector<uint8_t> original(data, data + size);
     if (doc.file_bytes != original)
         std::abort();
 
@@ -119,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
     }
 
-    if (doc.SaveBitmap(output) != int(doc.file_bytes.size()) || ReadAll(output) != doc.file_bytes)
+    if (doc.SaveBitmap(output) != int(doc.file_bytes.size()) || korvanti::testing::ReadFile(output) != doc.file_bytes)
         std::abort();
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/application.h"
+#include "app/main_window.h"
 
 int main(int argc, char** argv)
 {
@@ -11,5 +12,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     korvanti::KorvantiApplication application(argc, argv);
+    // The tests count every pump point and read the scratch copy at once.
+    korvanti::MainWindow::exact_timing = true;
     return RUN_ALL_TESTS();
 }

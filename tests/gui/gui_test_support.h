@@ -27,6 +27,20 @@ namespace korvanti::testing {
 void WriteBitmap(const QString& path, int width, int height, int bits = 24);
 
 QByteArray ReadFile(const QString& path);
+
+// A host for the core alone: counts the pumps of a run and cancels at one
+// of them (0: never), as a click on Cancel during that pump would.
+class CountingHost : public EffectHost {
+public:
+    void ProcessMessages() override
+    {
+        if (++pumps == cancel_at)
+            context->Cancel();
+    }
+    EffectContext* context = nullptr;
+    int cancel_at = 0;
+    int pumps = 0;
+};
 QByteArray ToByteArray(const Bytes& bytes);
 
 // Answers the file dialogs from queues; counts how often each was shown.

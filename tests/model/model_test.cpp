@@ -1,6 +1,7 @@
 // Long random sequences of what a user does with the window: open, effects
 // run to the end or cancelled at a random row, undo, redo, save, save as,
-// close, quit by menu or close box, with the prompt answered at random. Every
+// close, quit by menu or close box (also during a run, which ends it as a
+// Cancel would before the prompt), with the prompt answered at random. Every
 // command goes through the main window's own menu items, dialogs and
 // message boxes, and after every step the window, the document and the
 // files on disk are compared with a small model of what they must be:
@@ -251,18 +252,6 @@ std::optional<std::string> ViewDifference(const QImage& shown, const Bytes& byte
 
 // The core on its own: the same effect from the same bytes, cancelled at
 // the same message pump, with a host that only counts the pumps.
-class CountingHost : public EffectHost {
-public:
-    void ProcessMessages() override
-    {
-        if (++pumps == cancel_at)
-            context->Cancel();
-    }
-    EffectContext* context = nullptr;
-    int cancel_at = 0;
-    int pumps = 0;
-};
-
 struct CoreRun {
     Bytes bytes;
     int pumps = 0;
@@ -314,7 +303,7 @@ private:
     void StartProgram();
     void DoStep();
     void Open();
-    void Effect(bool cancel);
+    void Effect(bool cancel, bool quit = false);
     void UndoOrRedo(bool undo);
     void Save();
     void SaveAs();
@@ -370,6 +359,7 @@ private:
     std::unique_ptr<CRand> core_random_; // follows the window's generator
     std::vector<int> exits_;
     bool scratch_written_ = false;
+    bool prompt_saved_ = false; // the last prompt was answered Yes and saved
 
     Model model_;
     std::map<QString, DiskFile> disk_; // by name in files_
@@ -447,6 +437,7 @@ void Sequence::DoStep()
         {open ? 5 : 0, [this] { Close(); }},
         {open && model_.undo ? 14 : 0, [this] { UndoOrRedo(true); }},
         {open && model_.redo ? 12 : 0, [this] { UndoOrRedo(false); }},
+        {open ? 2 : 0, [this] { Effect(true, true); }},
     };
     int pick = 0;
     for (const auto& [weight, command] : commands)
@@ -525,7 +516,9 @@ int Sequence::PumpsOf(const EffectEntry& effect)
         .pumps;
 }
 
-void Sequence::Effect(bool cancel)
+// quit: the user quits (menu or close box) at the pump where a cancel
+// would come; the run ends as if cancelled, and then the prompt follows.
+void Sequence::Effect(bool cancel, bool quit)
 {
     const auto catalogue = EffectCatalogue();
     const EffectEntry& effect = catalogue[static_cast<size_t>(random_.Below(static_cast<int>(catalogue.size())))];
@@ -533,6 +526,8 @@ void Sequence::Effect(bool cancel)
     effects_run_.insert(effect.batch_name);
     const int pumps = PumpsOf(effect);
     const int cancel_at = cancel && pumps > 0 ? 1 + random_.Below(pumps) : 0;
+    const bool quitting = quit && cancel_at > 0;
+    const bool close_box = quitting && random_.Percent(30);
     // Now and then the user chooses another command while the run pumps.
     const std::vector<std::string> commands{"openAction", "saveAsAction", "saveAction", "closeAction",
                                             "undoAction", "redoAction",   "effect"};
@@ -543,7 +538,9 @@ void Sequence::Effect(bool cancel)
         nested = std::string(catalogue[other].batch_name);
     }
     if (cancel_at > 0)
-        Note(", cancel at pump " + std::to_string(cancel_at));
+        Note(std::string(quitting ? (close_box ? ", close box" : ", quit") : ", cancel") + " at pump " +
+             std::to_string(cancel_at));
+    const bool quit_ends = quitting && Prompt(true); // its answers wait for the end of the run
     if (nested_at > 0)
         Note(", " + nested + " at pump " + std::to_string(nested_at));
     Note(" (" + std::to_string(pumps) + " pumps)");
@@ -554,7 +551,12 @@ void Sequence::Effect(bool cancel)
         if (pump == nested_at)
             TriggerNested(nested);
         if (pump == cancel_at) {
-            QTest::mouseClick(cancel_button, Qt::LeftButton);
+            if (close_box)
+                window_->close();
+            else if (quitting)
+                TriggerNested("quitAction");
+            else
+                QTest::mouseClick(cancel_button, Qt::LeftButton);
             cancelled = true;
         }
     });
@@ -586,6 +588,13 @@ void Sequence::Effect(bool cancel)
         ++model_.edit_count;
         model_.caption = model_.path + QStringLiteral(" * ") + kSuffix;
         model_.panels[2] = kEdited;
+    }
+    if (quitting) {
+        Count("quit during a run");
+        if (prompt_saved_)
+            Written(model_.path); // what the Cancel left, not what the prompt saw before the run
+        if (quit_ends)
+            expected_exits_.push_back(0);
     }
 }
 
@@ -726,6 +735,7 @@ void Sequence::NewPicture()
 // saves over the picture's own file. Returns whether the command goes on.
 bool Sequence::Prompt(bool quitting)
 {
+    prompt_saved_ = false;
     if (model_.edit_count < 2)
         return true;
     ExpectBox(kUnsavedText, kUnsavedCaption, quitting ? kStyleYesNo : kStyleYesNoCancel);
@@ -752,6 +762,7 @@ bool Sequence::Prompt(bool quitting)
         return false;
     }
     Written(model_.path);
+    prompt_saved_ = true;
     Note(", prompt: Yes, saved");
     Count("prompt: Yes, saved");
     return true;
@@ -948,7 +959,7 @@ void Sequence::Run()
               "save over: written", "save over: refused", "save as: written", "save as: refused", "save as: cancelled",
               "prompt: Yes, saved", "prompt: Yes, save refused", "prompt: No", "prompt: Cancel", "open: refused file",
               "open: nothing to open", "open: rows with padding", "open: rows without padding",
-              "open: pixels after a larger header", "open: bytes after the pixels", "close", "quit", "close box",
+              "open: pixels after a larger header", "open: bytes after the pixels", "close", "quit", "close box", "quit during a run",
               "nested command during a run"})
             EXPECT_GT(counts_[what], 0) << what << " never happened with seed " << seed_;
         for (const EffectEntry& effect : EffectCatalogue())

@@ -49,19 +49,5 @@ TEST_F(EffectRun, AnUnwritableScratchFileChangesNothingOnScreen)
               QImage::fromData(ToByteArray(window->document().file_bytes), "BMP"));
 }
 
-TEST_F(EffectRun, QuitDuringARunSavesWhatIsThere)
-{
-    const QString path = OpenEdited(QStringLiteral("q.bmp"));
-    boxes->answers = {kAnswerYes};
-    RunWatched("blur", [&](int pump) {
-        if (pump == 1)
-            window->Quit();
-    });
-    EXPECT_EQ(exits, std::vector<int>{0});
-    ASSERT_EQ(boxes->shown.size(), 1u);
-    EXPECT_EQ(boxes->shown[0].style, kStyleYesNo);
-    EXPECT_FALSE(ReadFile(path).isEmpty());
-}
-
 } // namespace
 } // namespace korvanti::testing

@@ -40,23 +40,20 @@ TEST(ExceptionReport, EscapedExceptionsAreShownAndTheLoopGoesOn)
     EXPECT_EQ(boxes.exceptions[1], QString());
 }
 
-TEST(ZoomArithmetic, Steps)
+TEST(ZoomArithmetic, WorkedValuesAndLimits)
 {
-    EXPECT_EQ(StepUp(100), 125);
-    EXPECT_EQ(StepUp(125), 156);
-    EXPECT_EQ(StepDown(156), 124);
-    EXPECT_EQ(StepDown(125), 100);
-    EXPECT_EQ(StepUp(0), 0);
-    EXPECT_EQ(StepUp(kLargestViewSize), kLargestViewSize);
-    EXPECT_EQ(StepUp(2147483647), kLargestViewSize);
-}
-
-TEST(ZoomArithmetic, ScaleAndPercent)
-{
+    const struct {
+        int32_t (*step)(int32_t);
+        int32_t from, to;
+    } steps[] = {{StepUp, 100, 125},  {StepUp, 125, 156}, {StepDown, 156, 124},
+                 {StepDown, 125, 100}, {StepUp, 0, 0},     {StepUp, kLargestViewSize, kLargestViewSize},
+                 {StepUp, 2147483647, kLargestViewSize}};
+    for (const auto& s : steps)
+        EXPECT_EQ(s.step(s.from), s.to) << s.from;
     EXPECT_EQ(ScaledSize(250, 37), 92);
     EXPECT_EQ(ScaledSize(101, 37), 37);
-    EXPECT_EQ(ZoomPercent(92, 250), 36);
     EXPECT_EQ(ScaledSize(715827882, 500), kLargestViewSize);
+    EXPECT_EQ(ZoomPercent(92, 250), 36);
     EXPECT_EQ(ZoomPercent(kLargestViewSize, 1), kLargestViewSize * 100);
     EXPECT_EQ(ZoomPercent(10, 0), 1000);
 }

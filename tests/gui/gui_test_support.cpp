@@ -117,7 +117,7 @@ void WindowTest::SetUp()
 
 void WindowTest::TearDown()
 {
-    during_run_ = nullptr;
+    watcher_.Stop();
     window.reset();
     boxes.reset();
     folder.reset();
@@ -146,25 +146,32 @@ QString WindowTest::OpenEdited(const QString& name)
 
 void WindowTest::RunWatched(const char* effect, std::function<void(int pump)> fn)
 {
-    during_run_ = std::move(fn);
-    pumps = 0;
-    PostPumpWatcher(++watch_generation_);
+    watcher_.Start(window.get(), std::move(fn));
     Apply(effect);
-    during_run_ = nullptr;
+    watcher_.Stop();
+    pumps = watcher_.pumps;
+}
+
+void PumpWatcher::Start(MainWindow* window, std::function<void(int pump)> fn)
+{
+    window_ = window;
+    fn_ = std::move(fn);
+    pumps = 0;
+    Post(++generation_);
 }
 
 // Each pump of a run handles the events posted before it, so a watcher that
 // posts itself again runs exactly once per pump. A watcher left in the queue
 // by an earlier run belongs to an older generation and does nothing.
-void WindowTest::PostPumpWatcher(int generation)
+void PumpWatcher::Post(int generation)
 {
     QMetaObject::invokeMethod(
-        window.get(),
+        window_,
         [this, generation] {
-            if (generation != watch_generation_ || !during_run_ || !window->context().Running())
+            if (generation != generation_ || !fn_ || !window_->context().Running())
                 return;
-            during_run_(++pumps);
-            PostPumpWatcher(generation);
+            fn_(++pumps);
+            Post(generation);
         },
         Qt::QueuedConnection);
 }

@@ -78,6 +78,21 @@ private:
     ExceptionHandler previous_exception_;
 };
 
+// Calls fn once per message pump of the window's effect runs, with the
+// pump's number (1 for the first), until the next Start or Stop.
+class PumpWatcher {
+public:
+    void Start(MainWindow* window, std::function<void(int pump)> fn);
+    void Stop() { fn_ = nullptr; }
+    int pumps = 0;
+
+private:
+    void Post(int generation);
+    MainWindow* window_ = nullptr;
+    std::function<void(int)> fn_;
+    int generation_ = 0;
+};
+
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -113,9 +128,7 @@ protected:
     int pumps = 0;
 
 private:
-    void PostPumpWatcher(int generation);
-    std::function<void(int)> during_run_;
-    int watch_generation_ = 0;
+    PumpWatcher watcher_;
 };
 
 } // namespace korvanti::testing

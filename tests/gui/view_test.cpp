@@ -1,12 +1,13 @@
 // Zoom steps and display modes, the panel toggles and "×" buttons, the
 // About box and the help commands.
+#include <functional>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
-#include <QStatusBar>
 #include <QTest>
 
 #include "app/about_box.h"
@@ -25,65 +26,46 @@ protected:
     int Position() const { return Find<QSlider>("zoomSlider")->value(); }
 };
 
-TEST_F(Zoom, StepsCompoundFromTheShownSize)
+// One window through a run of zoom commands; each row is checked after its
+// command: the shown size, the zoom panel, the zoom box, the slider, and
+// (where not -1) whether the view sizes itself rather than stretching.
+TEST_F(Zoom, CommandsFollowTheShownAndThePictureSize)
 {
     Open(MakeBitmap(QStringLiteral("z.bmp"), 100, 80));
-    window->ZoomIn();
-    EXPECT_EQ(Shown(), QSize(125, 100));
-    EXPECT_EQ(window->StatusText(4), QStringLiteral("拡大率：125%"));
-    EXPECT_EQ(ZoomLabel(), QStringLiteral("拡大率：125%"));
-    EXPECT_EQ(Position(), 125);
-
-    window->ZoomIn();
-    EXPECT_EQ(Shown(), QSize(156, 124)); // the height follows the zoom slider
-    EXPECT_EQ(ZoomLabel(), QStringLiteral("拡大率：156%"));
-    EXPECT_EQ(Position(), 156);
-
-    window->ZoomOut();
-    EXPECT_EQ(Shown(), QSize(124, 99));
-    EXPECT_EQ(window->StatusText(4), QStringLiteral("拡大率：124%"));
-    EXPECT_EQ(Position(), 124);
-    EXPECT_TRUE(window->image_control()->Stretch());
-    EXPECT_FALSE(window->image_control()->AutoSize());
-}
-
-TEST_F(Zoom, SliderScalesFromThePictureSize)
-{
-    Open(MakeBitmap(QStringLiteral("t.bmp"), 250, 101));
-    Find<QSlider>("zoomSlider")->setValue(37);
-    EXPECT_EQ(Shown(), QSize(92, 37));
-    EXPECT_EQ(window->StatusText(4), QStringLiteral("拡大率：36%"));
-    EXPECT_EQ(ZoomLabel(), QStringLiteral("拡大率：36%"));
-    EXPECT_EQ(Position(), 37);
-}
-
-TEST_F(Zoom, StandardSizeAfterAZoom)
-{
-    Open(MakeBitmap(QStringLiteral("h.bmp"), 100, 80));
-    window->ZoomIn();
-    window->NormalSize();
-    EXPECT_EQ(Shown(), QSize(100, 80));
-    EXPECT_EQ(window->StatusText(4), QStringLiteral("拡大率：100%"));
-    EXPECT_EQ(ZoomLabel(), QStringLiteral("拡大率：100%"));
-    EXPECT_EQ(Position(), 100);
-
-    // At 100 already, the slider does not move and the panel keeps the mode.
-    window->NormalSize();
-    EXPECT_EQ(window->StatusText(4), QStringLiteral("拡大率：原寸大表示"));
-    EXPECT_TRUE(window->image_control()->AutoSize());
-    EXPECT_FALSE(window->image_control()->Stretch());
-}
-
-TEST_F(Zoom, ActualSizeModeAfterAZoom)
-{
-    Open(MakeBitmap(QStringLiteral("g.bmp"), 100, 80));
-    window->ZoomIn();
-    window->ActualSize();
-    EXPECT_EQ(Shown(), QSize(100, 80));
-    EXPECT_EQ(window->StatusText(4), QStringLiteral("拡大率：原寸大表示"));
-    EXPECT_EQ(ZoomLabel(), QStringLiteral("拡大率：100%"));
-    EXPECT_TRUE(Action("actualSizeAction")->isChecked());
-    EXPECT_FALSE(Action("fitToWindowAction")->isChecked());
+    const struct {
+        const char* command;
+        std::function<void()> run;
+        QSize shown;
+        const char* panel;
+        const char* box;
+        int position;
+        int auto_size;
+    } rows[] = {
+        {"zoom in", [&] { window->ZoomIn(); }, {125, 100}, "拡大率：125%", "拡大率：125%", 125, -1},
+        // Steps compound from the shown size; the height follows the slider.
+        {"zoom in", [&] { window->ZoomIn(); }, {156, 124}, "拡大率：156%", "拡大率：156%", 156, -1},
+        {"zoom out", [&] { window->ZoomOut(); }, {124, 99}, "拡大率：124%", "拡大率：124%", 124, 0},
+        {"standard size", [&] { window->NormalSize(); }, {100, 80}, "拡大率：100%", "拡大率：100%", 100, -1},
+        // At 100 already the slider does not move and the panel keeps the mode.
+        {"standard size", [&] { window->NormalSize(); }, {100, 80}, "拡大率：原寸大表示", "拡大率：100%", 100, 1},
+        {"zoom in, actual size", [&] { window->ZoomIn(), window->ActualSize(); }, {100, 80}, "拡大率：原寸大表示",
+         "拡大率：100%", 100, -1},
+        // The slider scales from the picture size; the percent is of the width.
+        {"open, slide to 37",
+         [&] { Open(MakeBitmap(QStringLiteral("t.bmp"), 250, 101)), Find<QSlider>("zoomSlider")->setValue(37); },
+         {92, 37}, "拡大率：36%", "拡大率：36%", 37, -1},
+    };
+    for (const auto& row : rows) {
+        row.run();
+        EXPECT_EQ(Shown(), row.shown) << row.command << " to " << row.position;
+        EXPECT_EQ(window->StatusText(4), QString::fromUtf8(row.panel)) << row.command << " to " << row.position;
+        EXPECT_EQ(ZoomLabel(), QString::fromUtf8(row.box)) << row.command << " to " << row.position;
+        EXPECT_EQ(Position(), row.position) << row.command;
+        if (row.auto_size >= 0) {
+            EXPECT_EQ(window->image_control()->AutoSize(), row.auto_size == 1) << row.command;
+            EXPECT_EQ(window->image_control()->Stretch(), row.auto_size == 0) << row.command;
+        }
+    }
 }
 
 TEST_F(Zoom, ScreenModeFillsTheViewArea)
@@ -108,6 +90,8 @@ TEST_F(Zoom, ScreenModeFillsTheViewArea)
 
     // Only the actual-size mode leads back to zooming.
     window->ActualSize();
+    EXPECT_TRUE(Action("actualSizeAction")->isChecked());
+    EXPECT_FALSE(Action("fitToWindowAction")->isChecked());
     EXPECT_TRUE(Find<QSlider>("zoomSlider")->isEnabled());
     EXPECT_TRUE(Action("zoomInAction")->isEnabled());
     EXPECT_EQ(Shown(), QSize(100, 80));
@@ -177,34 +161,29 @@ protected:
     bool Shown(const char* name) const { return Find<QWidget>(name)->isVisible(); }
 };
 
-TEST_F(Panels, ViewItemsToggleTheirAreas)
+TEST_F(Panels, ItemsAndCrossButtonsToggleTheirAreas)
 {
-    window->ToggleProgressBox();
-    EXPECT_FALSE(Shown("progressBox"));
-    EXPECT_FALSE(Action("progressBoxAction")->isChecked());
-    window->ToggleZoomBox();
-    EXPECT_FALSE(Shown("zoomBox"));
-    window->ToggleStatusBar();
-    EXPECT_FALSE(Find<QStatusBar>("statusBar")->isVisible());
-    EXPECT_FALSE(Action("statusBarAction")->isChecked());
-
-    window->ToggleProgressBox();
-    window->ToggleZoomBox();
-    window->ToggleStatusBar();
-    EXPECT_TRUE(Shown("progressBox"));
-    EXPECT_TRUE(Shown("zoomBox"));
-    EXPECT_TRUE(Find<QStatusBar>("statusBar")->isVisible());
-    EXPECT_TRUE(Action("progressBoxAction")->isChecked());
-}
-
-TEST_F(Panels, TheMenuItemTogglesToo)
-{
-    Action("quickAccessBarAction")->trigger();
-    EXPECT_FALSE(Shown("quickAccessBar"));
-    EXPECT_FALSE(Action("quickAccessBarAction")->isChecked());
-    Action("quickAccessBarAction")->trigger();
-    EXPECT_TRUE(Shown("quickAccessBar"));
-    EXPECT_TRUE(Action("quickAccessBarAction")->isChecked());
+    const struct {
+        const char* item;
+        const char* area;
+        const char* cross; // the area's "×" button, if it has one
+    } panels[] = {{"progressBoxAction", "progressBox", "progressBoxCloseButton"},
+                  {"zoomBoxAction", "zoomBox", "zoomBoxCloseButton"},
+                  {"statusBarAction", "statusBar", nullptr},
+                  {"quickAccessBarAction", "quickAccessBar", "quickAccessCloseButton"}};
+    for (const auto& panel : panels) {
+        for (const bool shown : {false, true}) {
+            Action(panel.item)->trigger();
+            EXPECT_EQ(Shown(panel.area), shown) << panel.item;
+            EXPECT_EQ(Action(panel.item)->isChecked(), shown) << panel.item;
+        }
+        if (panel.cross == nullptr)
+            continue;
+        QTest::mouseClick(Find<QPushButton>(panel.cross), Qt::LeftButton);
+        EXPECT_FALSE(Shown(panel.area)) << panel.cross;
+        EXPECT_FALSE(Action(panel.item)->isChecked()) << panel.cross;
+        Action(panel.item)->trigger();
+    }
 }
 
 TEST_F(Panels, TheBarKeepsItsBoxesAsTheirItemsSay)
@@ -218,23 +197,6 @@ TEST_F(Panels, TheBarKeepsItsBoxesAsTheirItemsSay)
     EXPECT_TRUE(Shown("quickAccessBar"));
     EXPECT_TRUE(Shown("zoomBox"));
     EXPECT_FALSE(Shown("progressBox"));
-}
-
-TEST_F(Panels, CrossButtonsHideAndUncheck)
-{
-    QTest::mouseClick(Find<QPushButton>("progressBoxCloseButton"), Qt::LeftButton);
-    EXPECT_FALSE(Shown("progressBox"));
-    EXPECT_FALSE(Action("progressBoxAction")->isChecked());
-    QTest::mouseClick(Find<QPushButton>("zoomBoxCloseButton"), Qt::LeftButton);
-    EXPECT_FALSE(Shown("zoomBox"));
-    EXPECT_FALSE(Action("zoomBoxAction")->isChecked());
-    window->ToggleProgressBox();
-    window->ToggleZoomBox();
-    QTest::mouseClick(Find<QPushButton>("quickAccessCloseButton"), Qt::LeftButton);
-    EXPECT_FALSE(Shown("quickAccessBar"));
-    EXPECT_FALSE(Action("quickAccessBarAction")->isChecked());
-    EXPECT_TRUE(Action("progressBoxAction")->isChecked());
-    EXPECT_TRUE(Action("zoomBoxAction")->isChecked());
 }
 
 TEST_F(Panels, ToggleMovesThePictureHome)
@@ -280,51 +242,40 @@ TEST_F(About, OpensWithTheMainWindowDisabled)
         box->findChild<QLabel*>(QStringLiteral("contactLabel"))->text().contains(QStringLiteral("example.org")));
     EXPECT_EQ(box->ok_button()->geometry(), QRect(120, 96, 57, 25));
 
-    QTest::mouseClick(box->ok_button(), Qt::LeftButton);
-    EXPECT_FALSE(box->isVisible());
-    EXPECT_TRUE(window->isEnabled());
-}
-
-TEST_F(About, TheCloseBoxActsAsOk)
-{
-    window->show();
-    window->ShowAbout();
-    window->about_box()->close();
-    EXPECT_FALSE(window->about_box()->isVisible());
-    EXPECT_TRUE(window->isEnabled());
-    // And it can be opened again.
-    window->ShowAbout();
-    EXPECT_TRUE(window->about_box()->isVisible());
-    window->about_box()->Dismiss();
+    // OK, or the close box, closes it; it opens again.
+    for (const bool close_box : {false, true}) {
+        if (close_box)
+            box->close();
+        else
+            QTest::mouseClick(box->ok_button(), Qt::LeftButton);
+        EXPECT_FALSE(box->isVisible()) << close_box;
+        EXPECT_TRUE(window->isEnabled()) << close_box;
+        window->ShowAbout();
+        EXPECT_TRUE(box->isVisible()) << close_box;
+    }
+    box->Dismiss();
 }
 
 // ---- Help --------------------------------------------------------------------
 
 using Help = WindowTest;
 
-TEST_F(Help, TheHelpFileInTheCurrentFolderComesFirst)
+TEST_F(Help, TheFileInTheCurrentFolderComesFirstThenTheOneBesideTheProgram)
 {
     const QString previous = QDir::currentPath();
-    const QString help = QDir(folder->path()).absoluteFilePath(QStringLiteral("korvanti_help.html"));
-    QFile file(help);
+    QDir::setCurrent(folder->path());
+    window->OpenHelp();
+    QFile file(QStringLiteral("korvanti_help.html"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
-    QDir::setCurrent(folder->path());
     window->OpenHelp();
     QDir::setCurrent(previous);
-    ASSERT_EQ(opened_urls.size(), 1u);
-    EXPECT_EQ(opened_urls[0], QUrl::fromLocalFile(QDir(folder->path()).canonicalPath() + QStringLiteral("/korvanti_help.html")));
-}
-
-TEST_F(Help, OtherwiseTheOneBesideTheProgram)
-{
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(folder->path());
-    window->OpenHelp();
-    QDir::setCurrent(previous);
-    ASSERT_EQ(opened_urls.size(), 1u);
+    window->OpenSupportPage();
+    ASSERT_EQ(opened_urls.size(), 3u);
     EXPECT_EQ(opened_urls[0],
               QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/korvanti_help.html")));
+    EXPECT_EQ(opened_urls[1], QUrl::fromLocalFile(QDir(folder->path()).canonicalPath() + QStringLiteral("/korvanti_help.html")));
+    EXPECT_EQ(opened_urls[2].host(), QStringLiteral("www.example.org"));
 }
 
 TEST_F(Help, NoHelpFileSaysSo)
@@ -335,13 +286,6 @@ TEST_F(Help, NoHelpFileSaysSo)
     ASSERT_EQ(boxes->shown.size(), 1u);
     EXPECT_EQ(boxes->shown[0].text, QStringLiteral("ヘルプファイルが見つかりません。"));
     EXPECT_EQ(boxes->shown[0].style, kStyleOk);
-}
-
-TEST_F(Help, SupportPage)
-{
-    window->OpenSupportPage();
-    ASSERT_EQ(opened_urls.size(), 1u);
-    EXPECT_EQ(opened_urls[0].host(), QStringLiteral("www.example.org"));
 }
 
 } // namespace

@@ -1,0 +1,433 @@
+// The model sequence's set-up and steps: each command goes through the main
+// window's menu items, dialogs and boxes and updates the model to match.
+#include "model_sequence.h"
+
+namespace korvanti::testing::model {
+
+// ---- set-up ---------------------------------------------------------------
+
+void Sequence::MakeFiles()
+{
+    for (int i = 0; i < 6; ++i)
+        NewPicture();
+    // Files the program refuses with the read failure box.
+    WriteBitmap(Path(QStringLiteral("deep.bmp")), 4, 3, 32);
+    Bytes shortened = MakePicture(random_);
+    shortened.resize(shortened.size() - GeometryOf(shortened).tail - 2);
+    Bytes packed = MakePicture(random_);
+    packed[30] = 1; // compressed
+    const std::string text = "not a picture at all, only some words";
+    for (auto& [name, bytes] : std::map<QString, Bytes>{{QStringLiteral("short.bmp"), shortened},
+                                                       {QStringLiteral("packed.bmp"), packed},
+                                                       {QStringLiteral("notes.bmp"), Bytes(text.begin(), text.end())}})
+        WriteBytes(FsPath(Path(name)), bytes);
+    for (const char* name : {"deep.bmp", "short.bmp", "packed.bmp", "notes.bmp"}) {
+        const QString q = QLatin1String(name);
+        disk_[q] = {ReadBytes(FsPath(Path(q))), true, false};
+    }
+    // A folder named like a picture: it opens as nothing and saves as a failure.
+    fs::create_directory(FsPath(Path(QStringLiteral("dir.bmp"))));
+}
+
+void Sequence::StartProgram()
+{
+    auto dialogs = std::make_unique<ScriptedDialogs>();
+    dialogs_ = dialogs.get();
+    window_.reset(); // one program at a time
+    window_ = std::make_unique<MainWindow>(std::move(dialogs));
+    window_->exit_process = [this](int status) { exits_.push_back(status); };
+    window_->open_url = [](const QUrl&) {};
+    window_->scratch_path = folder_.path() + QStringLiteral("/scratch.bmp");
+    window_->show();
+    core_random_ = std::make_unique<CRand>();
+    model_ = Model{};
+    scratch_written_ = false;
+}
+
+// ---- the steps ------------------------------------------------------------
+
+void Sequence::DoStep()
+{
+    const bool open = model_.open;
+    const std::pair<int, std::function<void()>> commands[] = {
+        {open ? 8 : 40, [this] { Open(); }},
+        {1, [this] { Quit(); }},
+        {3, [this] { ToggleReadOnly(); }},
+        {2, [this] { NewPicture(); }},
+        {open ? 20 : 0, [this] { Effect(false); }},
+        {open ? 14 : 0, [this] { Effect(true); }},
+        {open ? 6 : 0, [this] { Save(); }},
+        {open ? 8 : 0, [this] { SaveAs(); }},
+        {open ? 5 : 0, [this] { Close(); }},
+        {open && model_.undo ? 14 : 0, [this] { UndoOrRedo(true); }},
+        {open && model_.redo ? 12 : 0, [this] { UndoOrRedo(false); }},
+        {open ? 2 : 0, [this] { Effect(true, true); }},
+    };
+    int pick = 0;
+    for (const auto& [weight, command] : commands)
+        pick += weight;
+    pick = random_.Below(pick);
+    for (const auto& [weight, command] : commands) {
+        if (pick < weight)
+            return command();
+        pick -= weight;
+    }
+}
+
+void Sequence::Open()
+{
+    Note("open");
+    if (!Prompt(false)) {
+        Trigger("openAction");
+        return;
+    }
+    ++expected_open_dialogs_;
+    std::vector<QString> pictures;
+    std::vector<QString> refused;
+    for (const auto& [name, file] : disk_)
+        (file.picture ? pictures : refused).push_back(name);
+    const int choice = random_.Below(100);
+    QString answer;
+    if (choice < 8) {
+        Note(": dialog cancelled");
+    } else if (choice < 12) {
+        answer = Path(QStringLiteral("gone.bmp"));
+    } else if (choice < 15) {
+        answer = Path(QStringLiteral("dir.bmp"));
+    } else if (choice < 25 && !refused.empty()) {
+        answer = Path(random_.Pick(refused));
+    } else {
+        answer = Path(random_.Pick(pictures));
+    }
+    if (!answer.isEmpty())
+        Note(" " + Utf8(NameOf(answer)));
+    dialogs_->open_answers.push_back(answer);
+    Trigger("openAction");
+
+    const auto found = disk_.find(NameOf(answer));
+    if (answer.isEmpty()) {
+        Count("open: nothing to open");
+        return;
+    }
+    // Whatever is named but not read (refused, gone, a folder) is reported.
+    if (found == disk_.end() || !found->second.picture) {
+        ExpectBox(kReadFailure, kFileErrorCaption, kStyleOk);
+        Count("open: refused file");
+        Note(" (refused)");
+        return;
+    }
+    const Bytes& bytes = found->second.bytes;
+    const Geometry g = GeometryOf(bytes);
+    Count(g.width % 4 == 0 ? "open: rows without padding" : "open: rows with padding");
+    if (g.offset > 54)
+        Count("open: pixels after a larger header");
+    if (g.tail > 0)
+        Count("open: bytes after the pixels");
+    model_.open = true;
+    model_.path = answer;
+    model_.bytes = bytes;
+    model_.edit_count = 1;
+    model_.undo = model_.redo = false;
+    model_.caption = answer + kSuffix;
+    model_.panels = {QStringLiteral("ファイル名：　") + NameOf(answer),
+                     QStringLiteral("解像度：　%1 * %2").arg(g.width).arg(g.height), kUnedited, kFormatPanel};
+}
+
+int Sequence::PumpsOf(const EffectEntry& effect)
+{
+    CRand throwaway;
+    return RunInCore(FsPath(core_folder_.path() + QStringLiteral("/dry.bmp")), model_.bytes, effect, 0, throwaway)
+        .pumps;
+}
+
+// quit: the user quits (menu or close box) at the pump where a cancel
+// would come; the run ends as if cancelled, and then the prompt follows.
+void Sequence::Effect(bool cancel, bool quit)
+{
+    const auto catalogue = EffectCatalogue();
+    const EffectEntry& effect = catalogue[static_cast<size_t>(random_.Below(static_cast<int>(catalogue.size())))];
+    Note("effect " + std::string(effect.batch_name));
+    effects_run_.insert(effect.batch_name);
+    const int pumps = PumpsOf(effect);
+    const int cancel_at = cancel && pumps > 0 ? 1 + random_.Below(pumps) : 0;
+    const bool quitting = quit && cancel_at > 0;
+    const bool close_box = quitting && random_.Percent(30);
+    // Now and then the user chooses another command while the run pumps.
+    const std::vector<std::string> commands{"openAction", "saveAsAction", "saveAction", "closeAction",
+                                            "undoAction", "redoAction",   "effect"};
+    const int nested_at = pumps > 0 && random_.Percent(20) ? 1 + random_.Below(pumps) : 0;
+    std::string nested = nested_at > 0 ? random_.Pick(commands) : std::string();
+    if (nested == "effect") {
+        const size_t other = static_cast<size_t>(random_.Below(static_cast<int>(catalogue.size())));
+        nested = std::string(catalogue[other].batch_name);
+    }
+    if (cancel_at > 0)
+        Note(std::string(quitting ? (close_box ? ", close box" : ", quit") : ", cancel") + " at pump " +
+             std::to_string(cancel_at));
+    const bool quit_ends = quitting && Prompt(true); // its answers wait for the end of the run
+    if (nested_at > 0)
+        Note(", " + nested + " at pump " + std::to_string(nested_at));
+    Note(" (" + std::to_string(pumps) + " pumps)");
+
+    bool cancelled = false;
+    auto* cancel_button = window_->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+    watcher_.Start(window_.get(), [&](int pump) {
+        if (pump == nested_at)
+            TriggerNested(nested);
+        if (pump == cancel_at) {
+            if (close_box)
+                window_->close();
+            else if (quitting)
+                TriggerNested("quitAction");
+            else
+                QTest::mouseClick(cancel_button, Qt::LeftButton);
+            cancelled = true;
+        }
+    });
+    const Bytes before = model_.bytes;
+    Trigger(std::string(effect.batch_name).c_str());
+    watcher_.Stop();
+    if (nested_at > 0)
+        Count("nested command during a run");
+
+    const CoreRun core = RunInCore(FsPath(core_folder_.path() + QStringLiteral("/core.bmp")), before, effect,
+                                   cancelled ? cancel_at : 0, *core_random_);
+    CheckEq(watcher_.pumps, core.pumps, "the number of message pumps (expected: the core's alone)");
+    Check(window_->document().file_bytes == core.bytes,
+          "the effect's result differs from the same run in the core alone: " +
+              Difference(window_->document().file_bytes, core.bytes));
+    model_.before_effect = before;
+    model_.effect_result = core.bytes;
+    model_.bytes = core.bytes;
+    model_.undo = true;
+    model_.redo = false;
+    scratch_written_ = true;
+    if (cancelled) {
+        Count("effect cancelled");
+        if (core.bytes != before)
+            Count("cancelled run changed the picture");
+        Note(" -> cancelled");
+    } else {
+        Count("effect completed");
+        ++model_.edit_count;
+        model_.caption = model_.path + QStringLiteral(" * ") + kSuffix;
+        model_.panels[2] = kEdited;
+    }
+    if (quitting) {
+        Count("quit during a run");
+        if (prompt_saved_)
+            Written(model_.path); // what the Cancel left, not what the prompt saw before the run
+        if (quit_ends)
+            expected_exits_.push_back(0);
+    }
+}
+
+void Sequence::UndoOrRedo(bool undo)
+{
+    const char* name = undo ? "undo" : "redo";
+    Note(name);
+    Trigger(undo ? "undoAction" : "redoAction");
+    model_.bytes = undo ? model_.before_effect : model_.effect_result;
+    model_.undo = !undo;
+    model_.redo = undo;
+    scratch_written_ = true;
+    Count(name);
+}
+
+void Sequence::Save()
+{
+    Note("save over " + Utf8(NameOf(model_.path)));
+    Trigger("saveAction");
+    if (!SaveSucceeds(NameOf(model_.path))) {
+        ExpectBox(kWriteFailure, kFileErrorCaption, kStyleOk);
+        Note(" (refused)");
+        Count("save over: refused");
+        return;
+    }
+    Written(model_.path);
+    model_.edit_count = 1;
+    model_.caption = model_.path;
+    model_.panels[2] = kUnedited;
+    Count("save over: written");
+}
+
+void Sequence::SaveAs()
+{
+    std::vector<QString> names{QStringLiteral("out1.bmp"), QStringLiteral("out2.bmp"), QStringLiteral("out3.bmp"),
+                               QStringLiteral("out4"),     QStringLiteral("Out5.BMP"), QStringLiteral("写真"),
+                               QStringLiteral("dir.bmp"),  QStringLiteral("nofolder/x.bmp")};
+    // Over the pictures there are, and now and then over a refused file.
+    for (const auto& [name, file] : disk_) {
+        if (file.picture || random_.Percent(5))
+            names.push_back(name);
+    }
+    expected_save_dialogs_.push_back(model_.save_dialog_name);
+    const int choice = random_.Below(100);
+    std::optional<QString> answer;
+    if (choice < 8) {
+        Note("save as: dialog cancelled");
+    } else if (choice < 11) {
+        answer = QString();
+        Note("save as \"\"");
+    } else {
+        answer = Path(random_.Pick(names));
+        Note("save as " + Utf8(NameOf(*answer)));
+    }
+    dialogs_->save_answers.push_back(answer);
+    Trigger("saveAsAction");
+    if (!answer) {
+        Count("save as: cancelled");
+        return;
+    }
+    model_.save_dialog_name = *answer;
+    if (answer->isEmpty())
+        return;
+    const QString name = answer->endsWith(QLatin1String(".bmp")) ? *answer : *answer + QStringLiteral(".bmp");
+    if (!SaveSucceeds(NameOf(name))) {
+        ExpectBox(kWriteFailure, kFileErrorCaption, kStyleOk);
+        Note(" (refused)");
+        Count("save as: refused");
+        return;
+    }
+    Written(name);
+    model_.path = name;
+    model_.edit_count = 1;
+    model_.caption = name + kSuffix;
+    model_.panels[0] = QStringLiteral("ファイル名：　") + NameOf(name);
+    model_.panels[2] = kUnedited;
+    Count("save as: written");
+}
+
+void Sequence::Close()
+{
+    Note("close");
+    const bool goes_on = Prompt(false);
+    Trigger("closeAction");
+    if (!goes_on)
+        return;
+    model_.open = false;
+    model_.edit_count = 0;
+    model_.undo = model_.redo = false;
+    model_.caption = QStringLiteral("Korvanti ver 1.0.0");
+    model_.panels = kClosedPanels;
+    Count("close");
+}
+
+void Sequence::Quit()
+{
+    // The menu item, or the window's close box.
+    const bool close_box = random_.Percent(30);
+    Note(close_box ? "close box" : "quit");
+    const bool ends = Prompt(true);
+    if (close_box)
+        window_->close();
+    else
+        Trigger("quitAction");
+    if (!ends)
+        return;
+    expected_exits_.push_back(0);
+    Count(close_box ? "close box" : "quit");
+}
+
+void Sequence::ToggleReadOnly()
+{
+    std::vector<QString> names;
+    for (const auto& [name, file] : disk_)
+        names.push_back(name);
+    const QString name = random_.Pick(names);
+    const bool writable = !disk_[name].writable;
+    Note(Utf8(name) + (writable ? " made writable" : " made read-only"));
+    SetWritable(name, writable);
+}
+
+void Sequence::NewPicture()
+{
+    // A handful of names, so that new pictures also replace old ones.
+    const QString name = QStringLiteral("pic%1.bmp").arg(pictures_made_++ % 12);
+    const auto found = disk_.find(name);
+    if (found != disk_.end() && !found->second.writable)
+        SetWritable(name, true);
+    const Bytes bytes = MakePicture(random_);
+    const Geometry g = GeometryOf(bytes);
+    Note("new picture " + Utf8(name) + " " + std::to_string(g.width) + "x" + std::to_string(g.height) + " offset " +
+         std::to_string(g.offset) + " tail " + std::to_string(g.tail));
+    WriteBytes(FsPath(Path(name)), bytes);
+    disk_[name] = {bytes, true, true};
+}
+
+// ConfirmUnsaved as the model sees it: asks only with unsaved edits; Yes
+// saves over the picture's own file. Returns whether the command goes on.
+bool Sequence::Prompt(bool quitting)
+{
+    prompt_saved_ = false;
+    if (model_.edit_count < 2)
+        return true;
+    ExpectBox(kUnsavedText, kUnsavedCaption, quitting ? kStyleYesNo : kStyleYesNoCancel);
+    const int choice = random_.Below(100);
+    const int answer = choice < 45 ? kAnswerYes : choice < 80 || quitting ? kAnswerNo : kAnswerCancel;
+    boxes_.answers.push_back(answer);
+    if (answer == kAnswerNo) {
+        Note(", prompt: No");
+        Count("prompt: No");
+        return true;
+    }
+    if (answer == kAnswerCancel) {
+        Note(", prompt: Cancel");
+        Count("prompt: Cancel");
+        return false;
+    }
+    const QString name = NameOf(model_.path);
+    if (disk_[name].writable && random_.Percent(30))
+        SetWritable(name, false);
+    if (!SaveSucceeds(name)) {
+        ExpectBox(kWriteFailure, kFileErrorCaption, kStyleOk);
+        Note(", prompt: Yes, save refused");
+        Count("prompt: Yes, save refused");
+        return false;
+    }
+    Written(model_.path);
+    prompt_saved_ = true;
+    Note(", prompt: Yes, saved");
+    Count("prompt: Yes, saved");
+    return true;
+}
+
+bool Sequence::SaveSucceeds(const QString& name) const
+{
+    if (name == QLatin1String("dir.bmp") || name.contains(QLatin1Char('/')))
+        return false;
+    const auto found = disk_.find(name);
+    return found == disk_.end() || found->second.writable;
+}
+
+void Sequence::Written(const QString& path)
+{
+    DiskFile& file = disk_[NameOf(path)];
+    file.bytes = model_.bytes;
+    file.picture = true;
+}
+
+void Sequence::SetWritable(const QString& name, bool writable)
+{
+    fs::permissions(FsPath(Path(name)), writable ? fs::perms(0644) : fs::perms(0444), fs::perm_options::replace);
+    disk_[name].writable = writable;
+}
+
+void Sequence::Trigger(const char* name)
+{
+    QAction* item = Action(name);
+    Check(item != nullptr && item->isEnabled(), std::string("menu item ") + name + " cannot be chosen");
+    if (item != nullptr)
+        item->trigger();
+}
+
+// A command chosen while a run pumps messages: it must do nothing, which
+// the checks after the step see (no dialog, no box, no file, and the run's
+// result exactly what the core alone gives).
+void Sequence::TriggerNested(const std::string& name)
+{
+    if (QAction* item = Action(name))
+        item->trigger();
+}
+
+} // namespace korvanti::testing::model

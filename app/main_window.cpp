@@ -63,7 +63,7 @@ MainWindow::MainWindow(std::unique_ptr<FileDialogs> dialogs)
 
 MainWindow::~MainWindow() = default;
 
-// The tool bar of the design: hidden, and nothing ever shows it.
+// The tool bar: hidden, and nothing ever shows it.
 void MainWindow::BuildToolBar()
 {
     tool_bar_ = new QToolBar(this);

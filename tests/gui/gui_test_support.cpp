@@ -2,49 +2,16 @@
 
 #include <QFile>
 #include <QMetaObject>
-#include <QtEndian>
+
+#include "../support/bitmap.h"
 
 namespace korvanti::testing {
-namespace {
-
-void PutLittle32(QByteArray& bytes, int offset, uint32_t value)
-{
-    qToLittleEndian<uint32_t>(value, bytes.data() + offset);
-}
-
-void PutLittle16(QByteArray& bytes, int offset, uint16_t value)
-{
-    qToLittleEndian<uint16_t>(value, bytes.data() + offset);
-}
-
-} // namespace
 
 void WriteBitmap(const QString& path, int width, int height, int bits)
 {
-    const int pixel_bytes = bits / 8;
-    const int stride = (width * pixel_bytes + 3) & ~3;
-    QByteArray bytes(54 + stride * height, '\0');
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    PutLittle32(bytes, 2, static_cast<uint32_t>(bytes.size())); // file size
-    PutLittle32(bytes, 10, 54);                                 // pixel offset
-    PutLittle32(bytes, 14, 40);                                 // info header size
-    PutLittle32(bytes, 18, static_cast<uint32_t>(width));       // width
-    PutLittle32(bytes, 22, static_cast<uint32_t>(height));      // height, bottom-up
-    PutLittle16(bytes, 26, 1);                                  // planes
-    PutLittle16(bytes, 28, static_cast<uint16_t>(bits));        // bits per pixel
-    PutLittle32(bytes, 34, static_cast<uint32_t>(stride * height));
-    for (int row = 0; row < height; ++row) {
-        for (int column = 0; column < width; ++column) {
-            char* pixel = bytes.data() + 54 + row * stride + column * pixel_bytes;
-            pixel[0] = static_cast<char>((column * 37 + row * 11) & 0xff);  // blue
-            pixel[1] = static_cast<char>((column * 13 + row * 71) & 0xff);  // green
-            pixel[2] = static_cast<char>(((column ^ row) * 29 + 7) & 0xff); // red
-        }
-    }
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    file.write(ToByteArray(MakeBmp(Varied(width, height, 7), 54, {}, 0, static_cast<uint16_t>(bits))));
 }
 
 QByteArray ReadFile(const QString& path)
@@ -60,37 +27,39 @@ QByteArray ToByteArray(const Bytes& bytes)
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
+namespace {
+
+// The queue's next answer, or fallback when it is empty.
+template <class T>
+T Next(std::deque<T>& queue, T fallback)
+{
+    if (queue.empty())
+        return fallback;
+    T answer = std::move(queue.front());
+    queue.pop_front();
+    return answer;
+}
+
+} // namespace
+
 QString ScriptedDialogs::OpenFileName(QWidget*)
 {
     ++open_shown;
-    if (open_answers.empty())
-        return {};
-    QString answer = open_answers.front();
-    open_answers.pop_front();
-    return answer;
+    return Next(open_answers, QString());
 }
 
 std::optional<QString> ScriptedDialogs::SaveFileName(QWidget*, const QString& initial_name)
 {
     ++save_shown;
     save_initial_names.push_back(initial_name);
-    if (save_answers.empty())
-        return std::nullopt;
-    std::optional<QString> answer = save_answers.front();
-    save_answers.pop_front();
-    return answer;
+    return Next(save_answers, std::optional<QString>());
 }
 
 ScriptedBoxes::ScriptedBoxes()
 {
     previous_box_ = SetMessageBoxHandler([this](const QString& text, const QString& caption, int style) {
         shown.push_back({text, caption, style});
-        if (!answers.empty()) {
-            const int answer = answers.front();
-            answers.pop_front();
-            return answer;
-        }
-        return style == kStyleYesNo ? kAnswerNo : style == kStyleYesNoCancel ? kAnswerCancel : kAnswerOk;
+        return Next(answers, style == kStyleYesNo ? kAnswerNo : style == kStyleYesNoCancel ? kAnswerCancel : kAnswerOk);
     });
     previous_exception_ = SetExceptionHandler([this](const QString& message) { exceptions.push_back(message); });
 }

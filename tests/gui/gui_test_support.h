@@ -21,9 +21,8 @@
 
 namespace korvanti::testing {
 
-// Writes a bottom-up 24-bit BMP of width x height whose pixels differ from
-// their neighbours (so filters change them), with the usual row padding.
-// bits 32 writes a 32-bit picture instead, which the program refuses.
+// Writes a 24-bit BMP of width x height with varied pixels (so filters change
+// them); other bits go into the header alone, which the program refuses.
 void WriteBitmap(const QString& path, int width, int height, int bits = 24);
 
 QByteArray ReadFile(const QString& path);

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTest>
+#include <QWindow>
 
 #include "app/about_box.h"
 #include "app/status_panels.h"
@@ -71,7 +72,7 @@ TEST_F(Zoom, CommandsFollowTheShownAndThePictureSize)
 TEST_F(Zoom, ScreenModeFillsTheViewArea)
 {
     window->show();
-    Open(MakeBitmap(QStringLiteral("s.bmp"), 100, 80));
+    Open(MakeBitmap(QStringLiteral("s.bmp"), 600, 400));
     window->ZoomIn();
     window->FitToWindow();
     QCoreApplication::processEvents();
@@ -94,17 +95,10 @@ TEST_F(Zoom, ScreenModeFillsTheViewArea)
     EXPECT_FALSE(Action("fitToWindowAction")->isChecked());
     EXPECT_TRUE(Find<QSlider>("zoomSlider")->isEnabled());
     EXPECT_TRUE(Action("zoomInAction")->isEnabled());
-    EXPECT_EQ(Shown(), QSize(100, 80));
-}
-
-TEST_F(Zoom, AZoomedViewScrolls)
-{
-    window->show();
-    Open(MakeBitmap(QStringLiteral("big.bmp"), 600, 400));
-    window->ZoomIn();
+    EXPECT_EQ(Shown(), QSize(600, 400));
+    // A view larger than its area scrolls.
     window->ZoomIn();
     QCoreApplication::processEvents();
-    ImageFrame* frame = window->image_frame();
     EXPECT_TRUE(frame->horizontalScrollBar()->isVisible());
     EXPECT_GT(frame->horizontalScrollBar()->maximum(), 0);
 }
@@ -197,6 +191,10 @@ TEST_F(Panels, TheBarKeepsItsBoxesAsTheirItemsSay)
     EXPECT_TRUE(Shown("quickAccessBar"));
     EXPECT_TRUE(Shown("zoomBox"));
     EXPECT_FALSE(Shown("progressBox"));
+    // An effect runs with the progress box hidden.
+    Open(MakeBitmap(QStringLiteral("h.bmp"), 6, 6));
+    Apply("sharpen");
+    EXPECT_EQ(window->document().edit_count, 2);
 }
 
 TEST_F(Panels, ToggleMovesThePictureHome)
@@ -211,35 +209,28 @@ TEST_F(Panels, ToggleMovesThePictureHome)
     EXPECT_EQ(frame->verticalScrollBar()->value(), 0);
 }
 
-TEST_F(Panels, AnEffectRunsWithTheProgressBoxHidden)
-{
-    Open(MakeBitmap(QStringLiteral("h.bmp"), 6, 6));
-    window->HideProgressBox();
-    Apply("sharpen");
-    EXPECT_EQ(window->document().edit_count, 2);
-}
-
 // ---- About box ----------------------------------------------------------------
 
 using About = WindowTest;
 
-TEST_F(About, OpensWithTheMainWindowDisabled)
+TEST_F(About, OpensAsAModalDialogOfTheMainWindow)
 {
+    EXPECT_FALSE(window->about_box()->isVisible());
     window->show();
     window->ShowAbout();
     AboutBox* box = window->about_box();
-    EXPECT_TRUE(box->isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+    // The desktop keeps a window above the one it is transient for.
+    EXPECT_EQ(box->windowHandle()->transientParent(), window->windowHandle());
+    EXPECT_TRUE(box->isModal());
     EXPECT_FALSE(window->isEnabled());
     EXPECT_TRUE(box->isEnabled());
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Korvanti Ver 1.0.0 のバージョン情報"));
-    EXPECT_TRUE(box->findChild<QLabel*>(QStringLiteral("authorLabel"))->text().startsWith(
-        QStringLiteral("このソフトの製作者　　　　：")));
-    EXPECT_TRUE(box->findChild<QLabel*>(QStringLiteral("copyrightLabel"))->text().startsWith(
-        QStringLiteral("このソフトの著作権保持者：")));
-    EXPECT_TRUE(
-        box->findChild<QLabel*>(QStringLiteral("webPageLabel"))->text().contains(QStringLiteral("example.org")));
-    EXPECT_TRUE(
-        box->findChild<QLabel*>(QStringLiteral("contactLabel"))->text().contains(QStringLiteral("example.org")));
+    const auto label = [&](const char* name) { return box->findChild<QLabel*>(QLatin1String(name))->text(); };
+    EXPECT_TRUE(label("authorLabel").startsWith(QStringLiteral("このソフトの製作者　　　　：")));
+    EXPECT_TRUE(label("copyrightLabel").startsWith(QStringLiteral("このソフトの著作権保持者：")));
+    EXPECT_TRUE(label("webPageLabel").contains(QStringLiteral("example.org")));
+    EXPECT_TRUE(label("contactLabel").contains(QStringLiteral("example.org")));
     EXPECT_EQ(box->ok_button()->geometry(), QRect(120, 96, 57, 25));
 
     // OK, or the close box, closes it; it opens again.

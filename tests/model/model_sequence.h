@@ -34,6 +34,8 @@
 #include "effects/catalogue.h"
 #include "engine/c_rand.h"
 #include "engine/effect_context.h"
+#include "../support/bitmap.h"
+#include "../support/files.h"
 #include "gui_test_support.h"
 #include "image/document.h"
 #include "view/image_control.h"
@@ -99,15 +101,12 @@ struct CoreRun {
 
 uint64_t FromEnvironment(const char* name, uint64_t fallback);
 uint32_t Read32(const Bytes& b, size_t at);
-void Put32(Bytes& b, size_t at, uint32_t v);
 Geometry GeometryOf(const Bytes& b);
 // A bottom-up 24-bit picture: rows padded to four bytes, and at times a
 // larger header (pixels further than 54 bytes in) and bytes after the last
 // row. Header gap, padding and tail bytes are random too: they must come
 // back from a save exactly as loaded.
 Bytes MakePicture(Random& random);
-Bytes ReadBytes(const fs::path& path);
-void WriteBytes(const fs::path& path, const Bytes& bytes);
 fs::path FsPath(const QString& path);
 QString QtPath(const fs::path& path);
 std::string Utf8(const QString& text);

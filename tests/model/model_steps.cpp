@@ -20,10 +20,10 @@ void Sequence::MakeFiles()
     for (auto& [name, bytes] : std::map<QString, Bytes>{{QStringLiteral("short.bmp"), shortened},
                                                        {QStringLiteral("packed.bmp"), packed},
                                                        {QStringLiteral("notes.bmp"), Bytes(text.begin(), text.end())}})
-        WriteBytes(FsPath(Path(name)), bytes);
+        WriteFile(FsPath(Path(name)), bytes);
     for (const char* name : {"deep.bmp", "short.bmp", "packed.bmp", "notes.bmp"}) {
         const QString q = QLatin1String(name);
-        disk_[q] = {ReadBytes(FsPath(Path(q))), true, false};
+        disk_[q] = {ReadFile(FsPath(Path(q))), true, false};
     }
     // A folder named like a picture: it opens as nothing and saves as a failure.
     fs::create_directory(FsPath(Path(QStringLiteral("dir.bmp"))));
@@ -351,7 +351,7 @@ void Sequence::NewPicture()
     const Geometry g = GeometryOf(bytes);
     Note("new picture " + Utf8(name) + " " + std::to_string(g.width) + "x" + std::to_string(g.height) + " offset " +
          std::to_string(g.offset) + " tail " + std::to_string(g.tail));
-    WriteBytes(FsPath(Path(name)), bytes);
+    WriteFile(FsPath(Path(name)), bytes);
     disk_[name] = {bytes, true, true};
 }
 

@@ -19,12 +19,6 @@ uint32_t Read32(const Bytes& b, size_t at)
     return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 | uint32_t{b[at + 3]} << 24;
 }
 
-void Put32(Bytes& b, size_t at, uint32_t v)
-{
-    for (size_t i = 0; i < 4; ++i)
-        b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 Geometry GeometryOf(const Bytes& b)
 {
     Geometry g;
@@ -84,18 +78,6 @@ Bytes MakePicture(Random& random)
     return b;
 }
 
-Bytes ReadBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const fs::path& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 fs::path FsPath(const QString& path) { return fs::path(QFile::encodeName(path).toStdString()); }
 QString QtPath(const fs::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.string())); }
 
@@ -139,7 +121,7 @@ std::optional<std::string> ViewDifference(const QImage& shown, const Bytes& byte
 
 CoreRun RunInCore(const fs::path& file, const Bytes& start, const EffectEntry& effect, int cancel_at, CRand& random)
 {
-    WriteBytes(file, start);
+    WriteFile(file, start);
     Document document;
     if (document.LoadBitmap(file.string()) != kLoaded)
         return {};

@@ -94,7 +94,7 @@ void Sequence::CheckWindow()
         CheckEq(window_->image_control()->Picture().isNull(), true, "the view empty with no picture");
     }
     if (scratch_written_) {
-        const Bytes scratch = ReadBytes(FsPath(window_->scratch_path));
+        const Bytes scratch = ReadFile(FsPath(window_->scratch_path));
         Check(scratch == model_.bytes, "the scratch copy holds " + Difference(scratch, model_.bytes));
         scratch_written_ = false;
     }
@@ -110,11 +110,11 @@ void Sequence::CheckDisk()
         seen.insert(name);
         const auto found = disk_.find(name);
         if (found == disk_.end()) {
-            Check(false, "unexpected file " + Utf8(name) + " (" + std::to_string(ReadBytes(entry.path()).size()) +
+            Check(false, "unexpected file " + Utf8(name) + " (" + std::to_string(ReadFile(entry.path()).size()) +
                              " bytes)");
             continue;
         }
-        const Bytes bytes = ReadBytes(entry.path());
+        const Bytes bytes = ReadFile(entry.path());
         Check(bytes == found->second.bytes, "file " + Utf8(name) + " holds " + Difference(bytes, found->second.bytes));
         CheckEq((entry.status().permissions() & fs::perms::owner_write) != fs::perms::none, found->second.writable,
                 "file " + Utf8(name) + " writable");

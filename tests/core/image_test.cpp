@@ -7,7 +7,7 @@
 
 #include <tuple>
 
-#include "test_support.h"
+#include "engine_bench.h"
 
 namespace korvanti::testing {
 namespace {

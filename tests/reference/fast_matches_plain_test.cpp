@@ -9,7 +9,7 @@
 #include "effects/catalogue.h"
 #include "engine/row_kernels.h"
 #include "reference_effects.h"
-#include "test_support.h"
+#include "engine_bench.h"
 
 namespace korvanti::testing {
 namespace {

@@ -27,11 +27,9 @@ TEST(LoadBitmap, SplitsThePixelsAndMergesAndSavesEveryOtherByteBack)
     WriteFile(dir / "picture.txt", bytes);
     Document doc;
     ASSERT_EQ(doc.LoadBitmap(dir / "picture.txt"), 1);
-    EXPECT_EQ(doc.bitmap.GetWidth(), 3);
-    EXPECT_EQ(doc.bitmap.GetHeight(), 2);
+    EXPECT_EQ(std::tuple(doc.bitmap.GetWidth(), doc.bitmap.GetHeight(), doc.plane_width, doc.loaded_height),
+              std::tuple(3, 2, 3, 2));
     EXPECT_EQ(doc.bitmap.GetFileName(), (dir / "picture.txt").string());
-    EXPECT_EQ(doc.plane_width, 3);
-    EXPECT_EQ(doc.loaded_height, 2);
     EXPECT_EQ(doc.file_bytes, bytes);
     EXPECT_EQ(doc.undo_bytes, bytes);
     EXPECT_EQ(doc.source_planes[1].size(), 3u * 2 + 3 + 2);
@@ -97,18 +95,15 @@ TEST(LoadBitmap, RefusesWhatItCannotHandleAndKeepsTheOpenPicture)
     };
     auto unchanged = [&](const std::string& name) {
         EXPECT_EQ(doc.file_bytes, good) << name;
-        EXPECT_EQ(doc.bitmap.GetWidth(), 4) << name;
+        EXPECT_EQ(std::tuple(doc.bitmap.GetWidth(), doc.plane_width, doc.edit_count), std::tuple(4, 4, 3)) << name;
         EXPECT_EQ(doc.bitmap.GetFileName(), (dir / "good.bmp").string()) << name;
-        EXPECT_EQ(doc.plane_width, 4) << name;
-        EXPECT_EQ(doc.edit_count, 3) << name;
     };
     for (const Case& c : cases) {
         auto bytes = MakeBmp(Picture(2, 2, 9));
         c.spoil(bytes);
         WriteFile(dir / "bad.bmp", bytes);
         EXPECT_EQ(doc.LoadBitmap(dir / "bad.bmp"), 0) << c.name;
-        EXPECT_EQ(doc.LastProblem().kind, c.kind) << c.name;
-        EXPECT_EQ(doc.LastProblem().amount, c.amount) << c.name;
+        EXPECT_EQ(std::pair(doc.LastProblem().kind, doc.LastProblem().amount), std::pair(c.kind, c.amount)) << c.name;
         unchanged(c.name);
     }
 
@@ -126,8 +121,7 @@ TEST(LoadBitmap, RefusesWhatItCannotHandleAndKeepsTheOpenPicture)
     };
     for (const auto& [path, kind, error] : unopened) {
         EXPECT_EQ(doc.LoadBitmap(path), -5) << path;
-        EXPECT_EQ(doc.LastProblem().kind, kind) << path;
-        EXPECT_EQ(doc.LastProblem().error, error) << path;
+        EXPECT_EQ(std::pair(doc.LastProblem().kind, doc.LastProblem().error), std::pair(kind, error)) << path;
         unchanged(path);
     }
     ::close(writer);
@@ -247,8 +241,7 @@ TEST_F(SaveBitmapTest, AnyFailingFileCallLeavesTheTargetAsItWasAndNoTemporaryFil
         ops.short_writes = true; // so that a fourth write exists, and short writes alone are finished
         doc.file_ops = &ops;
         EXPECT_EQ(doc.SaveBitmap(dir / "target.bmp"), problem == Problem::None ? 78 : -1);
-        EXPECT_EQ(doc.LastProblem().kind, problem);
-        EXPECT_EQ(doc.LastProblem().error, error);
+        EXPECT_EQ(std::pair(doc.LastProblem().kind, doc.LastProblem().error), std::pair(problem, error));
         EXPECT_EQ(ReadFile(dir / "target.bmp"), problem == Problem::None ? original : old);
         EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.bmp", "target.bmp"}));
     }
@@ -291,8 +284,8 @@ TEST_F(SaveBitmapTest, TemporariesTakenOrRefusedAndScratchCopies)
     refused.calls[FailingOps::kOpen] = 0;
     doc.file_ops = &refused;
     EXPECT_EQ(doc.SaveBitmap(dir / "new.bmp"), -1);
-    EXPECT_EQ(doc.LastProblem().kind, FileProblemKind::CannotCreate);
-    EXPECT_EQ(doc.LastProblem().error, EACCES);
+    EXPECT_EQ(std::pair(doc.LastProblem().kind, doc.LastProblem().error),
+              std::pair(FileProblemKind::CannotCreate, EACCES));
     EXPECT_EQ(refused.calls[FailingOps::kOpen], 1);
 
     FailingOps counting;

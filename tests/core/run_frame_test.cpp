@@ -26,12 +26,9 @@ TEST(RunFrame, CompletedRunMovesProgressPerRowAndEndsIdle)
     EXPECT_EQ(b.host.maximum, 6 * 5 + 1);
     // Reset to 0, rows 1 to 3 at width x row, back to 0 at the end.
     EXPECT_EQ(b.host.positions, (std::vector<int64_t>{0, 6, 12, 18, 0}));
-    EXPECT_EQ(b.host.pumps, 3);
     EXPECT_EQ(b.host.cancel_states, (std::vector<bool>{true, false}));
-    EXPECT_EQ(b.host.finished, 1);
-    EXPECT_FALSE(b.host.last_cancelled);
-    EXPECT_EQ(b.doc.edit_count, 2);
-    EXPECT_FALSE(b.context.Running());
+    EXPECT_EQ(std::tuple(b.host.pumps, b.host.finished, b.host.last_cancelled, b.doc.edit_count, b.context.Running()),
+              std::tuple(3, 1, false, 2, false));
 
     Bench one(Picture(1, 1, 40));
     Blur(one.context);
@@ -61,11 +58,9 @@ TEST(RunFrame, CancelStopsAtTheEndOfTheRowOnSquareWideAndTallPictures)
                 for (int k = 0; k < 3; ++k)
                     EXPECT_EQ(out.element(r, c, k), (r <= rows_done ? done : in).element(r, c, k))
                         << w << "x" << h << " row " << r;
-        EXPECT_TRUE(b.host.last_cancelled);
-        EXPECT_EQ(b.doc.edit_count, 1);
-        EXPECT_EQ(b.context.cancel_flag, 0);
-        EXPECT_TRUE(b.doc.undo_enabled);
-        EXPECT_FALSE(b.doc.redo_enabled);
+        EXPECT_EQ(std::tuple(b.host.last_cancelled, b.doc.edit_count, b.context.cancel_flag, b.doc.undo_enabled,
+                             b.doc.redo_enabled),
+                  std::tuple(true, 1, 0, true, false));
         b.doc.Undo();
         EXPECT_EQ(b.doc.file_bytes, MakeBmp(in)) << "undo restores the picture from before the cancelled run";
     }

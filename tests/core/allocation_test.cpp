@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "test_support.h"
+#include "engine_bench.h"
 
 namespace {
 std::atomic<size_t> largest_allocation{0};

@@ -7,27 +7,9 @@
 
 namespace korvanti::reference {
 
-void Sharpen(EffectContext& context);
-void Blur(EffectContext& context);
-void Emboss(EffectContext& context);
-void LaplacianStrong(EffectContext& context);
-void LaplacianWeak(EffectContext& context);
-void CharcoalSketch(EffectContext& context);
-void RoughSketch(EffectContext& context);
-void Mosaic(EffectContext& context);
-void Median(EffectContext& context);
-void GeometricCut(EffectContext& context);
-void MedianHard(EffectContext& context);
-void MedianNatural(EffectContext& context);
-void MovingAverage(EffectContext& context);
-void Invert(EffectContext& context);
-void InvertMeanSquare(EffectContext& context);
-void ChromaKeyNegative(EffectContext& context);
-void HistogramStretch(EffectContext& context);
-void TimeInversion(EffectContext& context);
-void Sunset(EffectContext& context);
-void Nostalgia(EffectContext& context);
-void ProWatercolour(EffectContext& context);
-void WatercolourStyle(EffectContext& context);
+using PlainForm = void(EffectContext& context);
+PlainForm Sharpen, Blur, Emboss, LaplacianStrong, LaplacianWeak, CharcoalSketch, RoughSketch, Mosaic, Median,
+    GeometricCut, MedianHard, MedianNatural, MovingAverage, Invert, InvertMeanSquare, ChromaKeyNegative,
+    HistogramStretch, TimeInversion, Sunset, Nostalgia, ProWatercolour, WatercolourStyle;
 
 } // namespace korvanti::reference

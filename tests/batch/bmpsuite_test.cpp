@@ -35,23 +35,24 @@ const std::vector<Entry>& Manifest()
     static const std::vector<Entry> entries = [] {
         std::vector<Entry> read;
         std::ifstream in(kSuite / "MANIFEST.tsv");
-        std::vector<std::vector<std::string>> rows;
+        std::vector<std::string> header;
+        size_t path = 0, accept = 0;
         for (std::string line; std::getline(in, line);) {
-            rows.emplace_back();
-            std::stringstream fields(line);
-            for (std::string field; std::getline(fields, field, '\t');)
-                rows.back().push_back(field);
-        }
-        if (rows.empty())
-            return read;
-        const auto column = [&](const std::string& name) {
-            return size_t(std::find(rows[0].begin(), rows[0].end(), name) - rows[0].begin());
-        };
-        const size_t path = column("path"), accept = column("accept");
-        for (size_t i = 1; i < rows.size(); ++i) {
-            if (rows[i].size() <= std::max(path, accept))
-                throw std::runtime_error("MANIFEST.tsv: no path or accept column in line " + std::to_string(i + 1));
-            read.push_back({rows[i][path], rows[i][accept] == "yes"});
+            std::vector<std::string> fields;
+            std::stringstream split(line);
+            for (std::string field; std::getline(split, field, '\t');)
+                fields.push_back(field);
+            const auto column = [&](const std::string& name) {
+                return size_t(std::find(header.begin(), header.end(), name) - header.begin());
+            };
+            if (header.empty()) {
+                header = fields;
+                path = column("path"), accept = column("accept");
+            } else if (fields.size() <= std::max(path, accept)) {
+                throw std::runtime_error("MANIFEST.tsv: no path or accept column in line " + line);
+            } else {
+                read.push_back({fields[path], fields[accept] == "yes"});
+            }
         }
         return read;
     }();
@@ -161,28 +162,24 @@ TEST(BmpSuite, RefusedFilesKeepTheOpenPictureAndTheToolReportsEach)
     if (!SuitePresent())
         GTEST_SKIP() << "BMP conformance folder not found at '" << kSuite.string() << "'";
     TempDir temp;
-    std::vector<std::string> accepted;
-    std::map<std::string, std::vector<std::string>> refused_by_folder; // file names may repeat across folders
-    for (const Entry& entry : Manifest()) {
-        const std::string full = (kSuite / entry.path).string();
-        if (entry.accept)
-            accepted.push_back(full);
-        else
-            refused_by_folder[fs::path(entry.path).parent_path().string()].push_back(full);
-    }
-
     WriteFile(temp / "open.bmp", VariedBmp(5, 3, 7));
     Document document;
     ASSERT_EQ(document.LoadBitmap(temp / "open.bmp"), kLoaded);
     const Bytes open_bytes = document.file_bytes;
     const auto open_planes = document.source_planes;
-    for (const auto& [folder, files] : refused_by_folder) {
-        for (const std::string& file : files) {
-            EXPECT_EQ(document.LoadBitmap(file), kRefused) << file;
-            EXPECT_NE(document.LastProblem().kind, FileProblemKind::ReadFailed) << file;
-            EXPECT_TRUE(document.file_bytes == open_bytes && document.source_planes == open_planes) << file;
-            EXPECT_EQ(document.bitmap.GetFileName(), (temp / "open.bmp").string()) << file;
+    std::vector<std::string> accepted;
+    std::map<std::string, std::vector<std::string>> refused_by_folder; // file names may repeat across folders
+    for (const Entry& entry : Manifest()) {
+        const std::string file = (kSuite / entry.path).string();
+        if (entry.accept) {
+            accepted.push_back(file);
+            continue;
         }
+        refused_by_folder[fs::path(entry.path).parent_path().string()].push_back(file);
+        EXPECT_EQ(document.LoadBitmap(file), kRefused) << file;
+        EXPECT_NE(document.LastProblem().kind, FileProblemKind::ReadFailed) << file;
+        EXPECT_TRUE(document.file_bytes == open_bytes && document.source_planes == open_planes) << file;
+        EXPECT_EQ(document.bitmap.GetFileName(), (temp / "open.bmp").string()) << file;
     }
 
     std::vector<std::string> args{"-e", "invert", "-e", "invert", "-d", "accepted", "-j", "2"};

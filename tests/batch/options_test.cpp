@@ -23,14 +23,12 @@ std::vector<std::string_view> EffectNames(const Options& options)
 
 TEST(BatchOptions, EffectsByNameOrMenuIdInAnyCaseKeepTheirOrder)
 {
-    const ParseResult parsed = Parse({"-e", "SUNSET", "-e", "n9", "-eRough-Sketch", "-e", "i4", "-o", "out.bmp", "in.bmp"});
+    // Repeating an effect runs it again.
+    const ParseResult parsed =
+        Parse({"-e", "SUNSET", "-e", "n9", "-eRough-Sketch", "-e", "i4", "-e", "INVERT", "-o", "out.bmp", "in.bmp"});
     ASSERT_TRUE(parsed.ok()) << parsed.error;
     EXPECT_EQ(EffectNames(parsed.options),
-              (std::vector<std::string_view>{"sunset", "sharpen", "rough-sketch", "invert"}));
-    // Repeating an effect runs it again.
-    const ParseResult twice = Parse({"-e", "invert", "-e", "I4", "-o", "o.bmp", "i.bmp"});
-    ASSERT_TRUE(twice.ok()) << twice.error;
-    EXPECT_EQ(EffectNames(twice.options), (std::vector<std::string_view>{"invert", "invert"}));
+              (std::vector<std::string_view>{"sunset", "sharpen", "rough-sketch", "invert", "invert"}));
 }
 
 TEST(BatchOptions, OptionsAndInputsMixFreelyAndDoubleDashEndsOptions)

@@ -5,9 +5,8 @@
 #include <png.h>
 #include <zlib.h>
 
-#include <sstream>
+#include <numeric>
 
-#include "batch/run.h"
 #include "batch_test_support.h"
 #include "codecs/jpeg.h"
 #include "codecs/jpeg_markers.h"
@@ -68,17 +67,13 @@ Bytes TinyIccProfile()
 
 class Pictures : public ::testing::Test {
 protected:
-    // The tool in-process; returns its exit code, messages in err.
-    int Tool(std::vector<std::string> args)
+    // The tool in the temporary folder; its messages in err.
+    int Tool(const std::vector<std::string>& args)
     {
-        std::vector<std::string_view> views(args.begin(), args.end());
-        std::ostringstream out;
-        std::ostringstream messages;
-        const int code = batch::BatchMain(views, out, messages, false);
-        err = messages.str();
-        return code;
+        const ToolRun run = RunTool(args, dir.path());
+        err = run.err;
+        return run.exit_code;
     }
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
 
     TempDir dir;
     std::string err;
@@ -93,13 +88,11 @@ TEST_F(Pictures, JpegAndPngGiveWhatTheirPixelsGiveAsBmpInEveryEffectFamily)
         WriteFile(dir / name, file);
         const codecs::Decoded decoded = Decode(file);
         ASSERT_TRUE(decoded.ok()) << decoded.error;
-        if (format == Format::Png) {
-            EXPECT_EQ(Pixels(decoded.bitmap), Pixels(original)) << "PNG is lossless";
-        }
+        EXPECT_TRUE(format == Format::Jpeg || Pixels(decoded.bitmap) == Pixels(original)) << "PNG is lossless";
         WriteFile(dir / "decoded.bmp", decoded.bitmap);
         for (const std::string effect : {"sharpen", "rough-sketch", "mosaic", "median", "invert", "sunset"}) {
             SCOPED_TRACE(name + " " + effect);
-            ASSERT_EQ(Tool({"-e", effect, "-o", Path("out.bmp"), Path(name)}), 0) << err;
+            ASSERT_EQ(Tool({"-e", effect, "-o", "out.bmp", name}), 0) << err;
             EXPECT_EQ(ReadFile(dir / "out.bmp"), WindowResult(dir / "decoded.bmp", {effect}));
         }
     }
@@ -123,7 +116,7 @@ TEST_F(Pictures, OutputFormatComesFromFormatOptionThenExtensionThenInput)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.output);
-        std::vector<std::string> args{"-e", "blur", "-o", Path(c.output), Path("in.png")};
+        std::vector<std::string> args{"-e", "blur", "-o", c.output, "in.png"};
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         ASSERT_EQ(Tool(args), 0) << err;
         const Bytes written = ReadFile(dir / c.output);
@@ -134,16 +127,14 @@ TEST_F(Pictures, OutputFormatComesFromFormatOptionThenExtensionThenInput)
         }
         const codecs::Decoded back = Decode(written);
         ASSERT_TRUE(back.ok()) << back.error;
-        const Bytes got = Pixels(back.bitmap);
-        const Bytes want = Pixels(expected);
+        const Bytes got = Pixels(back.bitmap), want = Pixels(expected);
         ASSERT_EQ(got.size(), want.size());
-        double error = 0;
-        for (size_t i = 0; i < got.size(); ++i)
-            error += std::abs(got[i] - want[i]);
+        const double error = std::transform_reduce(got.begin(), got.end(), want.begin(), 0.0, std::plus<>(),
+                                                   [](int a, int b) { return std::abs(a - b); });
         EXPECT_LE(error / double(got.size()), c.format == Format::Png ? 0 : 16) << "PNG exact, JPEG close";
     }
     // Quality reaches the encoder.
-    ASSERT_EQ(Tool({"-e", "blur", "-o", Path("low.jpg"), "--quality", "5", Path("in.png")}), 0) << err;
+    ASSERT_EQ(Tool({"-e", "blur", "-o", "low.jpg", "--quality", "5", "in.png"}), 0) << err;
     EXPECT_LT(fs::file_size(dir / "low.jpg"), fs::file_size(dir / "r.Jpg") / 2);
 }
 
@@ -217,9 +208,9 @@ TEST_F(Pictures, GreyPalette16BitAndAlphaBecomeEightBitRgb)
         WriteFile(dir / (c.name + ".png"), c.png);
     }
     // The tool says so once per file with transparency, unless -q.
-    ASSERT_EQ(Tool({"-e", "invert", "-d", Path("out"), Path("grey.png"), Path("alpha.png")}), 0);
-    EXPECT_EQ(err, "korvanti-batch: " + Path("alpha.png") + ": transparency flattened over white\n");
-    ASSERT_EQ(Tool({"-q", "-e", "invert", "-d", Path("out"), Path("alpha.png")}), 0);
+    ASSERT_EQ(Tool({"-e", "invert", "-d", "out", "grey.png", "alpha.png"}), 0);
+    EXPECT_EQ(err, "korvanti-batch: alpha.png: transparency flattened over white\n");
+    ASSERT_EQ(Tool({"-q", "-e", "invert", "-d", "out", "alpha.png"}), 0);
     EXPECT_EQ(err, "");
 }
 
@@ -256,7 +247,7 @@ TEST_F(Pictures, ExifOrientationIsAppliedAndOnlyTheColourProfileIsKept)
         SCOPED_TRACE(int(c.orientation));
         WriteFile(dir / "in.jpg", WithOrientation(plain, c.orientation));
         for (const std::string output : {"out.png", "out.jpg"}) {
-            ASSERT_EQ(Tool({"-e", "invert", "-o", Path(output), Path("in.jpg")}), 0) << err;
+            ASSERT_EQ(Tool({"-e", "invert", "-o", output, "in.jpg"}), 0) << err;
             const Bytes written = ReadFile(dir / output);
             EXPECT_EQ(std::search(written.begin(), written.end(), "Exif", "Exif" + 4), written.end());
             const codecs::Decoded back = Decode(written);
@@ -266,10 +257,9 @@ TEST_F(Pictures, ExifOrientationIsAppliedAndOnlyTheColourProfileIsKept)
             ASSERT_EQ(back.width, turned ? 32 : 64);
             const int64_t stride = codecs::BitmapStride(back.width);
             const uint8_t* top_row = back.bitmap.data() + 54 + (back.height - 4) * stride;
-            for (auto [x, quadrant] : {std::pair{3, c.top_left}, std::pair{back.width - 4, c.top_right}}) {
+            for (auto [x, quadrant] : {std::pair{3, c.top_left}, std::pair{back.width - 4, c.top_right}})
                 for (int channel = 0; channel < 3; ++channel)
                     EXPECT_NEAR(255 - top_row[x * 3 + channel], colours[quadrant][channel], 40) << output << " x " << x;
-            }
         }
     }
 }
@@ -287,9 +277,8 @@ TEST_F(Pictures, BadFilesAreRefusedWithTheCodecsReasonAndNothingWritten)
     const Bytes png = Encode(Format::Png, VariedBmp(40, 30, 2));
     const Bytes jpeg = Encode(Format::Jpeg, VariedBmp(40, 30, 2));
     Bytes png_bomb = png; // IHDR: 100000 x 100000
-    for (size_t at : {16u, 20u}) {
+    for (size_t at : {16u, 20u})
         png_bomb[at] = 0, png_bomb[at + 1] = 1, png_bomb[at + 2] = 0x86, png_bomb[at + 3] = 0xA0;
-    }
     FixChunkCrc(png_bomb, 8);
     Bytes bad_crc = png;
     bad_crc[30] ^= 0xFF;
@@ -319,8 +308,8 @@ TEST_F(Pictures, BadFilesAreRefusedWithTheCodecsReasonAndNothingWritten)
         SCOPED_TRACE(c.name);
         WriteFile(dir / c.name, c.bytes);
         WriteFile(dir / "old.png", Bytes{1, 2, 3});
-        EXPECT_EQ(Tool({"-e", "blur", "-o", Path("old.png"), Path(c.name)}), 1);
-        EXPECT_EQ(err.rfind("korvanti-batch: " + Path(c.name) + ": " + c.message, 0), 0u) << err;
+        EXPECT_EQ(Tool({"-e", "blur", "-o", "old.png", c.name}), 1);
+        EXPECT_EQ(err.rfind("korvanti-batch: " + c.name + ": " + c.message, 0), 0u) << err;
         EXPECT_EQ(ReadFile(dir / "old.png"), (Bytes{1, 2, 3}));
     }
     EXPECT_EQ(dir.Listing().size(), cases.size() + 1) << "no temporary file left";

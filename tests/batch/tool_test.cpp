@@ -71,19 +71,6 @@ TEST_F(BatchTool, UsageErrorsExitTwoAndWriteNothing)
         EXPECT_TRUE(Contains(err, std::string(entry.batch_name) + " (" + std::string(entry.menu_id) + ")")) << err;
 }
 
-TEST_F(BatchTool, WritesWhatTheWindowSavesForEachEffect)
-{
-    // 7 x 5: rows are padded, so stride mistakes show.
-    const fs::path input = Picture("in.bmp", 7, 5, 11);
-    for (const EffectEntry& entry : EffectCatalogue()) {
-        SCOPED_TRACE(std::string(entry.batch_name));
-        const ToolRun run = Run({"-q", "-e", std::string(entry.menu_id), "-o", "out.bmp", "in.bmp"});
-        ASSERT_EQ(run.exit_code, 0) << run.err;
-        EXPECT_TRUE(run.err.empty()) << run.err;
-        EXPECT_EQ(ReadFile(dir / "out.bmp"), WindowResult(input, {std::string(entry.batch_name)}));
-    }
-}
-
 TEST_F(BatchTool, ResultsDoNotDependOnJobsOrInputOrderAndTheFolderIsMadeWithParents)
 {
     // Random-driven and neighbourhood effects together; sizes differ so the

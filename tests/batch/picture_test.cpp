@@ -292,12 +292,8 @@ TEST_F(Pictures, BadFilesAreRefusedWithTheCodecsReasonAndNothingWritten)
     Bytes corrupt_jpeg = jpeg;
     for (size_t i = jpeg.size() / 2; i < jpeg.size() / 2 + 40; ++i)
         corrupt_jpeg[i] = 0xFF;
-    struct Case {
-        std::string name;
-        Bytes bytes;
-        std::string message;
-    };
-    const std::vector<Case> cases{
+    // The file, its bytes and the start of the message.
+    const std::vector<std::tuple<std::string, Bytes, std::string>> cases{
         {"cut.png", Bytes(png.begin(), png.begin() + long(png.size() / 2)), "not a readable PNG (the file ends early)"},
         {"crc.png", bad_crc, "not a readable PNG (IHDR: CRC error)"},
         {"bomb.png", png_bomb, "not a readable PNG (the picture is too large (100000 x 100000))"},
@@ -305,12 +301,11 @@ TEST_F(Pictures, BadFilesAreRefusedWithTheCodecsReasonAndNothingWritten)
         {"corrupt.jpg", corrupt_jpeg, "not a readable JPEG ("},
         {"bomb.jpg", jpeg_bomb, "not a readable JPEG (the picture is too large (60000 x 60000))"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        WriteFile(dir / c.name, c.bytes);
+    for (const auto& [name, bytes, message] : cases) {
+        WriteFile(dir / name, bytes);
         WriteFile(dir / "old.png", Bytes{1, 2, 3});
-        EXPECT_EQ(Tool({"-e", "blur", "-o", "old.png", c.name}), 1);
-        EXPECT_EQ(err.rfind("korvanti-batch: " + c.name + ": " + c.message, 0), 0u) << err;
+        EXPECT_EQ(Tool({"-e", "blur", "-o", "old.png", name}), 1) << name;
+        EXPECT_EQ(err.rfind("korvanti-batch: " + name + ": " + message, 0), 0u) << err;
         EXPECT_EQ(ReadFile(dir / "old.png"), (Bytes{1, 2, 3}));
     }
     EXPECT_EQ(dir.Listing().size(), cases.size() + 1) << "no temporary file left";

@@ -35,7 +35,11 @@ protected:
 TEST_F(BatchTool, VersionHelpAndAnAlignedListOfEveryEffect)
 {
     EXPECT_EQ(Run({"--version"}).out, "korvanti-batch 1.0.0\n");
-    EXPECT_TRUE(Contains(Run({"--help"}).out, "-e NAME")) << "help goes to stdout";
+    // Help wins over a command line that would run, and needs nothing else.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"}, {"-e", "blur", "-h"}}) {
+        const ToolRun help = Run(args);
+        EXPECT_TRUE(help.exit_code == 0 && Contains(help.out, "-e NAME")) << help.err;
+    }
     const ToolRun list = Run({"--list"});
     ASSERT_EQ(list.exit_code, 0);
     const std::vector<std::string> lines = Lines(list.out);

@@ -101,9 +101,9 @@ template <class Prepare>
 pid_t StartTool(const std::vector<std::string>& args, const fs::path& cwd, int out, int err, Prepare&& prepare,
                 bool own_process_ids = false)
 {
-    std::vector<std::string> copies(args);
-    std::string program = KORVANTI_BATCH_EXE;
-    std::vector<char*> argv{program.data()};
+    std::vector<std::string> copies{KORVANTI_BATCH_EXE};
+    copies.insert(copies.end(), args.begin(), args.end());
+    std::vector<char*> argv;
     for (std::string& arg : copies)
         argv.push_back(arg.data());
     argv.push_back(nullptr);

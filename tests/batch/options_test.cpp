@@ -102,23 +102,20 @@ TEST(BatchOptions, ResultsGoToTheOutputOrIntoTheFolderUnderTheInputsName)
     }
     // With --format the results take its extension; a name that already
     // has one of that format's extensions keeps it.
-    struct Case {
-        std::string_view format;
-        std::vector<std::string> outputs; // for a.jpg, b.PNG, c, d.tar.bmp, e.JPEG
-    };
-    const std::vector<Case> cases{
+    // The format, and the outputs for a.jpg, b.PNG, c, d.tar.bmp, e.JPEG.
+    const std::vector<std::pair<std::string_view, std::vector<std::string>>> cases{
         {"", {"o/a.jpg", "o/b.PNG", "o/c", "o/d.tar.bmp", "o/e.JPEG"}},
         {"png", {"o/a.png", "o/b.PNG", "o/c.png", "o/d.tar.png", "o/e.png"}},
         {"jpeg", {"o/a.jpg", "o/b.jpg", "o/c.jpg", "o/d.tar.jpg", "o/e.JPEG"}},
         {"bmp", {"o/a.bmp", "o/b.bmp", "o/c.bmp", "o/d.tar.bmp", "o/e.bmp"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [format, outputs] : cases) {
         std::vector<std::string_view> args{"-e", "blur", "-d", "o", "a.jpg", "x/b.PNG", "c", "d.tar.bmp", "e.JPEG"};
-        if (!c.format.empty())
-            args.insert(args.end(), {"--format", c.format});
+        if (!format.empty())
+            args.insert(args.end(), {"--format", format});
         const ParseResult parsed = Parse(args);
         ASSERT_TRUE(parsed.ok()) << parsed.error;
-        EXPECT_EQ(OutputPaths(parsed.options), c.outputs) << c.format;
+        EXPECT_EQ(OutputPaths(parsed.options), outputs) << format;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <numeric>
+#include <tuple>
 
 #include "batch_test_support.h"
 #include "codecs/jpeg.h"
@@ -104,25 +105,21 @@ TEST_F(Pictures, OutputFormatComesFromFormatOptionThenExtensionThenInput)
     WriteFile(dir / "in.png", Encode(Format::Png, VariedBmp(64, 48, 3)));
     WriteFile(dir / "in.bmp", VariedBmp(64, 48, 3));
     const Bytes expected = WindowResult(dir / "in.bmp", {"blur"});
-    struct Case {
-        std::string output;
-        std::vector<std::string> extra;
-        Format format;
-    };
-    const std::vector<Case> cases{
+    // The output, further options and the format written.
+    const std::vector<std::tuple<std::string, std::vector<std::string>, Format>> cases{
         {"r.bmp", {}, Format::Bmp},          {"r.PNG", {}, Format::Png},
         {"r.Jpg", {}, Format::Jpeg},         {"r.jpeg", {"--quality", "100"}, Format::Jpeg},
         {"r.jpeg", {"--format", "png"}, Format::Png}, {"r.out", {}, Format::Png},
         {"r.png", {"--format=BMP"}, Format::Bmp},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.output);
-        std::vector<std::string> args{"-e", "blur", "-o", c.output, "in.png"};
-        args.insert(args.end(), c.extra.begin(), c.extra.end());
+    for (const auto& [output, extra, format] : cases) {
+        SCOPED_TRACE(output);
+        std::vector<std::string> args{"-e", "blur", "-o", output, "in.png"};
+        args.insert(args.end(), extra.begin(), extra.end());
         ASSERT_EQ(Tool(args), 0) << err;
-        const Bytes written = ReadFile(dir / c.output);
-        ASSERT_EQ(codecs::SniffFormat(written), c.format);
-        if (c.format == Format::Bmp) {
+        const Bytes written = ReadFile(dir / output);
+        ASSERT_EQ(codecs::SniffFormat(written), format);
+        if (format == Format::Bmp) {
             EXPECT_EQ(written, expected) << "BMP output is what the window saves";
             continue;
         }
@@ -132,7 +129,7 @@ TEST_F(Pictures, OutputFormatComesFromFormatOptionThenExtensionThenInput)
         ASSERT_EQ(got.size(), want.size());
         const double error = std::transform_reduce(got.begin(), got.end(), want.begin(), 0.0, std::plus<>(),
                                                    [](int a, int b) { return std::abs(a - b); });
-        EXPECT_LE(error / double(got.size()), c.format == Format::Png ? 0 : 16) << "PNG exact, JPEG close";
+        EXPECT_LE(error / double(got.size()), format == Format::Png ? 0 : 16) << "PNG exact, JPEG close";
     }
     // Quality reaches the encoder.
     ASSERT_EQ(Tool({"-e", "blur", "-o", "low.jpg", "--quality", "5", "in.png"}), 0) << err;
@@ -186,13 +183,8 @@ TEST_F(Pictures, GreyPalette16BitAndAlphaBecomeEightBitRgb)
     const uint16_t deep[] = {0, 0xFF00, 65535, 0, 0, 0}; // 0xFF00 rounds to 254, not 255
     const uint8_t palette[] = {1, 2, 3, 40, 50, 60};
     const uint8_t indices[] = {1, 0};
-    struct Case {
-        std::string name;
-        Bytes png;
-        std::vector<uint8_t> bgr; // both pixels
-        bool alpha;
-    };
-    const std::vector<Case> cases{
+    // The file, its bytes, both pixels as decoded (BGR), and whether it had transparency.
+    const std::vector<std::tuple<std::string, Bytes, Bytes, bool>> cases{
         {"grey", SmallPng(PNG_FORMAT_GRAY, grey), {10, 10, 10, 200, 200, 200}, false},
         {"alpha", SmallPng(PNG_FORMAT_RGBA, rgba), {127, 127, 255, 255, 255, 255}, true},
         {"16-bit", SmallPng(PNG_FORMAT_LINEAR_RGB, deep), {255, 254, 0, 0, 0, 0}, false},
@@ -200,13 +192,13 @@ TEST_F(Pictures, GreyPalette16BitAndAlphaBecomeEightBitRgb)
         {"interlaced", InterlacedPng(false, palette), {3, 2, 1, 60, 50, 40}, false},
         {"interlaced-alpha", InterlacedPng(true, rgba_opaque), {127, 127, 255, 255, 0, 0}, true},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const codecs::Decoded decoded = codecs::DecodePng(c.png);
+    for (const auto& [name, png, bgr, alpha] : cases) {
+        SCOPED_TRACE(name);
+        const codecs::Decoded decoded = codecs::DecodePng(png);
         ASSERT_TRUE(decoded.ok()) << decoded.error;
-        EXPECT_EQ(Pixels(decoded.bitmap), c.bgr);
-        EXPECT_EQ(decoded.alpha_composited, c.alpha);
-        WriteFile(dir / (c.name + ".png"), c.png);
+        EXPECT_EQ(Pixels(decoded.bitmap), bgr);
+        EXPECT_EQ(decoded.alpha_composited, alpha);
+        WriteFile(dir / (name + ".png"), png);
     }
     // The tool says so once per file with transparency, unless -q.
     ASSERT_EQ(Tool({"-e", "invert", "-d", "out", "grey.png", "alpha.png"}), 0);
@@ -237,16 +229,12 @@ TEST_F(Pictures, ExifOrientationIsAppliedAndOnlyTheColourProfileIsKept)
     const Bytes bitmap = MakeBmp(quadrants);
     const Bytes icc = TinyIccProfile();
     const Bytes plain = Encode(Format::Jpeg, bitmap, icc);
-    struct Case {
-        uint8_t orientation;
-        Quadrant top_left;
-        Quadrant top_right;
-    };
-    const std::vector<Case> cases{{1, kRed, kGreen},   {2, kGreen, kRed},  {3, kWhite, kBlue}, {4, kBlue, kWhite},
+    // The orientation, and the quadrants that end up top left and top right.
+    const std::vector<std::tuple<uint8_t, Quadrant, Quadrant>> cases{{1, kRed, kGreen},   {2, kGreen, kRed},  {3, kWhite, kBlue}, {4, kBlue, kWhite},
                                   {5, kRed, kBlue},    {6, kBlue, kRed},   {7, kWhite, kGreen}, {8, kGreen, kWhite}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(int(c.orientation));
-        WriteFile(dir / "in.jpg", WithOrientation(plain, c.orientation));
+    for (const auto& [orientation, top_left, top_right] : cases) {
+        SCOPED_TRACE(int(orientation));
+        WriteFile(dir / "in.jpg", WithOrientation(plain, orientation));
         for (const std::string output : {"out.png", "out.jpg"}) {
             ASSERT_EQ(Tool({"-e", "invert", "-o", output, "in.jpg"}), 0) << err;
             const Bytes written = ReadFile(dir / output);
@@ -254,11 +242,11 @@ TEST_F(Pictures, ExifOrientationIsAppliedAndOnlyTheColourProfileIsKept)
             const codecs::Decoded back = Decode(written);
             ASSERT_TRUE(back.ok()) << back.error;
             EXPECT_EQ(back.icc, icc) << output;
-            const bool turned = c.orientation >= 5;
+            const bool turned = orientation >= 5;
             ASSERT_EQ(back.width, turned ? 32 : 64);
             const int64_t stride = codecs::BitmapStride(back.width);
             const uint8_t* top_row = back.bitmap.data() + 54 + (back.height - 4) * stride;
-            for (auto [x, quadrant] : {std::pair{3, c.top_left}, std::pair{back.width - 4, c.top_right}})
+            for (auto [x, quadrant] : {std::pair{3, top_left}, std::pair{back.width - 4, top_right}})
                 for (int channel = 0; channel < 3; ++channel)
                     EXPECT_NEAR(255 - top_row[x * 3 + channel], colours[quadrant][channel], 40) << output << " x " << x;
         }

@@ -133,12 +133,10 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
         {"huge.bmp", "larger than 2 GiB", keep},
         {"good2.bmp", "", keep},
     };
-    for (const Input& input : inputs) {
-        if (input.spoil) {
-            Bytes bytes = VariedBmp(6, 4, uint32_t(input.name.size()));
-            input.spoil(bytes);
-            WriteFile(dir / input.name, bytes);
-        }
+    for (const auto& [name, cause, spoil] : inputs) {
+        Bytes bytes = VariedBmp(6, 4, uint32_t(name.size()));
+        if (spoil)
+            spoil(bytes), WriteFile(dir / name, bytes);
     }
     Picture("slow.bmp", 1200, 900, 6);
     fs::permissions(dir / "unreadable.bmp", fs::perms::none);
@@ -246,9 +244,8 @@ TEST_F(BatchTool, WritableFileInAFolderItCannotWriteIsRewrittenInPlace)
     if (!HandOver(dir.path()))
         GTEST_SKIP() << "cannot run the tool as another user than root, so a folder cannot refuse it";
     // Root's folder when the tool runs as another user, else read-only.
-    if (::geteuid() == 0) {
+    if (::geteuid() == 0)
         ASSERT_EQ(::chown((dir / "locked").c_str(), 0, 0), 0);
-    }
     fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
                                         fs::perms::others_exec);
     ToolLimits limits;

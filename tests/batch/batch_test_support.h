@@ -101,9 +101,9 @@ template <class Prepare>
 pid_t StartTool(const std::vector<std::string>& args, const fs::path& cwd, int out, int err, Prepare&& prepare,
                 bool own_process_ids = false)
 {
-    std::vector<std::string> copies(args);
-    std::string program = KORVANTI_BATCH_EXE;
-    std::vector<char*> argv{program.data()};
+    std::vector<std::string> copies{KORVANTI_BATCH_EXE};
+    copies.insert(copies.end(), args.begin(), args.end());
+    std::vector<char*> argv;
     for (std::string& arg : copies)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -124,10 +124,8 @@ pid_t StartTool(const std::vector<std::string>& args, const fs::path& cwd, int o
 // collected through files (or a pseudo-terminal for stderr).
 inline ToolRun RunTool(const std::vector<std::string>& args, const fs::path& cwd, const ToolLimits& limits = {})
 {
-    const fs::path out_file = cwd / ".tool-stdout";
-    const fs::path err_file = cwd / ".tool-stderr";
-    int master = -1;
-    int err = -1;
+    const fs::path out_file = cwd / ".tool-stdout", err_file = cwd / ".tool-stderr";
+    int master = -1, err = -1;
     if (limits.stderr_on_terminal ? ::openpty(&master, &err, nullptr, nullptr, nullptr) != 0
                                   : (err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)) < 0)
         throw std::runtime_error("cannot open the tool's stderr");
@@ -146,30 +144,28 @@ inline ToolRun RunTool(const std::vector<std::string>& args, const fs::path& cwd
     ::close(out);
     ::close(err);
     ToolRun run;
-    if (master >= 0) {
-        bool interrupted = false;
-        char buffer[4096];
-        for (;;) {
-            const ssize_t got = ::read(master, buffer, sizeof buffer);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                break; // EIO once the child has closed the terminal
-            run.err.append(buffer, size_t(got));
-            if (!interrupted && !limits.interrupt_after.empty() && run.err.find(limits.interrupt_after) != std::string::npos)
-                interrupted = ::kill(child, limits.interrupt_signal) == 0;
-        }
+    char buffer[4096];
+    for (bool interrupted = false; master >= 0;) {
+        const ssize_t got = ::read(master, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break; // EIO once the child has closed the terminal
+        run.err.append(buffer, size_t(got));
+        if (!interrupted && !limits.interrupt_after.empty() && run.err.find(limits.interrupt_after) != std::string::npos)
+            interrupted = ::kill(child, limits.interrupt_signal) == 0;
+    }
+    if (master >= 0)
         ::close(master);
-    }
     run.exit_code = WaitFor(child);
-    const Bytes out_bytes = ReadFile(out_file);
-    run.out.assign(out_bytes.begin(), out_bytes.end());
-    if (master < 0) {
-        const Bytes err_bytes = ReadFile(err_file);
-        run.err.assign(err_bytes.begin(), err_bytes.end());
-    }
-    fs::remove(out_file);
-    fs::remove(err_file);
+    const auto take = [](const fs::path& path) {
+        const Bytes bytes = ReadFile(path);
+        fs::remove(path);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    run.out = take(out_file);
+    if (master < 0)
+        run.err = take(err_file);
     return run;
 }
 

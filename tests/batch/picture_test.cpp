@@ -5,9 +5,9 @@
 #include <png.h>
 #include <zlib.h>
 
-#include <sstream>
+#include <numeric>
+#include <tuple>
 
-#include "batch/run.h"
 #include "batch_test_support.h"
 #include "codecs/jpeg.h"
 #include "codecs/jpeg_markers.h"
@@ -68,23 +68,19 @@ Bytes TinyIccProfile()
 
 class Pictures : public ::testing::Test {
 protected:
-    // The tool in-process; returns its exit code, messages in err.
-    int Tool(std::vector<std::string> args)
+    // The tool in the temporary folder; its messages in err.
+    int Tool(const std::vector<std::string>& args)
     {
-        std::vector<std::string_view> views(args.begin(), args.end());
-        std::ostringstream out;
-        std::ostringstream messages;
-        const int code = batch::BatchMain(views, out, messages, false);
-        err = messages.str();
-        return code;
+        const ToolRun run = RunTool(args, dir.path());
+        err = run.err;
+        return run.exit_code;
     }
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
 
     TempDir dir;
     std::string err;
 };
 
-TEST_F(Pictures, JpegAndPngGiveWhatTheirPixelsGiveAsBmpInEveryEffectFamily)
+TEST_F(Pictures, JpegAndPngGiveWhatTheirPixelsGiveAsBmpInEveryEffect)
 {
     const Bytes original = VariedBmp(37, 23, 7); // odd width: padded rows
     for (Format format : {Format::Png, Format::Jpeg}) {
@@ -93,13 +89,12 @@ TEST_F(Pictures, JpegAndPngGiveWhatTheirPixelsGiveAsBmpInEveryEffectFamily)
         WriteFile(dir / name, file);
         const codecs::Decoded decoded = Decode(file);
         ASSERT_TRUE(decoded.ok()) << decoded.error;
-        if (format == Format::Png) {
-            EXPECT_EQ(Pixels(decoded.bitmap), Pixels(original)) << "PNG is lossless";
-        }
+        EXPECT_TRUE(format == Format::Jpeg || Pixels(decoded.bitmap) == Pixels(original)) << "PNG is lossless";
         WriteFile(dir / "decoded.bmp", decoded.bitmap);
-        for (const std::string effect : {"sharpen", "rough-sketch", "mosaic", "median", "invert", "sunset"}) {
+        for (const EffectEntry& entry : EffectCatalogue()) {
+            const std::string effect(entry.batch_name);
             SCOPED_TRACE(name + " " + effect);
-            ASSERT_EQ(Tool({"-e", effect, "-o", Path("out.bmp"), Path(name)}), 0) << err;
+            ASSERT_EQ(Tool({"-e", std::string(entry.menu_id), "-o", "out.bmp", name}), 0) << err;
             EXPECT_EQ(ReadFile(dir / "out.bmp"), WindowResult(dir / "decoded.bmp", {effect}));
         }
     }
@@ -110,40 +105,34 @@ TEST_F(Pictures, OutputFormatComesFromFormatOptionThenExtensionThenInput)
     WriteFile(dir / "in.png", Encode(Format::Png, VariedBmp(64, 48, 3)));
     WriteFile(dir / "in.bmp", VariedBmp(64, 48, 3));
     const Bytes expected = WindowResult(dir / "in.bmp", {"blur"});
-    struct Case {
-        std::string output;
-        std::vector<std::string> extra;
-        Format format;
-    };
-    const std::vector<Case> cases{
+    // The output, further options and the format written.
+    const std::vector<std::tuple<std::string, std::vector<std::string>, Format>> cases{
         {"r.bmp", {}, Format::Bmp},          {"r.PNG", {}, Format::Png},
         {"r.Jpg", {}, Format::Jpeg},         {"r.jpeg", {"--quality", "100"}, Format::Jpeg},
         {"r.jpeg", {"--format", "png"}, Format::Png}, {"r.out", {}, Format::Png},
         {"r.png", {"--format=BMP"}, Format::Bmp},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.output);
-        std::vector<std::string> args{"-e", "blur", "-o", Path(c.output), Path("in.png")};
-        args.insert(args.end(), c.extra.begin(), c.extra.end());
+    for (const auto& [output, extra, format] : cases) {
+        SCOPED_TRACE(output);
+        std::vector<std::string> args{"-e", "blur", "-o", output, "in.png"};
+        args.insert(args.end(), extra.begin(), extra.end());
         ASSERT_EQ(Tool(args), 0) << err;
-        const Bytes written = ReadFile(dir / c.output);
-        ASSERT_EQ(codecs::SniffFormat(written), c.format);
-        if (c.format == Format::Bmp) {
+        const Bytes written = ReadFile(dir / output);
+        ASSERT_EQ(codecs::SniffFormat(written), format);
+        if (format == Format::Bmp) {
             EXPECT_EQ(written, expected) << "BMP output is what the window saves";
             continue;
         }
         const codecs::Decoded back = Decode(written);
         ASSERT_TRUE(back.ok()) << back.error;
-        const Bytes got = Pixels(back.bitmap);
-        const Bytes want = Pixels(expected);
+        const Bytes got = Pixels(back.bitmap), want = Pixels(expected);
         ASSERT_EQ(got.size(), want.size());
-        double error = 0;
-        for (size_t i = 0; i < got.size(); ++i)
-            error += std::abs(got[i] - want[i]);
-        EXPECT_LE(error / double(got.size()), c.format == Format::Png ? 0 : 16) << "PNG exact, JPEG close";
+        const double error = std::transform_reduce(got.begin(), got.end(), want.begin(), 0.0, std::plus<>(),
+                                                   [](int a, int b) { return std::abs(a - b); });
+        EXPECT_LE(error / double(got.size()), format == Format::Png ? 0 : 16) << "PNG exact, JPEG close";
     }
     // Quality reaches the encoder.
-    ASSERT_EQ(Tool({"-e", "blur", "-o", Path("low.jpg"), "--quality", "5", Path("in.png")}), 0) << err;
+    ASSERT_EQ(Tool({"-e", "blur", "-o", "low.jpg", "--quality", "5", "in.png"}), 0) << err;
     EXPECT_LT(fs::file_size(dir / "low.jpg"), fs::file_size(dir / "r.Jpg") / 2);
 }
 
@@ -194,13 +183,8 @@ TEST_F(Pictures, GreyPalette16BitAndAlphaBecomeEightBitRgb)
     const uint16_t deep[] = {0, 0xFF00, 65535, 0, 0, 0}; // 0xFF00 rounds to 254, not 255
     const uint8_t palette[] = {1, 2, 3, 40, 50, 60};
     const uint8_t indices[] = {1, 0};
-    struct Case {
-        std::string name;
-        Bytes png;
-        std::vector<uint8_t> bgr; // both pixels
-        bool alpha;
-    };
-    const std::vector<Case> cases{
+    // The file, its bytes, both pixels as decoded (BGR), and whether it had transparency.
+    const std::vector<std::tuple<std::string, Bytes, Bytes, bool>> cases{
         {"grey", SmallPng(PNG_FORMAT_GRAY, grey), {10, 10, 10, 200, 200, 200}, false},
         {"alpha", SmallPng(PNG_FORMAT_RGBA, rgba), {127, 127, 255, 255, 255, 255}, true},
         {"16-bit", SmallPng(PNG_FORMAT_LINEAR_RGB, deep), {255, 254, 0, 0, 0, 0}, false},
@@ -208,18 +192,18 @@ TEST_F(Pictures, GreyPalette16BitAndAlphaBecomeEightBitRgb)
         {"interlaced", InterlacedPng(false, palette), {3, 2, 1, 60, 50, 40}, false},
         {"interlaced-alpha", InterlacedPng(true, rgba_opaque), {127, 127, 255, 255, 0, 0}, true},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const codecs::Decoded decoded = codecs::DecodePng(c.png);
+    for (const auto& [name, png, bgr, alpha] : cases) {
+        SCOPED_TRACE(name);
+        const codecs::Decoded decoded = codecs::DecodePng(png);
         ASSERT_TRUE(decoded.ok()) << decoded.error;
-        EXPECT_EQ(Pixels(decoded.bitmap), c.bgr);
-        EXPECT_EQ(decoded.alpha_composited, c.alpha);
-        WriteFile(dir / (c.name + ".png"), c.png);
+        EXPECT_EQ(Pixels(decoded.bitmap), bgr);
+        EXPECT_EQ(decoded.alpha_composited, alpha);
+        WriteFile(dir / (name + ".png"), png);
     }
     // The tool says so once per file with transparency, unless -q.
-    ASSERT_EQ(Tool({"-e", "invert", "-d", Path("out"), Path("grey.png"), Path("alpha.png")}), 0);
-    EXPECT_EQ(err, "korvanti-batch: " + Path("alpha.png") + ": transparency flattened over white\n");
-    ASSERT_EQ(Tool({"-q", "-e", "invert", "-d", Path("out"), Path("alpha.png")}), 0);
+    ASSERT_EQ(Tool({"-e", "invert", "-d", "out", "grey.png", "alpha.png"}), 0);
+    EXPECT_EQ(err, "korvanti-batch: alpha.png: transparency flattened over white\n");
+    ASSERT_EQ(Tool({"-q", "-e", "invert", "-d", "out", "alpha.png"}), 0);
     EXPECT_EQ(err, "");
 }
 
@@ -245,31 +229,26 @@ TEST_F(Pictures, ExifOrientationIsAppliedAndOnlyTheColourProfileIsKept)
     const Bytes bitmap = MakeBmp(quadrants);
     const Bytes icc = TinyIccProfile();
     const Bytes plain = Encode(Format::Jpeg, bitmap, icc);
-    struct Case {
-        uint8_t orientation;
-        Quadrant top_left;
-        Quadrant top_right;
-    };
-    const std::vector<Case> cases{{1, kRed, kGreen},   {2, kGreen, kRed},  {3, kWhite, kBlue}, {4, kBlue, kWhite},
+    // The orientation, and the quadrants that end up top left and top right.
+    const std::vector<std::tuple<uint8_t, Quadrant, Quadrant>> cases{{1, kRed, kGreen},   {2, kGreen, kRed},  {3, kWhite, kBlue}, {4, kBlue, kWhite},
                                   {5, kRed, kBlue},    {6, kBlue, kRed},   {7, kWhite, kGreen}, {8, kGreen, kWhite}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(int(c.orientation));
-        WriteFile(dir / "in.jpg", WithOrientation(plain, c.orientation));
+    for (const auto& [orientation, top_left, top_right] : cases) {
+        SCOPED_TRACE(int(orientation));
+        WriteFile(dir / "in.jpg", WithOrientation(plain, orientation));
         for (const std::string output : {"out.png", "out.jpg"}) {
-            ASSERT_EQ(Tool({"-e", "invert", "-o", Path(output), Path("in.jpg")}), 0) << err;
+            ASSERT_EQ(Tool({"-e", "invert", "-o", output, "in.jpg"}), 0) << err;
             const Bytes written = ReadFile(dir / output);
             EXPECT_EQ(std::search(written.begin(), written.end(), "Exif", "Exif" + 4), written.end());
             const codecs::Decoded back = Decode(written);
             ASSERT_TRUE(back.ok()) << back.error;
             EXPECT_EQ(back.icc, icc) << output;
-            const bool turned = c.orientation >= 5;
+            const bool turned = orientation >= 5;
             ASSERT_EQ(back.width, turned ? 32 : 64);
             const int64_t stride = codecs::BitmapStride(back.width);
             const uint8_t* top_row = back.bitmap.data() + 54 + (back.height - 4) * stride;
-            for (auto [x, quadrant] : {std::pair{3, c.top_left}, std::pair{back.width - 4, c.top_right}}) {
+            for (auto [x, quadrant] : {std::pair{3, top_left}, std::pair{back.width - 4, top_right}})
                 for (int channel = 0; channel < 3; ++channel)
                     EXPECT_NEAR(255 - top_row[x * 3 + channel], colours[quadrant][channel], 40) << output << " x " << x;
-            }
         }
     }
 }
@@ -287,9 +266,8 @@ TEST_F(Pictures, BadFilesAreRefusedWithTheCodecsReasonAndNothingWritten)
     const Bytes png = Encode(Format::Png, VariedBmp(40, 30, 2));
     const Bytes jpeg = Encode(Format::Jpeg, VariedBmp(40, 30, 2));
     Bytes png_bomb = png; // IHDR: 100000 x 100000
-    for (size_t at : {16u, 20u}) {
+    for (size_t at : {16u, 20u})
         png_bomb[at] = 0, png_bomb[at + 1] = 1, png_bomb[at + 2] = 0x86, png_bomb[at + 3] = 0xA0;
-    }
     FixChunkCrc(png_bomb, 8);
     Bytes bad_crc = png;
     bad_crc[30] ^= 0xFF;
@@ -302,12 +280,8 @@ TEST_F(Pictures, BadFilesAreRefusedWithTheCodecsReasonAndNothingWritten)
     Bytes corrupt_jpeg = jpeg;
     for (size_t i = jpeg.size() / 2; i < jpeg.size() / 2 + 40; ++i)
         corrupt_jpeg[i] = 0xFF;
-    struct Case {
-        std::string name;
-        Bytes bytes;
-        std::string message;
-    };
-    const std::vector<Case> cases{
+    // The file, its bytes and the start of the message.
+    const std::vector<std::tuple<std::string, Bytes, std::string>> cases{
         {"cut.png", Bytes(png.begin(), png.begin() + long(png.size() / 2)), "not a readable PNG (the file ends early)"},
         {"crc.png", bad_crc, "not a readable PNG (IHDR: CRC error)"},
         {"bomb.png", png_bomb, "not a readable PNG (the picture is too large (100000 x 100000))"},
@@ -315,12 +289,11 @@ TEST_F(Pictures, BadFilesAreRefusedWithTheCodecsReasonAndNothingWritten)
         {"corrupt.jpg", corrupt_jpeg, "not a readable JPEG ("},
         {"bomb.jpg", jpeg_bomb, "not a readable JPEG (the picture is too large (60000 x 60000))"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        WriteFile(dir / c.name, c.bytes);
+    for (const auto& [name, bytes, message] : cases) {
+        WriteFile(dir / name, bytes);
         WriteFile(dir / "old.png", Bytes{1, 2, 3});
-        EXPECT_EQ(Tool({"-e", "blur", "-o", Path("old.png"), Path(c.name)}), 1);
-        EXPECT_EQ(err.rfind("korvanti-batch: " + Path(c.name) + ": " + c.message, 0), 0u) << err;
+        EXPECT_EQ(Tool({"-e", "blur", "-o", "old.png", name}), 1) << name;
+        EXPECT_EQ(err.rfind("korvanti-batch: " + name + ": " + message, 0), 0u) << err;
         EXPECT_EQ(ReadFile(dir / "old.png"), (Bytes{1, 2, 3}));
     }
     EXPECT_EQ(dir.Listing().size(), cases.size() + 1) << "no temporary file left";

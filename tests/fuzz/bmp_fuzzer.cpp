@@ -14,12 +14,6 @@ namespace {
 
 using namespace korvanti;
 
-const korvanti::testing::TempDir& Folder()
-{
-    static const korvanti::testing::TempDir folder;
-    return folder;
-}
-
 // Presses Cancel at a pump chosen by the input, if any.
 class Host : public EffectHost {
 public:
@@ -44,8 +38,9 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::vector<uint8_t> original(data, data + size);
-    const std::string input = Folder() / "in.bmp";
-    const std::string output = Folder() / "out.bmp";
+    static const korvanti::testing::TempDir folder;
+    const std::string input = folder / "in.bmp";
+    const std::string output = folder / "out.bmp";
     korvanti::testing::WriteFile(input, original);
 
     static NoSyncOps ops;

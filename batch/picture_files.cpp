@@ -61,35 +61,6 @@ codecs::Format SniffFile(const std::string& path)
     return got > 0 ? codecs::SniffFormat({head, static_cast<size_t>(got)}) : codecs::Format::Unknown;
 }
 
-// Gives document the state LoadBitmap gives it for a file holding bitmap:
-// the whole file and, when the document keeps undo, the undo copy and the
-// planes split from the pixels.
-void AdoptBitmap(Document& document, codecs::Bytes&& bitmap, int32_t width, int32_t height, const std::string& name)
-{
-    Bytes undo;
-    std::array<Plane, 3> source;
-    std::array<Plane, 3> target;
-    if (document.keep_undo) {
-        undo = bitmap;
-        const size_t elements = PlaneElements(width, height);
-        for (auto* planes : {&source, &target}) {
-            for (Plane& plane : *planes)
-                plane.assign(elements, 0);
-        }
-        SplitPlanes(bitmap, source[0].data(), source[1].data(), source[2].data(), width, height);
-    }
-    document.bitmap.ResetHeader(height, width, 24);
-    document.bitmap.SetWidth(width);
-    document.bitmap.SetHeight(height);
-    document.bitmap.SetFileName(name);
-    document.plane_width = document.loaded_width = width;
-    document.plane_height = document.loaded_height = height;
-    document.file_bytes.swap(bitmap);
-    document.undo_bytes.swap(undo);
-    document.source_planes.swap(source);
-    document.target_planes.swap(target);
-}
-
 } // namespace
 
 int LoadPicture(Document& document, const std::string& path, PictureInput& picture, bool quiet)
@@ -111,13 +82,9 @@ int LoadPicture(Document& document, const std::string& path, PictureInput& pictu
         picture.out_of_memory = decoded.out_of_memory;
         return kRefused;
     }
-    try {
-        AdoptBitmap(document, std::move(decoded.bitmap), decoded.width, decoded.height, path);
-    } catch (const std::bad_alloc&) {
-        picture.refusal = "out of memory";
-        picture.out_of_memory = true;
-        return kRefused;
-    }
+    // The document's own checks and out-of-memory refusal apply as for a BMP file.
+    if (const int loaded = document.AdoptBitmap(std::move(decoded.bitmap), path); loaded != kLoaded)
+        return loaded;
     picture.icc = std::move(decoded.icc);
     if (decoded.alpha_composited && !quiet)
         picture.note = "transparency flattened over white";

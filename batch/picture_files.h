@@ -27,8 +27,9 @@ struct PictureInput {
     bool out_of_memory = false;
 };
 
-// Loads path into document. Returns LoadBitmap's codes; for a refused JPEG
-// or PNG, picture.refusal says why and the document is unchanged.
+// Loads path into document. Returns LoadBitmap's codes; on a refusal the
+// document is unchanged and picture.refusal (a JPEG or PNG the codec
+// refused) or else the document's LastProblem says why.
 int LoadPicture(Document& document, const std::string& path, PictureInput& picture, bool quiet);
 
 // The format a result is written in: --format, else the output name's

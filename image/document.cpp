@@ -171,25 +171,43 @@ int Document::LoadBitmap(const std::string& path)
     if (const FileProblem problem = CheckLayout(header, length); problem.kind != Kind::None)
         return Fail(kRefused, problem);
 
-    const int32_t width = ReadInt32(header, 18);
-    const int32_t height = ReadInt32(header, 22);
-
-    // Everything new is built aside first, so a failure changes nothing.
     Bytes new_bytes;
-    Bytes new_undo;
-    std::array<Plane, 3> source;
-    std::array<Plane, 3> target;
-    std::string name;
     try {
         ReserveLarge(new_bytes, static_cast<size_t>(length));
         new_bytes.resize(static_cast<size_t>(length));
-        std::copy(header, header + kHeaderBytes, new_bytes.begin());
-        const size_t rest = new_bytes.size() - kHeaderBytes;
-        if (size_t done = ReadFully(file.get(), new_bytes.data() + kHeaderBytes, rest); done < rest)
-            return Fail(kRefused, ReadProblem(done, rest));
+    } catch (const std::bad_alloc&) {
+        return Fail(kRefused, {Kind::OutOfMemory});
+    }
+    std::copy(header, header + kHeaderBytes, new_bytes.begin());
+    const size_t rest = new_bytes.size() - kHeaderBytes;
+    if (size_t done = ReadFully(file.get(), new_bytes.data() + kHeaderBytes, rest); done < rest)
+        return Fail(kRefused, ReadProblem(done, rest));
+    return Install(std::move(new_bytes), path);
+}
+
+int Document::AdoptBitmap(Bytes&& bytes, const std::string& name)
+{
+    uint8_t header[kHeaderBytes] = {};
+    std::copy_n(bytes.begin(), std::min<int64_t>(static_cast<int64_t>(bytes.size()), kHeaderBytes), header);
+    if (const FileProblem problem = CheckLayout(header, static_cast<int64_t>(bytes.size()));
+        problem.kind != FileProblemKind::None)
+        return Fail(kRefused, problem);
+    return Install(std::move(bytes), name);
+}
+
+int Document::Install(Bytes&& bytes, const std::string& name)
+{
+    const int32_t width = ReadInt32(bytes.data(), 18);
+    const int32_t height = ReadInt32(bytes.data(), 22);
+    // Everything new is built aside first, so a failure changes nothing.
+    Bytes new_undo;
+    std::array<Plane, 3> source;
+    std::array<Plane, 3> target;
+    std::string new_name;
+    try {
         if (keep_undo) {
-            ReserveLarge(new_undo, new_bytes.size());
-            new_undo.assign(new_bytes.begin(), new_bytes.end());
+            ReserveLarge(new_undo, bytes.size());
+            new_undo.assign(bytes.begin(), bytes.end());
         }
         const size_t elements = PlaneElements(width, height);
         // Without undo, each run allocates the planes it needs.
@@ -201,20 +219,20 @@ int Document::LoadBitmap(const std::string& path)
                 plane.assign(elements, 0);
             }
         }
-        name = path;
+        new_name = name;
     } catch (const std::bad_alloc&) {
-        return Fail(kRefused, {Kind::OutOfMemory});
+        return Fail(kRefused, {FileProblemKind::OutOfMemory});
     }
     if (keep_undo)
-        SplitPlanes(new_bytes, source[0].data(), source[1].data(), source[2].data(), width, height);
+        SplitPlanes(bytes, source[0].data(), source[1].data(), source[2].data(), width, height);
 
     bitmap.ResetHeader(height, width, 24);
     bitmap.SetWidth(width);
     bitmap.SetHeight(height);
-    bitmap.SetFileName(std::move(name));
+    bitmap.SetFileName(std::move(new_name));
     plane_width = loaded_width = width;
     plane_height = loaded_height = height;
-    file_bytes.swap(new_bytes);
+    file_bytes.swap(bytes);
     undo_bytes.swap(new_undo);
     source_planes.swap(source);
     target_planes.swap(target);

@@ -86,6 +86,10 @@ public:
     // Reads a whole regular file. All or nothing: anything but 1 leaves
     // every field of the document exactly as it was.
     int LoadBitmap(const std::string& path);
+    // Takes a whole BMP file already in memory (a picture decoded from
+    // another format, say) with the same checks and results as LoadBitmap;
+    // bytes is left as it was unless the result is 1.
+    int AdoptBitmap(Bytes&& bytes, const std::string& name);
 
     // Replaces the file at path with file_bytes in one step (temporary file
     // in the same folder, synced, renamed over the target), following a
@@ -125,6 +129,9 @@ public:
 private:
     int Save(const std::string& path, bool durable);
     int Fail(int result, FileProblem problem);
+    // The end of every load: undo copy and planes as keep_undo asks, then
+    // the new picture swapped in. All or nothing.
+    int Install(Bytes&& bytes, const std::string& name);
 
     FileProblem last_problem_;
 };

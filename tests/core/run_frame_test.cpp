@@ -155,8 +155,9 @@ TEST(RunFrame, PumpIntervalAndNoUndoKeepEveryResult)
             EXPECT_EQ(without_undo.doc.file_bytes, with_undo.doc.file_bytes) << effect.batch_name << " " << cancel_at;
             EXPECT_EQ(host.pumps, 0) << effect.batch_name;
             EXPECT_EQ(std::count(host.positions.begin(), host.positions.end(), 0), host.positions.size());
-            if (cancel_at < 0)
+            if (cancel_at < 0) {
                 EXPECT_EQ(hourly.doc.file_bytes, with_undo.doc.file_bytes) << effect.batch_name;
+            }
         }
     }
 }

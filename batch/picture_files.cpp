@@ -2,7 +2,6 @@
 #include "batch/picture_files.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,44 +9,26 @@
 
 #include "codecs/jpeg.h"
 #include "codecs/png.h"
+#include "image/mapped_file.h"
 #include "image/planes.h"
 
 namespace korvanti::batch {
 namespace {
 
-// A read-only view of a whole file, mapped; empty when it cannot be read.
-class MappedFile {
-public:
-    explicit MappedFile(const std::string& path)
-    {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        struct stat info {};
-        if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-            void* data = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-            if (data != MAP_FAILED) {
-                data_ = static_cast<const uint8_t*>(data);
-                size_ = static_cast<size_t>(info.st_size);
-            }
-        }
-        if (fd >= 0)
-            ::close(fd);
-    }
-    ~MappedFile()
-    {
-        if (data_)
-            ::munmap(const_cast<uint8_t*>(data_), size_);
-    }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
+// A whole regular file, mapped; empty when it cannot be read.
+MappedFile MapWholeFile(const std::string& path)
+{
+    MappedFile file;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat info {};
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        file = MappedFile(fd, static_cast<size_t>(info.st_size));
+    if (fd >= 0)
+        ::close(fd);
+    return file;
+}
 
-    std::span<const uint8_t> bytes() const { return {data_, size_}; }
-
-private:
-    const uint8_t* data_ = nullptr;
-    size_t size_ = 0;
-};
-
-codecs::Format SniffFile(const std::string& path)
+codecs::Format SniffHead(const std::string& path)
 {
     // Not blocking on a FIFO or device: anything but a regular file is left
     // to the core's load, which refuses it with its cause.
@@ -63,14 +44,18 @@ codecs::Format SniffFile(const std::string& path)
 
 } // namespace
 
+codecs::Format SniffPicture(const std::string& path)
+{
+    const codecs::Format format = SniffHead(path);
+    return format == codecs::Format::Png || format == codecs::Format::Jpeg ? format : codecs::Format::Bmp;
+}
+
 int LoadPicture(Document& document, const std::string& path, PictureInput& picture, bool quiet)
 {
-    picture.format = SniffFile(path);
-    if (picture.format != codecs::Format::Png && picture.format != codecs::Format::Jpeg) {
-        picture.format = codecs::Format::Bmp;
+    picture.format = SniffPicture(path);
+    if (picture.format == codecs::Format::Bmp)
         return document.LoadBitmap(path);
-    }
-    const MappedFile file(path);
+    const MappedFile file = MapWholeFile(path);
     if (file.bytes().empty()) {
         picture.refusal = "cannot be read";
         return kRefused;

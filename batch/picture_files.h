@@ -27,6 +27,10 @@ struct PictureInput {
     bool out_of_memory = false;
 };
 
+// The format of the file at path by its first bytes: JPEG, PNG, or else
+// BMP (whatever is no picture at all is the BMP load's to refuse).
+codecs::Format SniffPicture(const std::string& path);
+
 // Loads path into document. Returns LoadBitmap's codes; on a refusal the
 // document is unchanged and picture.refusal (a JPEG or PNG the codec
 // refused) or else the document's LastProblem says why.

@@ -2,6 +2,8 @@
 // for whatever went wrong on the way.
 #include "batch/process.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cerrno>
 #include <new>
@@ -10,6 +12,7 @@
 #include "engine/c_rand.h"
 #include "engine/effect_context.h"
 #include "image/document.h"
+#include "image/save_stream.h"
 
 namespace korvanti::batch {
 namespace {
@@ -151,6 +154,121 @@ std::string DescribeProblem(const FileProblem& problem)
     return "failed";
 }
 
+namespace {
+
+FileResult LoadFailure(const std::string& input, const FileProblem& problem)
+{
+    const char* prefix = problem.kind == FileProblemKind::CannotOpen   ? "cannot be opened: "
+                         : problem.kind == FileProblemKind::ReadFailed ? "cannot be read: "
+                                                                       : "";
+    return Failure(OutcomeOf(problem.kind), input, prefix + DescribeProblem(problem));
+}
+
+FileResult SaveFailure(const std::string& output, const FileProblem& problem)
+{
+    if (problem.kind == FileProblemKind::OutOfMemory)
+        return Failure(Outcome::OutOfMemory, output, DescribeProblem(problem));
+    return Failure(Outcome::CannotWrite, output, "cannot be written: " + DescribeProblem(problem));
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat first {}, second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+// A BMP file whose one effect can stream is never read into memory: the
+// result goes from the mapped file to the output row by row while the
+// effect runs, so the disk is at work before the run is over. Not when the
+// output is the input itself, which a save that has to rewrite the file in
+// place would change under the run.
+bool Streams(const std::string& input, const std::string& output, std::span<const EffectEntry* const> effects,
+             const OutputSettings& settings, codecs::Format input_format)
+{
+    return effects.size() == 1 && effects[0]->stream != nullptr && input_format == codecs::Format::Bmp &&
+           OutputFormatFor(output, settings, input_format) == codecs::Format::Bmp && !SameFile(input, output);
+}
+
+// The way a streamed result takes to its file. Nothing is made, neither the
+// output folder nor a temporary, before a few megabytes of the result are
+// ready: a small picture is saved at the end like any other, and a run
+// stopped early leaves nothing behind.
+class StreamedOutput : public ByteSink {
+public:
+    StreamedOutput(const std::string& output, FileProgress& progress) : output_(output), progress_(progress) {}
+
+    void Put(const uint8_t* bytes, size_t size) override
+    {
+        if (started_) {
+            if (result_.outcome == Outcome::Written)
+                save_.Put(bytes, size);
+            return;
+        }
+        pending_.insert(pending_.end(), bytes, bytes + size);
+        if (pending_.size() >= kStartBytes)
+            Start();
+    }
+
+    // The file's result once the run is through.
+    FileResult Finish()
+    {
+        if (!started_)
+            Start();
+        if (result_.outcome != Outcome::Written)
+            return result_;
+        if (const FileProblem problem = save_.Commit(); problem.kind != FileProblemKind::None)
+            return SaveFailure(output_, problem);
+        result_.file = output_;
+        result_.bytes = save_.Written();
+        return result_;
+    }
+
+private:
+    static constexpr size_t kStartBytes = size_t{8} << 20;
+
+    void Start()
+    {
+        started_ = true;
+        result_ = progress_.BeforeSave();
+        if (result_.outcome != Outcome::Written)
+            return;
+        if (const FileProblem problem = save_.Begin(output_, true); problem.kind != FileProblemKind::None) {
+            result_ = SaveFailure(output_, problem);
+            return;
+        }
+        save_.Put(pending_.data(), pending_.size());
+        Bytes().swap(pending_);
+    }
+
+    const std::string& output_;
+    FileProgress& progress_;
+    SaveStream save_; // dropped, unless committed, with the object
+    Bytes pending_;
+    bool started_ = false;
+    FileResult result_;
+};
+
+FileResult StreamFile(const std::string& input, const std::string& output, const EffectEntry& effect,
+                      FileProgress& progress, StoppableHost& host)
+{
+    Document document;
+    document.keep_undo = false;
+    if (document.MapBitmap(input) != kLoaded)
+        return LoadFailure(input, document.LastProblem());
+    StreamedOutput result(output, progress);
+    CRand random;
+    EffectContext context(document, host, random);
+    host.Attach(context);
+    progress.StartEffect(0);
+    RunEffectStreamed(context, effect, result);
+    if (host.Stopped())
+        return Failure(Outcome::Interrupted, input, kInterrupted);
+    return result.Finish();
+}
+
+} // namespace
+
 FileResult ProcessFile(const std::string& input, const std::string& output,
                        std::span<const EffectEntry* const> effects, FileProgress& progress,
                        const std::atomic<bool>* stop, const OutputSettings& settings)
@@ -159,6 +277,8 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
     if (host.Stopped())
         return Failure(Outcome::Interrupted, input, kInterrupted);
     try {
+        if (Streams(input, output, effects, settings, SniffPicture(input)))
+            return StreamFile(input, output, *effects[0], progress, host);
         Document document;
         document.keep_undo = false; // nothing here undoes a run
         PictureInput picture;
@@ -166,11 +286,7 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
             if (!picture.refusal.empty())
                 return Failure(picture.out_of_memory ? Outcome::OutOfMemory : Outcome::NotSupported, input,
                                picture.refusal);
-            const FileProblem& problem = document.LastProblem();
-            const char* prefix = problem.kind == FileProblemKind::CannotOpen   ? "cannot be opened: "
-                                 : problem.kind == FileProblemKind::ReadFailed ? "cannot be read: "
-                                                                               : "";
-            return Failure(OutcomeOf(problem.kind), input, prefix + DescribeProblem(problem));
+            return LoadFailure(input, document.LastProblem());
         }
         // A window that has just opened this file, with the first effects
         // of its run: a fresh generator.
@@ -192,9 +308,7 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
         if (written < 0) {
             if (!encode_error.empty())
                 return Failure(Outcome::CannotWrite, output, "cannot be encoded (" + encode_error + ")");
-            if (problem.kind == FileProblemKind::OutOfMemory)
-                return Failure(Outcome::OutOfMemory, output, DescribeProblem(problem));
-            return Failure(Outcome::CannotWrite, output, "cannot be written: " + DescribeProblem(problem));
+            return SaveFailure(output, problem);
         }
         FileResult result;
         if (!picture.note.empty())

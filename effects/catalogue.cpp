@@ -1,3 +1,5 @@
+// The effect catalogue: every effect with its menu id, batch name, caption
+// and functions, and the two ways of running one as a whole command.
 #include "effects/catalogue.h"
 
 #include <algorithm>
@@ -32,11 +34,11 @@ constexpr std::array kCatalogue{
     EffectEntry{"M3", "charcoal-sketch", "木炭スケッチ（&M）", kSketch, CharcoalSketch},
     EffectEntry{"R1", "rough-sketch", "ラフスケッチ（&R）", kSketch, RoughSketch},
     EffectEntry{"S11", "mosaic", "縮小(-50%)：モザイク(S)", kGeometric, Mosaic},
-    EffectEntry{"M2", "median", "メディアンフィルタ（&M）", kNoiseCut, Median},
+    EffectEntry{"M2", "median", "メディアンフィルタ（&M）", kNoiseCut, Median, StreamMedian},
     EffectEntry{"G8", "median-hard", "拡張メディアンフィルタ：ハード(&G)", kNoiseCut, MedianHard},
     EffectEntry{"G9", "median-natural", "拡張メディアンフィルタ：ナチュラル(&G)", kNoiseCut, MedianNatural},
     EffectEntry{"I3", "moving-average", "移動平均フィルタ（&I）", kNoiseCut, MovingAverage},
-    EffectEntry{"K2", "geometric-cut", "幾何学カットフィルタ（&K）", kNoiseCut, GeometricCut},
+    EffectEntry{"K2", "geometric-cut", "幾何学カットフィルタ（&K）", kNoiseCut, GeometricCut, StreamMedian},
     EffectEntry{"I4", "invert", "色の反転：ノーマル(&I)", kStandard, Invert},
     EffectEntry{"H6", "invert-mean-square", "色の反転：平均二乗法(&H)", kStandard, InvertMeanSquare},
     EffectEntry{"N24", "chroma-key-negative", "ネガ(&N)", kChromaKey, ChromaKeyNegative},
@@ -74,6 +76,19 @@ bool RunEffect(EffectContext& context, const EffectEntry& effect)
         return false;
     try {
         effect.run(context);
+    } catch (...) {
+        context.Abandon();
+        throw;
+    }
+    return true;
+}
+
+bool RunEffectStreamed(EffectContext& context, const EffectEntry& effect, ByteSink& sink)
+{
+    if (context.Running() || effect.stream == nullptr || context.doc.MappedBytes().empty())
+        return false;
+    try {
+        effect.stream(context, sink);
     } catch (...) {
         context.Abandon();
         throw;

@@ -8,9 +8,13 @@
 
 namespace korvanti {
 
+class ByteSink;
 class EffectContext;
 
 using EffectFunction = void (*)(EffectContext&);
+// The same effect on a document that holds its picture mapped, its result
+// handed to a sink as it is made (see RunEffectStreamed).
+using StreamFunction = void (*)(EffectContext&, ByteSink&);
 
 struct EffectEntry {
     std::string_view menu_id;    // short id of the menu item, e.g. "N9"; the batch tool takes it too
@@ -18,6 +22,7 @@ struct EffectEntry {
     std::string_view caption;    // the menu item's caption
     std::string_view menu_path;  // captions of the submenus above it, " → " between
     EffectFunction run;
+    StreamFunction stream = nullptr; // for the effects that can stream
 };
 
 std::span<const EffectEntry> EffectCatalogue();
@@ -30,5 +35,11 @@ const EffectEntry* FindEffect(std::string_view name);
 // effect throws, the run state is put back to idle before the exception
 // goes on.
 bool RunEffect(EffectContext& context, const EffectEntry& effect);
+// Runs an effect that can stream on a document loaded by MapBitmap, its
+// result going to sink as a whole file in order while the run goes on:
+// the bytes RunEffect would leave in file_bytes. Refuses (false) as
+// RunEffect does, and for an effect that cannot stream or a document with
+// no mapped picture. The document keeps its mapped picture.
+bool RunEffectStreamed(EffectContext& context, const EffectEntry& effect, ByteSink& sink);
 
 } // namespace korvanti

@@ -6,6 +6,7 @@
 
 namespace korvanti {
 
+class ByteSink;
 class EffectContext;
 
 // Convolution filters.
@@ -26,6 +27,10 @@ void Mosaic(EffectContext& context);
 void MedianPass(EffectContext& context, int32_t with_undo); // begins a run, never ends it
 void Median(EffectContext& context);
 void GeometricCut(EffectContext& context);
+// The median of a document that holds its picture mapped (MapBitmap): the
+// result goes to sink as a whole file, in order, while the run goes on;
+// the same bytes Median leaves in file_bytes, cancelled or not.
+void StreamMedian(EffectContext& context, ByteSink& sink);
 void MedianHard(EffectContext& context);
 void MedianNatural(EffectContext& context);
 void MovingAverage(EffectContext& context);

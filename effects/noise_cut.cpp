@@ -1,12 +1,15 @@
 // Noise-cut filters: the median, the extended (restoring) medians, the
 // moving average and the geometric cut. Every pass visits the interior,
 // rows 1 to H - 2 and columns 1 to W - 2, reading only the source planes.
+#include <algorithm>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "effects/effects.h"
 #include "effects/run_steps.h"
 #include "engine/row_kernels.h"
+#include "image/save_stream.h"
 
 namespace korvanti {
 namespace {
@@ -55,21 +58,18 @@ void SharpenThenBlurStages(EffectContext& context)
     });
 }
 
-// Without an undo copy the picture is its own result buffer, and the
-// source planes are only ever needed three rows at a time: plane rows are
-// split from the picture into a band just before they are first read, and
-// each row's medians go straight into the stored pixels. A row's results
-// overwrite only pixels of its plane row that are already split (plane row
-// r + 1 reads no more of stored row r than its last pixel, which no row
-// writes), and every pixel the pass does not reach (the border, rows left
-// by a Cancel) already holds its source value. No planes at all.
-void MedianInPlace(EffectContext& context)
+// The median pass without planes: the source pixels are split into a band
+// of plane rows just before they are first read, three rows being all a row
+// of medians needs, and each row's results, pixels 0 to W - 3 of stored row
+// r, go to emit(r, results) with the three channels one after the other.
+// Plane row r + 1 reads no more of stored row r than its last pixel, which
+// no row's results cover, so emit may write the results back into the
+// source in place.
+template <class Emit>
+void MedianRows(EffectContext& context, const uint8_t* pixels, Emit&& emit)
 {
-    Document& doc = context.doc;
-    context.BeginEffect(PlaneUse::None);
-    const int64_t w = doc.plane_width;
-    const int64_t stride = RowStride(doc.plane_width);
-    uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
+    const int64_t w = context.doc.plane_width;
+    const int64_t stride = RowStride(context.doc.plane_width);
     constexpr int64_t kBandRows = 64;
     std::vector<uint8_t> band(static_cast<size_t>(3 * (kBandRows * w + 2)));
     std::vector<uint8_t> out(static_cast<size_t>(3 * w));
@@ -84,7 +84,7 @@ void MedianInPlace(EffectContext& context)
             channel(k)[at] = q == 0 ? 0 : pixels[(q - 1) * stride + 3 * (w - 1) + k];
         SplitRow(pixels + q * stride, channel(0) + at + 1, channel(1) + at + 1, channel(2) + at + 1, w - 1);
     };
-    ForEachRow(context, 1, doc.plane_height - 2, [&](int32_t r) {
+    ForEachRow(context, 1, context.doc.plane_height - 2, [&](int32_t r) {
         for (; next <= r + 1; ++next) {
             if (next - base == kBandRows) { // keep plane rows r - 1 and on
                 for (int k = 0; k < 3; ++k)
@@ -96,7 +96,21 @@ void MedianInPlace(EffectContext& context)
         // Elements r x W + 1 .. r x W + W - 2 are pixels 0 .. W - 3 of stored row r.
         for (int k = 0; k < 3; ++k)
             rows::MedianInto(channel(k), out.data() + k * w, (r - base) * w + 1, w - 2, w);
-        MergeRow(pixels + r * stride, out.data(), out.data() + w, out.data() + 2 * w, w - 2);
+        emit(r, out.data(), w);
+    });
+}
+
+// Without an undo copy the picture is its own result buffer: each row's
+// medians go straight into the stored pixels. Every pixel the pass does not
+// reach (the border, rows left by a Cancel) already holds its source value.
+void MedianInPlace(EffectContext& context)
+{
+    Document& doc = context.doc;
+    context.BeginEffect(PlaneUse::None);
+    const int64_t stride = RowStride(doc.plane_width);
+    uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
+    MedianRows(context, pixels, [&](int32_t r, const uint8_t* out, int64_t w) {
+        MergeRow(pixels + r * stride, out, out + w, out + 2 * w, w - 2);
     });
 }
 
@@ -120,6 +134,31 @@ void Median(EffectContext& context)
 }
 
 void GeometricCut(EffectContext& context) { Median(context); }
+
+void StreamMedian(EffectContext& context, ByteSink& sink)
+{
+    Document& doc = context.doc;
+    const std::span<const uint8_t> file = doc.MappedBytes();
+    context.BeginEffect(PlaneUse::None);
+    const int64_t stride = RowStride(doc.plane_width);
+    const uint8_t* pixels = file.data() + PixelOffset(file.data());
+    std::vector<uint8_t> row(static_cast<size_t>(stride));
+    // The headers and stored row 0, which no median reaches.
+    sink.Put(file.data(), static_cast<size_t>(pixels - file.data() + stride));
+    int64_t next_row = 1;
+    MedianRows(context, pixels, [&](int32_t r, const uint8_t* out, int64_t w) {
+        // Pixels 0 to W - 3 from the results, the rest of the row as it is.
+        const int64_t merged = 3 * std::max<int64_t>(w - 2, 0);
+        MergeRow(row.data(), out, out + w, out + 2 * w, w - 2);
+        std::memcpy(row.data() + merged, pixels + r * stride + merged, static_cast<size_t>(stride - merged));
+        sink.Put(row.data(), row.size());
+        next_row = r + 1;
+    });
+    // Rows a Cancel left, the last row and whatever follows the pixels, as they are.
+    const uint8_t* rest = pixels + next_row * stride;
+    sink.Put(rest, static_cast<size_t>(file.data() + file.size() - rest));
+    context.EndEffect();
+}
 
 // The restoring median compares the whole quotient median / (value + 1)
 // with 0.7 and 1.3 (hard) or 0.8 and 1.2 (natural): either way only a

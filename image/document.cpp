@@ -71,6 +71,15 @@ void ReserveLarge(std::vector<uint8_t>& buffer, size_t size)
         ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 }
 
+// The result of a load that failed before its pixels were read.
+int OpenedResult(const FileProblem& problem)
+{
+    using Kind = FileProblemKind;
+    const bool opened = problem.kind != Kind::EmptyPath && problem.kind != Kind::CannotOpen &&
+                        problem.kind != Kind::NotRegularFile;
+    return opened ? kRefused : kNotOpened;
+}
+
 class Descriptor {
 public:
     explicit Descriptor(int fd) : fd_(fd) {}
@@ -82,10 +91,46 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
+    void reset(int fd)
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
 
 private:
     int fd_;
 };
+
+// A file opened for loading, with its length and the header read.
+struct OpenedFile {
+    Descriptor file{-1};
+    int64_t length = 0;
+    uint8_t header[kHeaderBytes] = {};
+};
+
+// Opens path for reading and reads its header: kind None, or why not.
+// Whatever is not a regular file is refused before any read.
+FileProblem OpenForLoad(const std::string& path, OpenedFile& opened)
+{
+    using Kind = FileProblemKind;
+    if (path.empty())
+        return {Kind::EmptyPath};
+    // Not blocking, so that a FIFO without a writer cannot hold the open up.
+    opened.file.reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const int fd = opened.file.get();
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0)
+        return {Kind::CannotOpen, errno};
+    if (!S_ISREG(info.st_mode))
+        return {Kind::NotRegularFile, S_ISDIR(info.st_mode) ? EISDIR : 0};
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    opened.length = info.st_size;
+    const size_t head = static_cast<size_t>(std::min<int64_t>(opened.length, kHeaderBytes));
+    if (size_t done = ReadFully(fd, opened.header, head); done < head)
+        return ReadProblem(done, head);
+    return CheckLayout(opened.header, opened.length);
+}
 
 } // namespace
 
@@ -151,25 +196,11 @@ int Document::Fail(int result, FileProblem problem)
 int Document::LoadBitmap(const std::string& path)
 {
     using Kind = FileProblemKind;
-    if (path.empty())
-        return Fail(kNotOpened, {Kind::EmptyPath});
-    // Not blocking, so that a FIFO without a writer cannot hold the open
-    // up; whatever is not a regular file is refused before any read.
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat info {};
-    if (file.get() < 0 || ::fstat(file.get(), &info) != 0)
-        return Fail(kNotOpened, {Kind::CannotOpen, errno});
-    if (!S_ISREG(info.st_mode))
-        return Fail(kNotOpened, {Kind::NotRegularFile, S_ISDIR(info.st_mode) ? EISDIR : 0});
-    ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
-
-    const int64_t length = info.st_size;
-    uint8_t header[kHeaderBytes] = {};
-    const size_t head = static_cast<size_t>(std::min<int64_t>(length, kHeaderBytes));
-    if (size_t done = ReadFully(file.get(), header, head); done < head)
-        return Fail(kRefused, ReadProblem(done, head));
-    if (const FileProblem problem = CheckLayout(header, length); problem.kind != Kind::None)
-        return Fail(kRefused, problem);
+    OpenedFile opened;
+    if (const FileProblem problem = OpenForLoad(path, opened); problem.kind != Kind::None)
+        return Fail(OpenedResult(problem), problem);
+    const int64_t length = opened.length;
+    const uint8_t* header = opened.header;
 
     Bytes new_bytes;
     try {
@@ -180,9 +211,34 @@ int Document::LoadBitmap(const std::string& path)
     }
     std::copy(header, header + kHeaderBytes, new_bytes.begin());
     const size_t rest = new_bytes.size() - kHeaderBytes;
-    if (size_t done = ReadFully(file.get(), new_bytes.data() + kHeaderBytes, rest); done < rest)
+    if (size_t done = ReadFully(opened.file.get(), new_bytes.data() + kHeaderBytes, rest); done < rest)
         return Fail(kRefused, ReadProblem(done, rest));
     return Install(std::move(new_bytes), path);
+}
+
+int Document::MapBitmap(const std::string& path)
+{
+    using Kind = FileProblemKind;
+    OpenedFile opened;
+    if (const FileProblem problem = OpenForLoad(path, opened); problem.kind != Kind::None)
+        return Fail(OpenedResult(problem), problem);
+    MappedFile mapped(opened.file.get(), static_cast<size_t>(opened.length));
+    const int map_error = errno;
+    std::string new_name;
+    try {
+        new_name = path;
+    } catch (const std::bad_alloc&) {
+        return Fail(kRefused, {Kind::OutOfMemory});
+    }
+    if (mapped.empty())
+        return Fail(kRefused, {map_error == ENOMEM ? Kind::OutOfMemory : Kind::ReadFailed, map_error});
+    SetPicture(ReadInt32(opened.header, 18), ReadInt32(opened.header, 22), std::move(new_name));
+    Bytes().swap(file_bytes);
+    Bytes().swap(undo_bytes);
+    source_planes = {};
+    target_planes = {};
+    mapped_ = std::move(mapped);
+    return Fail(kLoaded, {});
 }
 
 int Document::AdoptBitmap(Bytes&& bytes, const std::string& name)
@@ -226,17 +282,23 @@ int Document::Install(Bytes&& bytes, const std::string& name)
     if (keep_undo)
         SplitPlanes(bytes, source[0].data(), source[1].data(), source[2].data(), width, height);
 
-    bitmap.ResetHeader(height, width, 24);
-    bitmap.SetWidth(width);
-    bitmap.SetHeight(height);
-    bitmap.SetFileName(std::move(new_name));
-    plane_width = loaded_width = width;
-    plane_height = loaded_height = height;
+    SetPicture(width, height, std::move(new_name));
+    mapped_ = MappedFile();
     file_bytes.swap(bytes);
     undo_bytes.swap(new_undo);
     source_planes.swap(source);
     target_planes.swap(target);
     return Fail(kLoaded, {});
+}
+
+void Document::SetPicture(int32_t width, int32_t height, std::string&& name)
+{
+    bitmap.ResetHeader(height, width, 24);
+    bitmap.SetWidth(width);
+    bitmap.SetHeight(height);
+    bitmap.SetFileName(std::move(name));
+    plane_width = loaded_width = width;
+    plane_height = loaded_height = height;
 }
 
 void Document::Undo()

@@ -4,10 +4,12 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "image/bitmap_file.h"
 #include "image/file_ops.h"
+#include "image/mapped_file.h"
 #include "image/planes.h"
 
 namespace korvanti {
@@ -91,6 +93,14 @@ public:
     // bytes is left as it was unless the result is 1.
     int AdoptBitmap(Bytes&& bytes, const std::string& name);
 
+    // For a user of the core that streams its one run from the file to its
+    // result (the batch tool, keep_undo off): the file mapped read-only
+    // instead of read, with the same checks and results as LoadBitmap.
+    // file_bytes then stays empty, so no ordinary run takes the document;
+    // MappedBytes() holds the file until the next load.
+    int MapBitmap(const std::string& path);
+    std::span<const uint8_t> MappedBytes() const { return mapped_.bytes(); }
+
     // Replaces the file at path with file_bytes in one step (temporary file
     // in the same folder, synced, renamed over the target), following a
     // symbolic link to the file it names. Returns the number of bytes
@@ -128,12 +138,14 @@ public:
 
 private:
     int Save(const std::string& path, bool durable);
+    void SetPicture(int32_t width, int32_t height, std::string&& name);
     int Fail(int result, FileProblem problem);
     // The end of every load: undo copy and planes as keep_undo asks, then
     // the new picture swapped in. All or nothing.
     int Install(Bytes&& bytes, const std::string& name);
 
     FileProblem last_problem_;
+    MappedFile mapped_;
 };
 
 } // namespace korvanti

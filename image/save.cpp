@@ -1,12 +1,14 @@
-// Saving the document: a temporary beside the target renamed over it or,
-// where the folder takes no new file, the target rewritten in place; and
-// clearing away the temporaries that killed runs left for the same target.
+// Saving: a temporary beside the target renamed over it or, where the
+// folder takes no new file, the target rewritten in place; the writer
+// thread of a streamed save; and clearing away the temporaries that killed
+// runs left for the same target.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -14,8 +16,9 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
 
-#include "image/document.h"
+#include "image/save_stream.h"
 
 namespace korvanti {
 namespace {
@@ -121,11 +124,11 @@ void RemoveDeadTemporaries(FileOps& ops, const std::string& folder, const std::s
 
 // Writes all of bytes from the descriptor's position; false with errno
 // set when that fails.
-bool WriteAll(FileOps& ops, int fd, const Bytes& bytes)
+bool WriteAll(FileOps& ops, int fd, const uint8_t* bytes, size_t size)
 {
     size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t wrote = ops.Write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < size) {
+        const ssize_t wrote = ops.Write(fd, bytes + done, size - done);
         if (wrote < 0 && errno == EINTR)
             continue;
         if (wrote <= 0) {
@@ -149,20 +152,227 @@ FileProblem Finish(FileOps& ops, int fd, bool written, bool durable)
     return ok ? FileProblem{} : FileProblem{Kind::WriteFailed, error};
 }
 
-// The save of last resort: the file itself opened and overwritten. The
-// old bytes are written over before the file is cut to its new length, so
-// a disk short of room fails less often; a failure part way leaves the
-// file damaged all the same.
-FileProblem RewriteInPlace(FileOps& ops, const std::string& target, const Bytes& bytes, bool durable)
-{
-    const int fd = ops.Open(target.c_str(), O_WRONLY, 0);
-    if (fd < 0)
-        return {Kind::WriteFailed, errno};
-    const bool written = WriteAll(ops, fd, bytes) && ops.Truncate(fd, static_cast<off_t>(bytes.size())) == 0;
-    return Finish(ops, fd, written, durable);
-}
+constexpr size_t kChunkBytes = size_t{8} << 20; // what the writer takes at a time
+constexpr size_t kChunksInFlight = 3;
 
 } // namespace
+
+FileProblem SaveStream::Begin(const std::string& path, bool durable)
+{
+    Abandon();
+    offset_ = 0;
+    error_ = 0;
+    failed_ = in_place_ = false;
+    durable_ = durable;
+    if (path.empty())
+        return {Kind::EmptyPath};
+    target_ = FollowLinks(path);
+    if (target_.empty())
+        return {Kind::WriteFailed, errno};
+    folder_ = FolderOf(target_);
+    name_ = target_.substr(folder_.size());
+    name_max_ = NameMax(folder_);
+    if (name_.size() > name_max_)
+        return {Kind::WriteFailed, ENAMETOOLONG};
+
+    struct stat existing {};
+    exists_ = ::stat(target_.c_str(), &existing) == 0;
+    if (exists_ && !S_ISREG(existing.st_mode))
+        return {Kind::NotRegularFile, S_ISDIR(existing.st_mode) ? EISDIR : 0};
+    if (exists_) {
+        // A read-only file is never replaced.
+        const int denied = (existing.st_mode & S_IWUSR) == 0        ? EACCES
+                           : ::access(target_.c_str(), W_OK) != 0 ? errno
+                                                                   : 0;
+        if (denied == EROFS)
+            return {Kind::WriteFailed, EROFS};
+        if (denied != 0)
+            return {Kind::ReadOnlyFile};
+        existing_mode_ = existing.st_mode & 07777;
+        existing_uid_ = existing.st_uid;
+        existing_gid_ = existing.st_gid;
+    }
+
+    // A temporary left by a killed run (or another process that had the
+    // same id, as in a container) is stepped over, never reused.
+    for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
+        temporary_ = folder_ + TemporaryName(name_, name_max_);
+        fd_ = ops_.Open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (fd_ < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd_ >= 0)
+        return {};
+    const int error = errno;
+    temporary_.clear();
+    // The folder takes no new file, but the file itself may be written.
+    if (exists_ && (error == EACCES || error == EPERM)) {
+        fd_ = ops_.Open(target_.c_str(), O_WRONLY, 0);
+        if (fd_ < 0)
+            return {Kind::WriteFailed, errno};
+        in_place_ = true;
+        return {};
+    }
+    return {Kind::CannotCreate, error};
+}
+
+void SaveStream::Put(const uint8_t* bytes, size_t size)
+{
+    while (size > 0) {
+        if (current_.capacity() < kChunkBytes)
+            current_.reserve(kChunkBytes);
+        const size_t take = std::min(size, kChunkBytes - current_.size());
+        current_.insert(current_.end(), bytes, bytes + take);
+        bytes += take;
+        size -= take;
+        if (current_.size() == kChunkBytes)
+            Submit(std::move(current_));
+    }
+}
+
+void SaveStream::Write(std::span<const uint8_t> bytes)
+{
+    Submit(std::move(current_));
+    WaitUntilWritten();
+    for (size_t done = 0; done < bytes.size(); done += kChunkBytes)
+        WriteOut(bytes.data() + done, std::min(kChunkBytes, bytes.size() - done));
+}
+
+void SaveStream::Submit(std::vector<uint8_t>&& chunk)
+{
+    if (chunk.empty())
+        return;
+    if (!writer_.joinable()) {
+        try {
+            writer_ = std::thread(&SaveStream::WriterLoop, this);
+        } catch (const std::system_error&) {
+            // No thread to be had: the chunk is written here and now.
+            WriteOut(chunk.data(), chunk.size());
+            chunk.clear();
+            return;
+        }
+    }
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.size() < kChunksInFlight; });
+    queue_.push_back(std::move(chunk));
+    // chunk may be current_ itself: a spare buffer, or none, takes its place.
+    current_ = std::vector<uint8_t>();
+    if (!spare_.empty()) {
+        current_ = std::move(spare_.back());
+        spare_.pop_back();
+        current_.clear();
+    }
+    changed_.notify_all();
+}
+
+void SaveStream::WaitUntilWritten()
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.empty() && !writing_; });
+}
+
+void SaveStream::WriterLoop()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return !queue_.empty() || stopping_; });
+        if (queue_.empty())
+            return;
+        std::vector<uint8_t> chunk = std::move(queue_.front());
+        queue_.erase(queue_.begin());
+        writing_ = true;
+        lock.unlock();
+        WriteOut(chunk.data(), chunk.size());
+        lock.lock();
+        writing_ = false;
+        spare_.push_back(std::move(chunk));
+        changed_.notify_all();
+    }
+}
+
+void SaveStream::WriteOut(const uint8_t* data, size_t size)
+{
+    if (failed_ || fd_ < 0)
+        return;
+    if (!WriteAll(ops_, fd_, data, size)) {
+        failed_ = true;
+        error_ = errno;
+        return;
+    }
+    // Only a start: the pages go to the disk while the caller goes on.
+    if (durable_)
+        ::sync_file_range(fd_, offset_, static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+    offset_ += static_cast<int64_t>(size);
+}
+
+void SaveStream::StopWriter()
+{
+    if (!writer_.joinable())
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        changed_.notify_all();
+    }
+    writer_.join();
+    stopping_ = false;
+}
+
+FileProblem SaveStream::Commit()
+{
+    if (fd_ < 0)
+        return {Kind::WriteFailed, EBADF};
+    Submit(std::move(current_));
+    StopWriter();
+    bool written = !failed_;
+    errno = error_;
+    if (written && in_place_)
+        written = ops_.Truncate(fd_, static_cast<off_t>(offset_)) == 0;
+    if (written && exists_ && !in_place_) {
+        // Keep the replaced file's owner (where we may) and permission bits.
+        [[maybe_unused]] const int owner = ::fchown(fd_, existing_uid_, existing_gid_);
+        written = ::fchmod(fd_, existing_mode_) == 0;
+    }
+    FileProblem problem = Finish(ops_, fd_, written, durable_);
+    fd_ = -1;
+    if (in_place_)
+        return problem;
+    if (problem.kind == Kind::None && ops_.Rename(temporary_.c_str(), target_.c_str()) != 0)
+        problem = {Kind::WriteFailed, errno};
+    if (problem.kind != Kind::None) {
+        Abandon();
+        return problem;
+    }
+    temporary_.clear();
+    if (durable_) {
+        // Make the rename itself durable; the new file is in place either way.
+        const int folder_fd = ::open(folder_.empty() ? "." : folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder_fd >= 0) {
+            ops_.Sync(folder_fd);
+            ::close(folder_fd);
+        }
+    }
+    RemoveDeadTemporaries(ops_, folder_, name_, name_max_);
+    return {};
+}
+
+void SaveStream::Abandon()
+{
+    {
+        std::lock_guard lock(mutex_);
+        queue_.clear();
+    }
+    StopWriter();
+    current_.clear();
+    if (fd_ >= 0) {
+        ops_.Close(fd_);
+        fd_ = -1;
+    }
+    if (!temporary_.empty()) {
+        ops_.Unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+}
 
 int Document::SaveBitmap(const std::string& path) { return Save(path, true); }
 
@@ -175,74 +385,13 @@ int Document::Save(const std::string& path, bool durable)
     if (!HasPicture())
         return Fail(kWriteFailed, {Kind::WriteFailed});
     try {
-        const std::string target = FollowLinks(path);
-        if (target.empty())
-            return Fail(kWriteFailed, {Kind::WriteFailed, errno});
-        const std::string folder = FolderOf(target);
-        const std::string name = target.substr(folder.size());
-        const size_t name_max = NameMax(folder);
-        if (name.size() > name_max)
-            return Fail(kWriteFailed, {Kind::WriteFailed, ENAMETOOLONG});
-
-        struct stat existing {};
-        const bool exists = ::stat(target.c_str(), &existing) == 0;
-        if (exists && !S_ISREG(existing.st_mode))
-            return Fail(kWriteFailed, {Kind::NotRegularFile, S_ISDIR(existing.st_mode) ? EISDIR : 0});
-        if (exists) {
-            // A read-only file is never replaced.
-            const int denied = (existing.st_mode & S_IWUSR) == 0        ? EACCES
-                               : ::access(target.c_str(), W_OK) != 0 ? errno
-                                                                      : 0;
-            if (denied == EROFS)
-                return Fail(kWriteFailed, {Kind::WriteFailed, EROFS});
-            if (denied != 0)
-                return Fail(kWriteFailed, {Kind::ReadOnlyFile});
+        SaveStream save(*file_ops);
+        FileProblem problem = save.Begin(path, durable);
+        if (problem.kind == Kind::None) {
+            save.Write(file_bytes);
+            problem = save.Commit();
         }
-
-        FileOps& ops = *file_ops;
-        std::string temporary;
-        int fd = -1;
-        // A temporary left by a killed run (or another process that had the
-        // same id, as in a container) is stepped over, never reused.
-        for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-            temporary = folder + TemporaryName(name, name_max);
-            fd = ops.Open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-            if (fd < 0 && errno != EEXIST)
-                break;
-        }
-        if (fd < 0) {
-            const int error = errno;
-            // The folder takes no new file, but the file itself may be written.
-            if (exists && (error == EACCES || error == EPERM)) {
-                const FileProblem problem = RewriteInPlace(ops, target, file_bytes, durable);
-                return Fail(problem.kind == Kind::None ? static_cast<int>(file_bytes.size()) : kWriteFailed, problem);
-            }
-            return Fail(kWriteFailed, {Kind::CannotCreate, error});
-        }
-
-        bool written = WriteAll(ops, fd, file_bytes);
-        if (written && exists) {
-            // Keep the replaced file's owner (where we may) and permission bits.
-            [[maybe_unused]] const int owner = ::fchown(fd, existing.st_uid, existing.st_gid);
-            written = ::fchmod(fd, existing.st_mode & 07777) == 0;
-        }
-        FileProblem problem = Finish(ops, fd, written, durable);
-        if (problem.kind == Kind::None && ops.Rename(temporary.c_str(), target.c_str()) != 0)
-            problem = {Kind::WriteFailed, errno};
-        if (problem.kind != Kind::None) {
-            ops.Unlink(temporary.c_str());
-            return Fail(kWriteFailed, problem);
-        }
-        if (durable) {
-            // Make the rename itself durable; the new file is in place either way.
-            const int folder_fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (folder_fd >= 0) {
-                ops.Sync(folder_fd);
-                ::close(folder_fd);
-            }
-        }
-        RemoveDeadTemporaries(ops, folder, name, name_max);
-        return Fail(static_cast<int>(file_bytes.size()), {});
+        return Fail(problem.kind == Kind::None ? static_cast<int>(file_bytes.size()) : kWriteFailed, problem);
     } catch (const std::bad_alloc&) {
         return Fail(kWriteFailed, {Kind::OutOfMemory});
     }

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "engine_bench.h"
+#include "image/save_stream.h"
 
 namespace korvanti::testing {
 namespace {
@@ -340,6 +341,40 @@ TEST_F(SaveBitmapTest, RemovesTemporariesOfDeadRunsForTheSameFileOnly)
     expected.insert(expected.end(), {"a.bmp", "t.bmp", long_name});
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(dir.Listing(), expected);
+}
+
+// A streamed save: bytes put in pieces that straddle the writer's chunks,
+// written by its thread. A failing write in a later chunk, or a save
+// dropped before Commit, leaves the target as it was and no temporary.
+TEST_F(SaveBitmapTest, StreamedSavesWriteEveryPieceInOrderOrLeaveTheTargetAsItWas)
+{
+    Bytes whole(size_t{20} << 20);
+    for (size_t i = 0; i < whole.size(); ++i)
+        whole[i] = uint8_t(i * 7 + i / 4099);
+    const Bytes old(100, 0x42);
+    enum class End { Commit, FailSecondChunk, Drop };
+    for (End end : {End::Commit, End::FailSecondChunk, End::Drop}) {
+        SCOPED_TRACE(int(end));
+        WriteFile(dir / "big.bmp", old);
+        FailingOps ops;
+        ops.kind = end == End::FailSecondChunk ? FailingOps::kWrite : FailingOps::kNone;
+        ops.first = 1;
+        ops.error = ENOSPC;
+        {
+            SaveStream save(ops);
+            ASSERT_EQ(save.Begin(dir / "big.bmp", true).kind, FileProblemKind::None);
+            for (size_t at = 0; at < whole.size(); at += 1000003)
+                save.Put(whole.data() + at, std::min<size_t>(1000003, whole.size() - at));
+            if (end != End::Drop) {
+                const FileProblem problem = save.Commit();
+                EXPECT_EQ(std::pair(problem.kind, problem.error),
+                          end == End::Commit ? std::pair(FileProblemKind::None, 0)
+                                             : std::pair(FileProblemKind::WriteFailed, ENOSPC));
+            }
+        }
+        EXPECT_EQ(ReadFile(dir / "big.bmp"), end == End::Commit ? whole : old);
+        EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.bmp", "big.bmp"}));
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "effects/catalogue.h"
 #include "effects/effects.h"
 #include "engine_bench.h"
+#include "image/save_stream.h"
 
 namespace korvanti::testing {
 namespace {
@@ -133,9 +134,15 @@ TEST(UndoRedo, DisabledDoNothingAndForgetUndoDropsTheCopy)
     EXPECT_EQ(b.doc.file_bytes, blurred);
 }
 
+struct CollectingSink : ByteSink {
+    Bytes bytes;
+    void Put(const uint8_t* data, size_t size) override { bytes.insert(bytes.end(), data, data + size); }
+};
+
 // A host that may be pumped once an hour gets no pump and no progress
-// position; a document without undo works in place. Neither changes a
-// byte of any effect, finished or cancelled at a pump point.
+// position; a document without undo works in place; a mapped picture
+// streams its result. None changes a byte of any effect, finished or
+// cancelled at a pump point.
 TEST(RunFrame, PumpIntervalAndNoUndoKeepEveryResult)
 {
     struct HourlyHost : RecordingHost {
@@ -153,6 +160,17 @@ TEST(RunFrame, PumpIntervalAndNoUndoKeepEveryResult)
             RunEffect(without_undo.context, effect);
             RunEffect(context, effect);
             EXPECT_EQ(without_undo.doc.file_bytes, with_undo.doc.file_bytes) << effect.batch_name << " " << cancel_at;
+            // Streamed from the mapped file, the same bytes come out at the same pumps.
+            Bench mapped(in);
+            mapped.host.cancel_at_pump = cancel_at;
+            ASSERT_EQ(mapped.doc.MapBitmap(mapped.dir / "in.bmp"), 1);
+            EXPECT_FALSE(RunEffect(mapped.context, effect)) << "a mapped picture is only streamed";
+            CollectingSink sink;
+            EXPECT_EQ(RunEffectStreamed(mapped.context, effect, sink), effect.stream != nullptr);
+            if (effect.stream != nullptr) {
+                EXPECT_EQ(sink.bytes, with_undo.doc.file_bytes) << effect.batch_name << " " << cancel_at;
+                EXPECT_EQ(mapped.host.positions, with_undo.host.positions) << effect.batch_name;
+            }
             EXPECT_EQ(host.pumps, 0) << effect.batch_name;
             EXPECT_EQ(std::count(host.positions.begin(), host.positions.end(), 0), host.positions.size());
             if (cancel_at < 0) {

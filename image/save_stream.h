@@ -1,0 +1,85 @@
+// Saving a file whose bytes come in order, a few at a time: the one way
+// the core writes files, for a whole document or for a result that an
+// effect hands over row by row while it runs.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "image/document.h"
+#include "image/file_ops.h"
+
+namespace korvanti {
+
+// Where a run that streams its result puts the bytes, in file order.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual void Put(const uint8_t* bytes, size_t size) = 0;
+};
+
+// One save: the bytes go to a temporary beside the target, which Commit
+// syncs and renames over it; where the folder takes no new file but the
+// target may be written, into the target itself (keeping its inode, owner,
+// mode and links; a failure part way then leaves it damaged). Bytes given
+// to Put are written by a thread of its own while the caller goes on, and
+// a durable save sets the disk to work on them as they come, so that little
+// is left to wait for at the end. Whatever is not committed is undone: the
+// temporary removed, the target as it was.
+class SaveStream : public ByteSink {
+public:
+    explicit SaveStream(FileOps& ops = SystemFileOps()) : ops_(ops) {}
+    ~SaveStream() override { Abandon(); }
+    SaveStream(const SaveStream&) = delete;
+    SaveStream& operator=(const SaveStream&) = delete;
+
+    // Checks the target (following symbolic links) and opens where the
+    // bytes go: kind None, or why the save cannot be made.
+    FileProblem Begin(const std::string& path, bool durable);
+    // Copies the bytes into the writer's next chunk.
+    void Put(const uint8_t* bytes, size_t size) override;
+    // Writes bytes straight from the caller's memory, in the caller's thread.
+    void Write(std::span<const uint8_t> bytes);
+    // Puts the file in place: kind None, or why it failed (the target then
+    // stays as it was, but for a rewrite in place).
+    FileProblem Commit();
+    // Drops the save: the temporary goes, the target stays as it was.
+    void Abandon();
+    // Bytes written so far (all of them once Commit succeeded).
+    int64_t Written() const { return offset_; }
+
+private:
+    void Submit(std::vector<uint8_t>&& chunk);
+    void WaitUntilWritten();
+    void WriterLoop();
+    void WriteOut(const uint8_t* data, size_t size);
+    void StopWriter();
+
+    FileOps& ops_;
+    std::string target_, folder_, name_, temporary_;
+    size_t name_max_ = 0;
+    bool exists_ = false;
+    unsigned existing_mode_ = 0, existing_uid_ = 0, existing_gid_ = 0;
+    bool durable_ = false;
+    bool in_place_ = false;
+    int fd_ = -1;
+    // Written by whichever thread writes; read once the writer is idle.
+    int64_t offset_ = 0;
+    int error_ = 0;
+    bool failed_ = false;
+
+    std::vector<uint8_t> current_;
+    std::vector<std::vector<uint8_t>> queue_, spare_;
+    bool writing_ = false, stopping_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::thread writer_;
+};
+
+} // namespace korvanti

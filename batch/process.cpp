@@ -210,6 +210,19 @@ public:
             Start();
     }
 
+    uint8_t* Room(size_t size) override
+    {
+        room_in_save_ = started_ && result_.outcome == Outcome::Written;
+        return room_in_save_ ? save_.Room(size) : ByteSink::Room(size);
+    }
+    void Filled(size_t size) override
+    {
+        if (room_in_save_)
+            save_.Filled(size);
+        else
+            ByteSink::Filled(size);
+    }
+
     // The file's result once the run is through.
     FileResult Finish()
     {
@@ -246,6 +259,7 @@ private:
     SaveStream save_; // dropped, unless committed, with the object
     Bytes pending_;
     bool started_ = false;
+    bool room_in_save_ = false;
     FileResult result_;
 };
 

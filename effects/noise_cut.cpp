@@ -142,16 +142,16 @@ void StreamMedian(EffectContext& context, ByteSink& sink)
     context.BeginEffect(PlaneUse::None);
     const int64_t stride = RowStride(doc.plane_width);
     const uint8_t* pixels = file.data() + PixelOffset(file.data());
-    std::vector<uint8_t> row(static_cast<size_t>(stride));
     // The headers and stored row 0, which no median reaches.
     sink.Put(file.data(), static_cast<size_t>(pixels - file.data() + stride));
     int64_t next_row = 1;
     MedianRows(context, pixels, [&](int32_t r, const uint8_t* out, int64_t w) {
         // Pixels 0 to W - 3 from the results, the rest of the row as it is.
         const int64_t merged = 3 * std::max<int64_t>(w - 2, 0);
-        MergeRow(row.data(), out, out + w, out + 2 * w, w - 2);
-        std::memcpy(row.data() + merged, pixels + r * stride + merged, static_cast<size_t>(stride - merged));
-        sink.Put(row.data(), row.size());
+        uint8_t* row = sink.Room(static_cast<size_t>(stride));
+        MergeRow(row, out, out + w, out + 2 * w, w - 2);
+        std::memcpy(row + merged, pixels + r * stride + merged, static_cast<size_t>(stride - merged));
+        sink.Filled(static_cast<size_t>(stride));
         next_row = r + 1;
     });
     // Rows a Cancel left, the last row and whatever follows the pixels, as they are.

@@ -11,9 +11,9 @@ MappedFile::MappedFile(int fd, size_t size)
 {
     if (size == 0)
         return;
-    // Populated at once: one call maps every page the system holds, where
-    // faulting them in one by one as they are read costs more.
-    void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    // Pages are mapped as they are first read (many at a time), so that
+    // work on the first rows begins at once; read ahead from the disk.
+    void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (data == MAP_FAILED)
         return;
     ::madvise(data, size, MADV_SEQUENTIAL);

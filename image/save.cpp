@@ -12,7 +12,9 @@
 #include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <string>
 #include <string_view>
@@ -75,7 +77,9 @@ std::string TemporaryName(const std::string& name, size_t name_max)
         while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
             --keep;
     }
-    return "." + name.substr(0, keep) + suffix;
+    std::string temporary = ".";
+    temporary.append(name, 0, keep);
+    return temporary.append(suffix);
 }
 
 // The process id in the name of a temporary made for name (perhaps cut
@@ -219,48 +223,67 @@ FileProblem SaveStream::Begin(const std::string& path, bool durable)
 void SaveStream::Put(const uint8_t* bytes, size_t size)
 {
     while (size > 0) {
-        if (current_.capacity() < kChunkBytes)
-            current_.reserve(kChunkBytes);
-        const size_t take = std::min(size, kChunkBytes - current_.size());
-        current_.insert(current_.end(), bytes, bytes + take);
+        const size_t take = std::min(size, kChunkBytes - current_.size);
+        std::memcpy(Room(take), bytes, take);
+        Filled(take);
         bytes += take;
         size -= take;
-        if (current_.size() == kChunkBytes)
-            Submit(std::move(current_));
     }
+}
+
+uint8_t* SaveStream::Room(size_t size)
+{
+    if (size > kChunkBytes)
+        return ByteSink::Room(size);
+    if (current_.size + size > kChunkBytes)
+        Submit();
+    if (!current_.data)
+        current_.data = std::make_unique_for_overwrite<uint8_t[]>(kChunkBytes);
+    room_in_chunk_ = true;
+    return current_.data.get() + current_.size;
+}
+
+void SaveStream::Filled(size_t size)
+{
+    if (!room_in_chunk_) {
+        ByteSink::Filled(size);
+        return;
+    }
+    room_in_chunk_ = false;
+    current_.size += size;
+    if (current_.size == kChunkBytes)
+        Submit();
 }
 
 void SaveStream::Write(std::span<const uint8_t> bytes)
 {
-    Submit(std::move(current_));
+    Submit();
     WaitUntilWritten();
     for (size_t done = 0; done < bytes.size(); done += kChunkBytes)
         WriteOut(bytes.data() + done, std::min(kChunkBytes, bytes.size() - done));
 }
 
-void SaveStream::Submit(std::vector<uint8_t>&& chunk)
+void SaveStream::Submit()
 {
-    if (chunk.empty())
+    if (current_.size == 0)
         return;
     if (!writer_.joinable()) {
         try {
             writer_ = std::thread(&SaveStream::WriterLoop, this);
         } catch (const std::system_error&) {
             // No thread to be had: the chunk is written here and now.
-            WriteOut(chunk.data(), chunk.size());
-            chunk.clear();
+            WriteOut(current_.data.get(), current_.size);
+            current_.size = 0;
             return;
         }
     }
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return queue_.size() < kChunksInFlight; });
-    queue_.push_back(std::move(chunk));
-    // chunk may be current_ itself: a spare buffer, or none, takes its place.
-    current_ = std::vector<uint8_t>();
+    queue_.push_back(std::move(current_));
+    current_ = Chunk();
     if (!spare_.empty()) {
         current_ = std::move(spare_.back());
         spare_.pop_back();
-        current_.clear();
     }
     changed_.notify_all();
 }
@@ -278,13 +301,14 @@ void SaveStream::WriterLoop()
         changed_.wait(lock, [this] { return !queue_.empty() || stopping_; });
         if (queue_.empty())
             return;
-        std::vector<uint8_t> chunk = std::move(queue_.front());
+        Chunk chunk = std::move(queue_.front());
         queue_.erase(queue_.begin());
         writing_ = true;
         lock.unlock();
-        WriteOut(chunk.data(), chunk.size());
+        WriteOut(chunk.data.get(), chunk.size);
         lock.lock();
         writing_ = false;
+        chunk.size = 0;
         spare_.push_back(std::move(chunk));
         changed_.notify_all();
     }
@@ -322,7 +346,7 @@ FileProblem SaveStream::Commit()
 {
     if (fd_ < 0)
         return {Kind::WriteFailed, EBADF};
-    Submit(std::move(current_));
+    Submit();
     StopWriter();
     bool written = !failed_;
     errno = error_;
@@ -363,7 +387,7 @@ void SaveStream::Abandon()
         queue_.clear();
     }
     StopWriter();
-    current_.clear();
+    current_.size = 0;
     if (fd_ >= 0) {
         ops_.Close(fd_);
         fd_ = -1;

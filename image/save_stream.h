@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -17,11 +18,23 @@
 
 namespace korvanti {
 
-// Where a run that streams its result puts the bytes, in file order.
+// Where a run that streams its result puts the bytes, in file order:
+// handed over by Put, or written straight into the sink's own memory.
 class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual void Put(const uint8_t* bytes, size_t size) = 0;
+    // Room for the next size bytes of the stream, valid until the next
+    // call. Writing them there and calling Filled(size) is Put of them.
+    virtual uint8_t* Room(size_t size)
+    {
+        room_.resize(size);
+        return room_.data();
+    }
+    virtual void Filled(size_t size) { Put(room_.data(), size); }
+
+private:
+    std::vector<uint8_t> room_;
 };
 
 // One save: the bytes go to a temporary beside the target, which Commit
@@ -44,6 +57,9 @@ public:
     FileProblem Begin(const std::string& path, bool durable);
     // Copies the bytes into the writer's next chunk.
     void Put(const uint8_t* bytes, size_t size) override;
+    // Room in the writer's next chunk, where it fits in one.
+    uint8_t* Room(size_t size) override;
+    void Filled(size_t size) override;
     // Writes bytes straight from the caller's memory, in the caller's thread.
     void Write(std::span<const uint8_t> bytes);
     // Puts the file in place: kind None, or why it failed (the target then
@@ -55,7 +71,13 @@ public:
     int64_t Written() const { return offset_; }
 
 private:
-    void Submit(std::vector<uint8_t>&& chunk);
+    // Memory the writer takes at a time, filled from the start.
+    struct Chunk {
+        std::unique_ptr<uint8_t[]> data;
+        size_t size = 0;
+    };
+
+    void Submit();
     void WaitUntilWritten();
     void WriterLoop();
     void WriteOut(const uint8_t* data, size_t size);
@@ -74,8 +96,9 @@ private:
     int error_ = 0;
     bool failed_ = false;
 
-    std::vector<uint8_t> current_;
-    std::vector<std::vector<uint8_t>> queue_, spare_;
+    Chunk current_;
+    bool room_in_chunk_ = false;
+    std::vector<Chunk> queue_, spare_;
     bool writing_ = false, stopping_ = false;
     std::mutex mutex_;
     std::condition_variable changed_;

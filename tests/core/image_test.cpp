@@ -343,8 +343,8 @@ TEST_F(SaveBitmapTest, RemovesTemporariesOfDeadRunsForTheSameFileOnly)
     EXPECT_EQ(dir.Listing(), expected);
 }
 
-// A streamed save: bytes put in pieces that straddle the writer's chunks,
-// written by its thread. A failing write in a later chunk, or a save
+// A streamed save: bytes put, or written into its room, in pieces that
+// straddle the writer's chunks, written by its thread. A failing write in a later chunk, or a save
 // dropped before Commit, leaves the target as it was and no temporary.
 TEST_F(SaveBitmapTest, StreamedSavesWriteEveryPieceInOrderOrLeaveTheTargetAsItWas)
 {
@@ -363,8 +363,15 @@ TEST_F(SaveBitmapTest, StreamedSavesWriteEveryPieceInOrderOrLeaveTheTargetAsItWa
         {
             SaveStream save(ops);
             ASSERT_EQ(save.Begin(dir / "big.bmp", true).kind, FileProblemKind::None);
-            for (size_t at = 0; at < whole.size(); at += 1000003)
-                save.Put(whole.data() + at, std::min<size_t>(1000003, whole.size() - at));
+            for (size_t at = 0, piece = 0; at < whole.size(); at += 1000003, ++piece) {
+                const size_t size = std::min<size_t>(1000003, whole.size() - at);
+                if (piece % 2 == 0) {
+                    save.Put(whole.data() + at, size);
+                    continue;
+                }
+                std::copy_n(whole.data() + at, size, save.Room(size));
+                save.Filled(size);
+            }
             if (end != End::Drop) {
                 const FileProblem problem = save.Commit();
                 EXPECT_EQ(std::pair(problem.kind, problem.error),

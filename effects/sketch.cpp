@@ -64,13 +64,15 @@ void CharcoalSketch(EffectContext& context)
 
 // Every element the emboss pass computes is grey, the others are zero, and
 // every later pass treats the three channels alike, so the whole effect runs
-// on one plane (the first result plane) and the picture takes it as grey.
+// on one plane and the picture takes it as grey. The emboss reads the stored
+// rows, not the planes, so that plane is the first source plane, and a
+// document without undo makes no others.
 void RoughSketch(EffectContext& context)
 {
     Document& doc = context.doc;
-    context.BeginEffect();
+    context.BeginEffect(PlaneUse::Sources);
     context.SaveUndoBySwap();
-    uint8_t* t = doc.target_planes[0].data();
+    uint8_t* t = doc.source_planes[0].data();
     const int32_t w = doc.plane_width;
     const int32_t h = doc.plane_height;
     const int64_t pixels = int64_t{w} * h;

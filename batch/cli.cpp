@@ -37,7 +37,8 @@ constexpr std::string_view kHelp =
     "Put -- before file names that begin with '-'.\n"
     "\n"
     "Exit status: 0 when every output was written, 1 when any file failed,\n"
-    "2 for a usage error.\n";
+    "2 for a usage error, 130 when stopped by Ctrl-C and 143 by SIGTERM (files\n"
+    "not finished are not written).\n";
 
 void PrintList(std::ostream& out)
 {

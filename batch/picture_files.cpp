@@ -2,6 +2,7 @@
 #include "batch/picture_files.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,24 +10,42 @@
 
 #include "codecs/jpeg.h"
 #include "codecs/png.h"
-#include "image/mapped_file.h"
 #include "image/planes.h"
 
 namespace korvanti::batch {
 namespace {
 
-// A whole regular file, mapped; empty when it cannot be read.
-MappedFile MapWholeFile(const std::string& path)
-{
-    MappedFile file;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat info {};
-    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
-        file = MappedFile(fd, static_cast<size_t>(info.st_size));
-    if (fd >= 0)
-        ::close(fd);
-    return file;
-}
+// A read-only view of a whole file, mapped; empty when it cannot be read.
+class MappedFile {
+public:
+    explicit MappedFile(const std::string& path)
+    {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        struct stat info {};
+        if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+            void* data = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            if (data != MAP_FAILED) {
+                data_ = static_cast<const uint8_t*>(data);
+                size_ = static_cast<size_t>(info.st_size);
+            }
+        }
+        if (fd >= 0)
+            ::close(fd);
+    }
+    ~MappedFile()
+    {
+        if (data_)
+            ::munmap(const_cast<uint8_t*>(data_), size_);
+    }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    std::span<const uint8_t> bytes() const { return {data_, size_}; }
+
+private:
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+};
 
 codecs::Format SniffHead(const std::string& path)
 {
@@ -55,7 +74,7 @@ int LoadPicture(Document& document, const std::string& path, PictureInput& pictu
     picture.format = SniffPicture(path);
     if (picture.format == codecs::Format::Bmp)
         return document.LoadBitmap(path);
-    const MappedFile file = MapWholeFile(path);
+    const MappedFile file(path);
     if (file.bytes().empty()) {
         picture.refusal = "cannot be read";
         return kRefused;

@@ -178,9 +178,10 @@ bool SameFile(const std::string& a, const std::string& b)
            first.st_ino == second.st_ino;
 }
 
-// A BMP file whose one effect can stream is never read into memory: the
-// result goes from the mapped file to the output row by row while the
-// effect runs, so the disk is at work before the run is over. Not when the
+// A BMP file whose one effect can stream is never read into memory whole:
+// the effect reads it a few rows at a time and its result goes to the
+// output row by row while it runs, so the disk is at work before the run
+// is over. Not when the
 // output is the input itself, which a save that has to rewrite the file in
 // place would change under the run.
 bool Streams(const std::string& input, const std::string& output, std::span<const EffectEntry* const> effects,
@@ -268,7 +269,7 @@ FileResult StreamFile(const std::string& input, const std::string& output, const
 {
     Document document;
     document.keep_undo = false;
-    if (document.MapBitmap(input) != kLoaded)
+    if (document.OpenForStreaming(input) != kLoaded)
         return LoadFailure(input, document.LastProblem());
     StreamedOutput result(output, progress);
     CRand random;
@@ -278,6 +279,9 @@ FileResult StreamFile(const std::string& input, const std::string& output, const
     RunEffectStreamed(context, effect, result);
     if (host.Stopped())
         return Failure(Outcome::Interrupted, input, kInterrupted);
+    // A file cut short or failing while it was read: the result is dropped.
+    if (const FileProblem& problem = document.Source().Problem(); problem.kind != FileProblemKind::None)
+        return LoadFailure(input, problem);
     return result.Finish();
 }
 

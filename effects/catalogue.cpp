@@ -85,7 +85,7 @@ bool RunEffect(EffectContext& context, const EffectEntry& effect)
 
 bool RunEffectStreamed(EffectContext& context, const EffectEntry& effect, ByteSink& sink)
 {
-    if (context.Running() || effect.stream == nullptr || context.doc.MappedBytes().empty())
+    if (context.Running() || effect.stream == nullptr || !context.doc.Source().IsOpen())
         return false;
     try {
         effect.stream(context, sink);

@@ -12,7 +12,7 @@ class ByteSink;
 class EffectContext;
 
 using EffectFunction = void (*)(EffectContext&);
-// The same effect on a document that holds its picture mapped, its result
+// The same effect on a document opened for streaming, its result
 // handed to a sink as it is made (see RunEffectStreamed).
 using StreamFunction = void (*)(EffectContext&, ByteSink&);
 
@@ -35,11 +35,12 @@ const EffectEntry* FindEffect(std::string_view name);
 // effect throws, the run state is put back to idle before the exception
 // goes on.
 bool RunEffect(EffectContext& context, const EffectEntry& effect);
-// Runs an effect that can stream on a document loaded by MapBitmap, its
-// result going to sink as a whole file in order while the run goes on:
+// Runs an effect that can stream on a document opened by OpenForStreaming,
+// its result going to sink as a whole file in order while the run goes on:
 // the bytes RunEffect would leave in file_bytes. Refuses (false) as
-// RunEffect does, and for an effect that cannot stream or a document with
-// no mapped picture. The document keeps its mapped picture.
+// RunEffect does, and for an effect that cannot stream or a document not
+// opened for streaming. A failed read shows in the document's
+// Source().Problem().
 bool RunEffectStreamed(EffectContext& context, const EffectEntry& effect, ByteSink& sink);
 
 } // namespace korvanti

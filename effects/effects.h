@@ -27,7 +27,7 @@ void Mosaic(EffectContext& context);
 void MedianPass(EffectContext& context, int32_t with_undo); // begins a run, never ends it
 void Median(EffectContext& context);
 void GeometricCut(EffectContext& context);
-// The median of a document that holds its picture mapped (MapBitmap): the
+// The median of a document opened for streaming (OpenForStreaming): the
 // result goes to sink as a whole file, in order, while the run goes on;
 // the same bytes Median leaves in file_bytes, cancelled or not.
 void StreamMedian(EffectContext& context, ByteSink& sink);

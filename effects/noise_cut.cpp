@@ -3,7 +3,6 @@
 // rows 1 to H - 2 and columns 1 to W - 2, reading only the source planes.
 #include <algorithm>
 #include <cstring>
-#include <span>
 #include <vector>
 
 #include "effects/effects.h"
@@ -58,31 +57,33 @@ void SharpenThenBlurStages(EffectContext& context)
     });
 }
 
-// The median pass without planes: the source pixels are split into a band
-// of plane rows just before they are first read, three rows being all a row
-// of medians needs, and each row's results, pixels 0 to W - 3 of stored row
-// r, go to emit(r, results) with the three channels one after the other.
-// Plane row r + 1 reads no more of stored row r than its last pixel, which
-// no row's results cover, so emit may write the results back into the
-// source in place.
-template <class Emit>
-void MedianRows(EffectContext& context, const uint8_t* pixels, Emit&& emit)
+// The median pass without planes: stored rows, from row_of(q), are split
+// into a band of plane rows just before they are first read, three rows
+// being all a row of medians needs, and each row's results, pixels 0 to
+// W - 3 of stored row r, go to emit(r, results) with the three channels
+// one after the other. Rows are asked for in order, each once. Plane row
+// r + 1 reads no more of stored row r than its last pixel, which no row's
+// results cover, so emit may write the results back into the rows in place.
+template <class RowOf, class Emit>
+void MedianRows(EffectContext& context, RowOf&& row_of, Emit&& emit)
 {
     const int64_t w = context.doc.plane_width;
-    const int64_t stride = RowStride(context.doc.plane_width);
     constexpr int64_t kBandRows = 64;
     std::vector<uint8_t> band(static_cast<size_t>(3 * (kBandRows * w + 2)));
     std::vector<uint8_t> out(static_cast<size_t>(3 * w));
     const auto channel = [&](int k) { return band.data() + k * (kBandRows * w + 2); };
     int64_t base = 0; // the plane row in the band's first row
     int64_t next = 0; // the next plane row to split
+    uint8_t last[3] = {}; // the last pixel of the stored row split before
     // Plane row q: element 0 of the plane, or the last pixel of stored row
     // q - 1; then pixels 0 .. W - 2 of stored row q.
     const auto split = [&](int64_t q) {
+        const uint8_t* row = row_of(q);
         const int64_t at = (q - base) * w;
         for (int k = 0; k < 3; ++k)
-            channel(k)[at] = q == 0 ? 0 : pixels[(q - 1) * stride + 3 * (w - 1) + k];
-        SplitRow(pixels + q * stride, channel(0) + at + 1, channel(1) + at + 1, channel(2) + at + 1, w - 1);
+            channel(k)[at] = last[k];
+        SplitRow(row, channel(0) + at + 1, channel(1) + at + 1, channel(2) + at + 1, w - 1);
+        std::copy_n(row + 3 * (w - 1), 3, last);
     };
     ForEachRow(context, 1, context.doc.plane_height - 2, [&](int32_t r) {
         for (; next <= r + 1; ++next) {
@@ -100,6 +101,52 @@ void MedianRows(EffectContext& context, const uint8_t* pixels, Emit&& emit)
     });
 }
 
+// The stored rows of a picture file, read a few megabytes at a time; the
+// row asked for and the one before it stay in memory.
+class RowWindow {
+public:
+    RowWindow(PictureSource& file, int64_t pixel_offset, int64_t stride, int64_t height)
+        : file_(file), offset_(pixel_offset), stride_(stride), height_(height),
+          capacity_(std::max<int64_t>(2, std::min(height, kBytes / stride))), rows_(static_cast<size_t>(capacity_ * stride))
+    {
+    }
+
+    const uint8_t* Row(int64_t q)
+    {
+        if (q < first_ || q >= first_ + count_) {
+            // Keep row q - 1, then read on from row q.
+            const bool keep = q - 1 >= first_ && q - 1 < first_ + count_;
+            if (keep)
+                std::memmove(rows_.data(), Row(q - 1), static_cast<size_t>(stride_));
+            first_ = keep ? q - 1 : q;
+            count_ = keep ? 1 : 0;
+            const int64_t more = std::min(capacity_ - count_, height_ - first_ - count_);
+            file_.Read(offset_ + (first_ + count_) * stride_, rows_.data() + count_ * stride_,
+                       static_cast<size_t>(more * stride_));
+            count_ += more;
+        }
+        return rows_.data() + (q - first_) * stride_;
+    }
+
+private:
+    static constexpr int64_t kBytes = int64_t{4} << 20;
+    PictureSource& file_;
+    const int64_t offset_, stride_, height_, capacity_;
+    std::vector<uint8_t> rows_;
+    int64_t first_ = 0, count_ = 0;
+};
+
+// Bytes from..to of the file into the sink, as they are.
+void CopyToSink(PictureSource& file, int64_t from, int64_t to, ByteSink& sink)
+{
+    constexpr int64_t kPiece = int64_t{1} << 20;
+    for (int64_t at = from; at < to; at += kPiece) {
+        const size_t size = static_cast<size_t>(std::min(kPiece, to - at));
+        file.Read(at, sink.Room(size), size);
+        sink.Filled(size);
+    }
+}
+
 // Without an undo copy the picture is its own result buffer: each row's
 // medians go straight into the stored pixels. Every pixel the pass does not
 // reach (the border, rows left by a Cancel) already holds its source value.
@@ -109,9 +156,9 @@ void MedianInPlace(EffectContext& context)
     context.BeginEffect(PlaneUse::None);
     const int64_t stride = RowStride(doc.plane_width);
     uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
-    MedianRows(context, pixels, [&](int32_t r, const uint8_t* out, int64_t w) {
-        MergeRow(pixels + r * stride, out, out + w, out + 2 * w, w - 2);
-    });
+    MedianRows(
+        context, [&](int64_t q) { return pixels + q * stride; },
+        [&](int32_t r, const uint8_t* out, int64_t w) { MergeRow(pixels + r * stride, out, out + w, out + 2 * w, w - 2); });
 }
 
 } // namespace
@@ -138,25 +185,29 @@ void GeometricCut(EffectContext& context) { Median(context); }
 void StreamMedian(EffectContext& context, ByteSink& sink)
 {
     Document& doc = context.doc;
-    const std::span<const uint8_t> file = doc.MappedBytes();
+    PictureSource& file = doc.Source();
     context.BeginEffect(PlaneUse::None);
     const int64_t stride = RowStride(doc.plane_width);
-    const uint8_t* pixels = file.data() + PixelOffset(file.data());
+    uint8_t header[kHeaderBytes];
+    file.Read(0, header, sizeof header);
+    const int64_t pixels = PixelOffset(header);
+    RowWindow rows(file, pixels, stride, doc.plane_height);
     // The headers and stored row 0, which no median reaches.
-    sink.Put(file.data(), static_cast<size_t>(pixels - file.data() + stride));
+    CopyToSink(file, 0, pixels + stride, sink);
     int64_t next_row = 1;
-    MedianRows(context, pixels, [&](int32_t r, const uint8_t* out, int64_t w) {
-        // Pixels 0 to W - 3 from the results, the rest of the row as it is.
-        const int64_t merged = 3 * std::max<int64_t>(w - 2, 0);
-        uint8_t* row = sink.Room(static_cast<size_t>(stride));
-        MergeRow(row, out, out + w, out + 2 * w, w - 2);
-        std::memcpy(row + merged, pixels + r * stride + merged, static_cast<size_t>(stride - merged));
-        sink.Filled(static_cast<size_t>(stride));
-        next_row = r + 1;
-    });
+    MedianRows(
+        context, [&](int64_t q) { return rows.Row(q); },
+        [&](int32_t r, const uint8_t* out, int64_t w) {
+            // Pixels 0 to W - 3 from the results, the rest of the row as it is.
+            const int64_t merged = 3 * std::max<int64_t>(w - 2, 0);
+            uint8_t* row = sink.Room(static_cast<size_t>(stride));
+            MergeRow(row, out, out + w, out + 2 * w, w - 2);
+            std::memcpy(row + merged, rows.Row(r) + merged, static_cast<size_t>(stride - merged));
+            sink.Filled(static_cast<size_t>(stride));
+            next_row = r + 1;
+        });
     // Rows a Cancel left, the last row and whatever follows the pixels, as they are.
-    const uint8_t* rest = pixels + next_row * stride;
-    sink.Put(rest, static_cast<size_t>(file.data() + file.size() - rest));
+    CopyToSink(file, pixels + next_row * stride, file.Length(), sink);
     context.EndEffect();
 }
 

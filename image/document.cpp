@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <new>
+#include <utility>
 
 namespace korvanti {
 namespace {
@@ -91,6 +92,7 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
     void reset(int fd)
     {
         if (fd_ >= 0)
@@ -216,28 +218,24 @@ int Document::LoadBitmap(const std::string& path)
     return Install(std::move(new_bytes), path);
 }
 
-int Document::MapBitmap(const std::string& path)
+int Document::OpenForStreaming(const std::string& path)
 {
     using Kind = FileProblemKind;
     OpenedFile opened;
     if (const FileProblem problem = OpenForLoad(path, opened); problem.kind != Kind::None)
         return Fail(OpenedResult(problem), problem);
-    MappedFile mapped(opened.file.get(), static_cast<size_t>(opened.length));
-    const int map_error = errno;
     std::string new_name;
     try {
         new_name = path;
     } catch (const std::bad_alloc&) {
         return Fail(kRefused, {Kind::OutOfMemory});
     }
-    if (mapped.empty())
-        return Fail(kRefused, {map_error == ENOMEM ? Kind::OutOfMemory : Kind::ReadFailed, map_error});
     SetPicture(ReadInt32(opened.header, 18), ReadInt32(opened.header, 22), std::move(new_name));
     Bytes().swap(file_bytes);
     Bytes().swap(undo_bytes);
     source_planes = {};
     target_planes = {};
-    mapped_ = std::move(mapped);
+    source_ = PictureSource(opened.file.release(), opened.length);
     return Fail(kLoaded, {});
 }
 
@@ -283,12 +281,53 @@ int Document::Install(Bytes&& bytes, const std::string& name)
         SplitPlanes(bytes, source[0].data(), source[1].data(), source[2].data(), width, height);
 
     SetPicture(width, height, std::move(new_name));
-    mapped_ = MappedFile();
+    source_ = PictureSource();
     file_bytes.swap(bytes);
     undo_bytes.swap(new_undo);
     source_planes.swap(source);
     target_planes.swap(target);
     return Fail(kLoaded, {});
+}
+
+PictureSource::~PictureSource()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+PictureSource::PictureSource(PictureSource&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), length_(other.length_), problem_(other.problem_)
+{
+}
+
+PictureSource& PictureSource::operator=(PictureSource&& other) noexcept
+{
+    if (this != &other) {
+        PictureSource gone(std::move(*this));
+        fd_ = std::exchange(other.fd_, -1);
+        length_ = other.length_;
+        problem_ = other.problem_;
+    }
+    return *this;
+}
+
+void PictureSource::Read(int64_t offset, uint8_t* into, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd_, into + done, size - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            if (problem_.kind == FileProblemKind::None)
+                problem_ = got < 0 ? FileProblem{FileProblemKind::ReadFailed, errno}
+                                   : FileProblem{FileProblemKind::Truncated, 0,
+                                                 length_ - offset - static_cast<int64_t>(done)};
+            std::fill(into + done, into + size, 0);
+            return;
+        }
+        done += static_cast<size_t>(got);
+    }
 }
 
 void Document::SetPicture(int32_t width, int32_t height, std::string&& name)

@@ -9,7 +9,6 @@
 
 #include "image/bitmap_file.h"
 #include "image/file_ops.h"
-#include "image/mapped_file.h"
 #include "image/planes.h"
 
 namespace korvanti {
@@ -60,6 +59,33 @@ struct FileProblem {
 // headers, within 2 GiB.
 FileProblem CheckLayout(const uint8_t* header, int64_t length);
 
+// A picture file read piece by piece, as a run that streams its result
+// asks for the pieces, instead of whole: the open file, and what went wrong
+// reading it. A run cannot stop for a failed read, so the pieces it could
+// not have read as zeros and the first failure is kept for its caller.
+class PictureSource {
+public:
+    PictureSource() = default;
+    PictureSource(int fd, int64_t length) : fd_(fd), length_(length) {}
+    ~PictureSource();
+    PictureSource(PictureSource&& other) noexcept;
+    PictureSource& operator=(PictureSource&& other) noexcept;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    // The file's length when it was opened.
+    int64_t Length() const { return length_; }
+    // Reads size bytes from offset. What cannot be read (a read error, or a
+    // file that has become shorter) is filled with zeros and noted.
+    void Read(int64_t offset, uint8_t* into, size_t size);
+    // The first failed read: ReadFailed, or Truncated with the bytes missing.
+    const FileProblem& Problem() const { return problem_; }
+
+private:
+    int fd_ = -1;
+    int64_t length_ = 0;
+    FileProblem problem_;
+};
+
 // Which planes a run uses: the three source and three target planes, the
 // source planes only, or none.
 enum class PlaneUse { All, Sources, None };
@@ -94,12 +120,12 @@ public:
     int AdoptBitmap(Bytes&& bytes, const std::string& name);
 
     // For a user of the core that streams its one run from the file to its
-    // result (the batch tool, keep_undo off): the file mapped read-only
-    // instead of read, with the same checks and results as LoadBitmap.
-    // file_bytes then stays empty, so no ordinary run takes the document;
-    // MappedBytes() holds the file until the next load.
-    int MapBitmap(const std::string& path);
-    std::span<const uint8_t> MappedBytes() const { return mapped_.bytes(); }
+    // result (the batch tool, keep_undo off): the file opened and checked
+    // with the same results as LoadBitmap, but not read. file_bytes stays
+    // empty, so no ordinary run takes the document; a streaming run reads
+    // the picture through Source(), open until the next load.
+    int OpenForStreaming(const std::string& path);
+    PictureSource& Source() { return source_; }
 
     // Replaces the file at path with file_bytes in one step (temporary file
     // in the same folder, synced, renamed over the target), following a
@@ -145,7 +171,7 @@ private:
     int Install(Bytes&& bytes, const std::string& name);
 
     FileProblem last_problem_;
-    MappedFile mapped_;
+    PictureSource source_;
 };
 
 } // namespace korvanti

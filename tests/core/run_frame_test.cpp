@@ -140,8 +140,8 @@ struct CollectingSink : ByteSink {
 };
 
 // A host that may be pumped once an hour gets no pump and no progress
-// position; a document without undo works in place; a mapped picture
-// streams its result. None changes a byte of any effect, finished or
+// position; a document without undo works in place; a picture opened for
+// streaming streams its result. None changes a byte of any effect, finished or
 // cancelled at a pump point.
 TEST(RunFrame, PumpIntervalAndNoUndoKeepEveryResult)
 {
@@ -160,16 +160,16 @@ TEST(RunFrame, PumpIntervalAndNoUndoKeepEveryResult)
             RunEffect(without_undo.context, effect);
             RunEffect(context, effect);
             EXPECT_EQ(without_undo.doc.file_bytes, with_undo.doc.file_bytes) << effect.batch_name << " " << cancel_at;
-            // Streamed from the mapped file, the same bytes come out at the same pumps.
-            Bench mapped(in);
-            mapped.host.cancel_at_pump = cancel_at;
-            ASSERT_EQ(mapped.doc.MapBitmap(mapped.dir / "in.bmp"), 1);
-            EXPECT_FALSE(RunEffect(mapped.context, effect)) << "a mapped picture is only streamed";
+            // Streamed from the file, the same bytes come out at the same pumps.
+            Bench streamed(in);
+            streamed.host.cancel_at_pump = cancel_at;
+            ASSERT_EQ(streamed.doc.OpenForStreaming(streamed.dir / "in.bmp"), 1);
+            EXPECT_FALSE(RunEffect(streamed.context, effect)) << "a picture opened for streaming is only streamed";
             CollectingSink sink;
-            EXPECT_EQ(RunEffectStreamed(mapped.context, effect, sink), effect.stream != nullptr);
+            EXPECT_EQ(RunEffectStreamed(streamed.context, effect, sink), effect.stream != nullptr);
             if (effect.stream != nullptr) {
                 EXPECT_EQ(sink.bytes, with_undo.doc.file_bytes) << effect.batch_name << " " << cancel_at;
-                EXPECT_EQ(mapped.host.positions, with_undo.host.positions) << effect.batch_name;
+                EXPECT_EQ(streamed.host.positions, with_undo.host.positions) << effect.batch_name;
             }
             EXPECT_EQ(host.pumps, 0) << effect.batch_name;
             EXPECT_EQ(std::count(host.positions.begin(), host.positions.end(), 0), host.positions.size());
@@ -178,6 +178,38 @@ TEST(RunFrame, PumpIntervalAndNoUndoKeepEveryResult)
             }
         }
     }
+}
+
+// A picture with more rows than the streaming run reads at a time (4 MiB).
+TEST(RunFrame, StreamedRunsReadTallPicturesInPiecesAndGiveTheSameBytes)
+{
+    const Picture in = Noise(3001, 480, 7);
+    for (const EffectEntry& effect : EffectCatalogue()) {
+        if (effect.stream == nullptr)
+            continue;
+        Bench whole(in), streamed(in);
+        whole.doc.keep_undo = false;
+        ASSERT_EQ(streamed.doc.OpenForStreaming(streamed.dir / "in.bmp"), 1);
+        CollectingSink sink;
+        RunEffect(whole.context, effect);
+        RunEffectStreamed(streamed.context, effect, sink);
+        EXPECT_TRUE(sink.bytes == whole.doc.file_bytes) << effect.batch_name;
+    }
+}
+
+// A file cut short while a run streams it: the run goes on over zeros,
+// gives the whole length, and the source tells how many bytes were missing.
+TEST(RunFrame, AFileCutShortWhileItStreamsIsNoted)
+{
+    Bench b(Noise(8, 6, 1));
+    ASSERT_EQ(b.doc.OpenForStreaming(b.dir / "in.bmp"), 1);
+    const auto length = fs::file_size(b.dir / "in.bmp");
+    fs::resize_file(b.dir / "in.bmp", length - 5);
+    CollectingSink sink;
+    ASSERT_TRUE(RunEffectStreamed(b.context, *FindEffect("median"), sink));
+    EXPECT_EQ(sink.bytes.size(), length);
+    const FileProblem& problem = b.doc.Source().Problem();
+    EXPECT_EQ(std::pair(problem.kind, problem.amount), std::pair(FileProblemKind::Truncated, int64_t{5}));
 }
 
 } // namespace

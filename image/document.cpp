@@ -235,6 +235,8 @@ int Document::OpenForStreaming(const std::string& path)
     Bytes().swap(undo_bytes);
     source_planes = {};
     target_planes = {};
+    // Read once, front to back: the system may read ahead and drop behind.
+    ::posix_fadvise(opened.file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     source_ = PictureSource(opened.file.release(), opened.length);
     return Fail(kLoaded, {});
 }

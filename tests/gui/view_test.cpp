@@ -132,6 +132,16 @@ TEST_F(Zoom, AnOpenedPictureIsShownAtItsOwnSize)
     EXPECT_EQ(window->StatusText(kZoomPanel), QStringLiteral("拡大率：スクリーン表示"));
 }
 
+TEST_F(Zoom, CloseResetsTheControls)
+{
+    Open(MakeBitmap(QStringLiteral("a.bmp"), 40, 20));
+    window->ZoomIn();
+    window->ClosePicture();
+    EXPECT_EQ(ZoomLabel(), QStringLiteral("100%"));
+    EXPECT_EQ(Position(), 100);
+    EXPECT_FALSE(Find<QSlider>("zoomSlider")->isEnabled());
+}
+
 TEST_F(Zoom, StepsStopAtTheLargestWidgetSize)
 {
     Open(MakeBitmap(QStringLiteral("w.bmp"), 1000, 1));

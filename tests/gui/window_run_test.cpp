@@ -15,12 +15,12 @@ Bytes CoreAfter(const QString& path, int cancel_at, int* pumps = nullptr)
     if (document.LoadBitmap(path.toStdString()) != kLoaded)
         return {};
     CRand random;
-    CountingHost host;
+    RecordingHost host;
     EffectContext context(document, host, random);
     host.context = &context;
     RunEffect(context, *FindEffect("sharpen"));
     host.pumps = 0;
-    host.cancel_at = cancel_at;
+    host.cancel_at_pump = cancel_at - 1;
     RunEffect(context, *FindEffect("pro-watercolour"));
     if (pumps)
         *pumps = host.pumps;
@@ -47,11 +47,11 @@ TEST_F(QuitDuringRun, SavesWhatTheCancelLeaves)
         Apply("sharpen");
         boxes->answers = {kAnswerYes};
         bool running_at_exit = true;
-        QByteArray scratch_at_exit;
+        Bytes scratch_at_exit;
         window->exit_process = [&](int status) {
             exits.push_back(status);
             running_at_exit = window->context().Running();
-            scratch_at_exit = ReadFile(window->scratch_path);
+            scratch_at_exit = ReadFile(window->scratch_path.toStdString());
         };
         RunWatched("pro-watercolour", [&](int pump) {
             if (pump == quit_at)
@@ -64,11 +64,11 @@ TEST_F(QuitDuringRun, SavesWhatTheCancelLeaves)
         EXPECT_FALSE(running_at_exit);
         ASSERT_EQ(boxes->shown.size(), 1u);
         EXPECT_EQ(boxes->shown[0].style, kStyleYesNo);
-        EXPECT_EQ(ReadFile(path), ToByteArray(expected));
+        EXPECT_EQ(ReadFile(path.toStdString()), expected);
         EXPECT_EQ(window->document().file_bytes, expected);
         EXPECT_EQ(window->image_control()->Picture(), QImage::fromData(ToByteArray(expected), "BMP"));
         // The end of the program waited for the scratch copy of that picture.
-        EXPECT_EQ(scratch_at_exit, ToByteArray(expected));
+        EXPECT_EQ(scratch_at_exit, expected);
         TearDown(); // a fresh window and folder for the next case
         SetUp();
         exits.clear();

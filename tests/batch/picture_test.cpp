@@ -95,7 +95,7 @@ TEST_F(Pictures, JpegAndPngGiveWhatTheirPixelsGiveAsBmpInEveryEffect)
             const std::string effect(entry.batch_name);
             SCOPED_TRACE(name + " " + effect);
             ASSERT_EQ(Tool({"-e", std::string(entry.menu_id), "-o", "out.bmp", name}), 0) << err;
-            EXPECT_EQ(ReadFile(dir / "out.bmp"), WindowResult(dir / "decoded.bmp", {effect}));
+            EXPECT_EQ(ReadFile(dir / "out.bmp"), CoreResult(dir / "decoded.bmp", {effect}));
         }
     }
 }
@@ -104,7 +104,7 @@ TEST_F(Pictures, OutputFormatComesFromFormatOptionThenExtensionThenInput)
 {
     WriteFile(dir / "in.png", Encode(Format::Png, VariedBmp(64, 48, 3)));
     WriteFile(dir / "in.bmp", VariedBmp(64, 48, 3));
-    const Bytes expected = WindowResult(dir / "in.bmp", {"blur"});
+    const Bytes expected = CoreResult(dir / "in.bmp", {"blur"});
     // The output, further options and the format written.
     const std::vector<std::tuple<std::string, std::vector<std::string>, Format>> cases{
         {"r.bmp", {}, Format::Bmp},          {"r.PNG", {}, Format::Png},

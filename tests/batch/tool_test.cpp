@@ -95,7 +95,7 @@ TEST_F(BatchTool, ResultsDoNotDependOnJobsOrInputOrderAndTheFolderIsMadeWithPare
         const ToolRun run = Run(args);
         EXPECT_EQ(run.exit_code, 0) << run.err;
         for (const std::string& name : names)
-            EXPECT_EQ(ReadFile(dir / folder / fs::path(name).filename()), WindowResult(dir / name, effects)) << name;
+            EXPECT_EQ(ReadFile(dir / folder / fs::path(name).filename()), CoreResult(dir / name, effects)) << name;
     }
 }
 
@@ -181,7 +181,7 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
     }
     EXPECT_EQ(ReadFile(dir / "out4/short.bmp"), (Bytes{1, 2, 3}));
     EXPECT_EQ(ReadFile(dir / "out4/slow.bmp"), (Bytes{4, 5}));
-    EXPECT_EQ(ReadFile(dir / "out1/good2.bmp"), WindowResult(dir / "good2.bmp", {"emboss"}));
+    EXPECT_EQ(ReadFile(dir / "out1/good2.bmp"), CoreResult(dir / "good2.bmp", {"emboss"}));
 
     // Too many open files, here in the process itself: the limit lowered
     // to the descriptors already open. A first run has the usual limit, so
@@ -252,7 +252,7 @@ TEST_F(BatchTool, WritableFileInAFolderItCannotWriteIsRewrittenInPlace)
 
     const ToolRun kept = Run({"-e", "invert", "-o", "locked/old.bmp", "a.bmp"}, limits);
     EXPECT_EQ(kept.exit_code, 0) << kept.err;
-    EXPECT_EQ(ReadFile(dir / "locked/old.bmp"), WindowResult(dir / "a.bmp", {"invert"}));
+    EXPECT_EQ(ReadFile(dir / "locked/old.bmp"), CoreResult(dir / "a.bmp", {"invert"}));
     EXPECT_EQ(ReadFile(dir / "second-name.bmp"), ReadFile(dir / "locked/old.bmp"));
     EXPECT_EQ(inode(dir / "locked/old.bmp"), before);
 
@@ -306,7 +306,7 @@ TEST_F(BatchTool, FullDiskAndTooLittleMemoryLeaveTheOldOutput)
     }
     EXPECT_EQ(ReadFile(dir / "out/big.bmp"), old);
     EXPECT_EQ(ReadFile(dir / "out/huge.bmp"), old);
-    EXPECT_EQ(ReadFile(dir / "out/small.bmp"), WindowResult(dir / "small.bmp", {"blur"}));
+    EXPECT_EQ(ReadFile(dir / "out/small.bmp"), CoreResult(dir / "small.bmp", {"blur"}));
     EXPECT_EQ(dir.Listing("out"), (std::vector<std::string>{"big.bmp", "huge.bmp", "small.bmp"}));
 }
 
@@ -342,7 +342,7 @@ TEST_F(BatchTool, ProgressBarOnlyOnATerminalAndNotWithQuietAndWipedBeforeMessage
     EXPECT_EQ(shown.exit_code, 0);
     EXPECT_TRUE(Contains(shown.err, "\r[") && Contains(shown.err, "100%  1/1 file")) << shown.err;
     EXPECT_TRUE(shown.err.ends_with("\r\033[K")) << "the bar is wiped at the end";
-    EXPECT_EQ(ReadFile(dir / "x.bmp"), WindowResult(dir / "a.bmp", {"blur", "invert"}));
+    EXPECT_EQ(ReadFile(dir / "x.bmp"), CoreResult(dir / "a.bmp", {"blur", "invert"}));
 
     EXPECT_EQ(Run({"-q", "-e", "blur", "-o", "y.bmp", "a.bmp"}, terminal).err, "");
     const ToolRun failed = Run({"-e", "blur", "-d", "out", "a.bmp", "missing.bmp"}, terminal);

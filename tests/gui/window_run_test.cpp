@@ -7,26 +7,6 @@
 namespace korvanti::testing {
 namespace {
 
-// The core's picture after sharpen and pro-watercolour, the latter cancelled
-// at cancel_at; pumps holds the pumps of that last run.
-Bytes CoreAfter(const QString& path, int cancel_at, int* pumps = nullptr)
-{
-    Document document;
-    if (document.LoadBitmap(path.toStdString()) != kLoaded)
-        return {};
-    CRand random;
-    RecordingHost host;
-    EffectContext context(document, host, random);
-    host.context = &context;
-    RunEffect(context, *FindEffect("sharpen"));
-    host.pumps = 0;
-    host.cancel_at_pump = cancel_at - 1;
-    RunEffect(context, *FindEffect("pro-watercolour"));
-    if (pumps)
-        *pumps = host.pumps;
-    return document.file_bytes;
-}
-
 using QuitDuringRun = WindowTest;
 
 TEST_F(QuitDuringRun, SavesWhatTheCancelLeaves)
@@ -37,11 +17,12 @@ TEST_F(QuitDuringRun, SavesWhatTheCancelLeaves)
         window->scratch_in_background = true;
         const QString path = MakeBitmap(QStringLiteral("q.bmp"), 9, 8);
         // Pro-watercolour runs five equal passes: quit inside the second one.
+        const std::vector<std::string> effects{"sharpen", "pro-watercolour"};
         int run_pumps = 0;
-        CoreAfter(path, 0, &run_pumps);
+        CoreResult(path.toStdString(), effects, 0, &run_pumps);
         const int quit_at = run_pumps / 5 + run_pumps / 10 + 1;
         int cancelled_pumps = 0;
-        const Bytes expected = CoreAfter(path, quit_at, &cancelled_pumps);
+        const Bytes expected = CoreResult(path.toStdString(), effects, quit_at, &cancelled_pumps);
 
         Open(path);
         Apply("sharpen");

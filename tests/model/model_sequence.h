@@ -64,13 +64,6 @@ struct Geometry {
     size_t tail = 0; // bytes after the last row
 };
 
-// The core on its own: the same effect from the same bytes, cancelled at
-// the same message pump (0: never), with a host that only counts the pumps.
-struct CoreRun {
-    Bytes bytes;
-    int pumps = 0;
-};
-
 uint64_t FromEnvironment(const char* name, uint64_t fallback);
 Geometry GeometryOf(const Bytes& b);
 // A bottom-up 24-bit picture: rows padded to four bytes, and at times a
@@ -78,7 +71,6 @@ Geometry GeometryOf(const Bytes& b);
 // row. Header gap, padding and tail bytes are random too: they must come
 // back from a save exactly as loaded.
 Bytes MakePicture(Random& random);
-CoreRun RunInCore(const fs::path& file, const Bytes& start, const EffectEntry& effect, int cancel_at, CRand& random);
 inline fs::path FsPath(const QString& path) { return fs::path(QFile::encodeName(path).toStdString()); }
 inline QString QtPath(const fs::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.string())); }
 inline std::string Utf8(const QString& text) { return text.toStdString(); }
@@ -182,7 +174,6 @@ private:
 
     QTemporaryDir folder_;
     QTemporaryDir files_;
-    QTemporaryDir core_folder_;
     ScriptedBoxes boxes_;
     ScriptedDialogs* dialogs_ = nullptr;
     std::unique_ptr<MainWindow> window_;

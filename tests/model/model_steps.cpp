@@ -140,9 +140,12 @@ void Sequence::Effect(bool cancel, bool quit)
     const EffectEntry& effect = pick_effect();
     Note("effect " + std::string(effect.batch_name));
     effects_run_.insert(effect.batch_name);
-    CRand throwaway;
-    const int pumps =
-        RunInCore(FsPath(core_folder_.path() + QStringLiteral("/dry.bmp")), model_.bytes, effect, 0, throwaway).pumps;
+    // The core alone, on the same bytes: first a dry run with a generator
+    // of its own for the number of pumps, then below the run to compare.
+    const fs::path core_file = FsPath(folder_.path() + QStringLiteral("/core.bmp"));
+    WriteFile(core_file, model_.bytes);
+    int pumps = 0;
+    CoreResult(core_file, {std::string(effect.batch_name)}, 0, &pumps);
     const int cancel_at = cancel && pumps > 0 ? 1 + random_.Below(pumps) : 0;
     const bool quitting = quit && cancel_at > 0;
     const bool close_box = quitting && random_.Percent(30);
@@ -182,20 +185,21 @@ void Sequence::Effect(bool cancel, bool quit)
     if (nested_at > 0)
         Saw("nested command during a run");
 
-    const CoreRun core = RunInCore(FsPath(core_folder_.path() + QStringLiteral("/core.bmp")), before, effect,
-                                   cancelled ? cancel_at : 0, *core_random_);
-    CheckEq(watcher_.pumps, core.pumps, "the number of message pumps (expected: the core's alone)");
-    Check(window_->document().file_bytes == core.bytes,
+    int core_pumps = 0;
+    const Bytes core = CoreResult(core_file, {std::string(effect.batch_name)}, cancelled ? cancel_at : 0, &core_pumps,
+                                  core_random_.get());
+    CheckEq(watcher_.pumps, core_pumps, "the number of message pumps (expected: the core's alone)");
+    Check(window_->document().file_bytes == core,
           "the effect's result differs from the same run in the core alone: " +
-              Difference(window_->document().file_bytes, core.bytes));
+              Difference(window_->document().file_bytes, core));
     model_.before_effect = before;
-    model_.bytes = model_.effect_result = core.bytes;
+    model_.bytes = model_.effect_result = core;
     model_.undo = true;
     model_.redo = false;
     scratch_written_ = true;
     if (cancelled) {
         Saw("effect cancelled");
-        if (core.bytes != before)
+        if (core != before)
             Saw("cancelled run changed the picture");
     } else {
         Saw("effect completed");

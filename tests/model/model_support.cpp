@@ -1,5 +1,4 @@
-// The model sequence's helpers: pictures, messages and the core run an
-// effect is compared with.
+// The model sequence's helpers: pictures and messages.
 #include <sstream>
 
 #include "model_sequence.h"
@@ -93,20 +92,6 @@ std::optional<std::string> ViewDifference(const QImage& shown, const Bytes& byte
         }
     }
     return std::nullopt;
-}
-
-CoreRun RunInCore(const fs::path& file, const Bytes& start, const EffectEntry& effect, int cancel_at, CRand& random)
-{
-    WriteFile(file, start);
-    Document document;
-    if (document.LoadBitmap(file.string()) != kLoaded)
-        return {};
-    RecordingHost host;
-    EffectContext context(document, host, random);
-    host.context = &context;
-    host.cancel_at_pump = cancel_at - 1;
-    RunEffect(context, effect);
-    return {document.file_bytes, host.pumps};
 }
 
 } // namespace korvanti::testing::model

@@ -135,7 +135,7 @@ std::string Sequence::Report(int step) const
 
 void Sequence::Run()
 {
-    ASSERT_TRUE(folder_.isValid() && files_.isValid() && core_folder_.isValid());
+    ASSERT_TRUE(folder_.isValid() && files_.isValid());
     MakeFiles();
     StartProgram();
     for (int step = 1; step <= steps_; ++step) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -64,13 +65,20 @@ struct Geometry {
     size_t tail = 0; // bytes after the last row
 };
 
-uint64_t FromEnvironment(const char* name, uint64_t fallback);
-Geometry GeometryOf(const Bytes& b);
-// A bottom-up 24-bit picture: rows padded to four bytes, and at times a
-// larger header (pixels further than 54 bytes in) and bytes after the last
-// row. Header gap, padding and tail bytes are random too: they must come
-// back from a save exactly as loaded.
-Bytes MakePicture(Random& random);
+inline Geometry GeometryOf(const Bytes& b)
+{
+    const auto read32 = [&](size_t at) {
+        return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 | uint32_t{b[at + 3]} << 24;
+    };
+    Geometry g;
+    g.width = static_cast<int>(read32(18));
+    g.height = static_cast<int>(read32(22));
+    g.offset = read32(10);
+    g.stride = (static_cast<size_t>(g.width) * 3 + 3) & ~size_t{3};
+    g.tail = b.size() - g.offset - g.stride * static_cast<size_t>(g.height);
+    return g;
+}
+
 inline fs::path FsPath(const QString& path) { return fs::path(QFile::encodeName(path).toStdString()); }
 inline QString QtPath(const fs::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.string())); }
 inline std::string Utf8(const QString& text) { return text.toStdString(); }
@@ -82,10 +90,17 @@ std::string Show(const T& value)
     return Utf8(text);
 }
 // Where two byte strings part, for messages.
-std::string Difference(const Bytes& actual, const Bytes& expected);
-// The view must show the document: every pixel of the shown picture is the
-// pixel the bytes hold (rows stored bottom first, blue-green-red).
-std::optional<std::string> ViewDifference(const QImage& shown, const Bytes& bytes);
+inline std::string Difference(const Bytes& actual, const Bytes& expected)
+{
+    std::ostringstream text;
+    const size_t common = std::min(actual.size(), expected.size());
+    const size_t at = std::mismatch(actual.begin(), actual.begin() + common, expected.begin()).first - actual.begin();
+    text << actual.size() << " bytes, expected " << expected.size();
+    if (at < common)
+        text << "; first difference at byte " << at << " (" << int{actual[at]} << ", expected " << int{expected[at]}
+             << ")";
+    return text.str();
+}
 
 // What the window and the disk must show.
 struct Model {

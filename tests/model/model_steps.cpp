@@ -9,6 +9,50 @@
 
 namespace korvanti::testing::model {
 
+namespace {
+
+// A bottom-up 24-bit picture: rows padded to four bytes, and at times a
+// larger header (pixels further than 54 bytes in) and bytes after the last
+// row. Header gap, padding and tail bytes are random too: they must come
+// back from a save exactly as loaded.
+Bytes MakePicture(Random& random)
+{
+    // Widths that are multiples of 4 have no row padding; the others do.
+    const int width = random.Percent(40) ? 4 * (1 + random.Below(3)) : 1 + random.Below(13);
+    Picture picture(width, 1 + random.Below(9));
+    // Noise, flat patches and gradients, so that every filter has work to do.
+    const int style = random.Below(3);
+    const uint8_t flat = random.Byte();
+    for (int64_t k = 0; k < int64_t{width} * picture.height; ++k) {
+        for (int channel = 0; channel < 3; ++channel) {
+            const int64_t x = k % width, y = k / width;
+            uint8_t& value = picture.at(k, channel);
+            if (style == 1 && random.Percent(70))
+                value = flat;
+            else if (style == 2)
+                value = static_cast<uint8_t>(x * 40 + y * 25 + channel * 90 + random.Below(8));
+            else
+                value = random.Byte();
+        }
+    }
+    // A version 4 header, or something between header and pixels.
+    const int header = random.Below(4);
+    const uint32_t gap = header == 0 ? 68 + 4 * random.Below(3) : header == 1 ? 1 + random.Below(40) : 0;
+    Bytes tail(random.Percent(35) ? 1 + random.Below(9) : 0);
+    for (uint8_t& byte : tail)
+        byte = random.Byte();
+    Bytes b = MakeBmp(picture, 54 + gap, tail, random.Byte());
+    const size_t info_end = header == 0 ? 14 + 108 : 54;
+    if (header == 0)
+        Put32(b, 14, 108);
+    std::fill(b.begin() + 54, b.begin() + static_cast<std::ptrdiff_t>(info_end), 0);
+    for (size_t at = info_end; at < 54 + gap; ++at)
+        b[at] = random.Byte();
+    return b;
+}
+
+} // namespace
+
 // ---- set-up ---------------------------------------------------------------
 
 void Sequence::MakeFiles()

@@ -36,6 +36,39 @@
 
 namespace korvanti::testing::model {
 
+namespace {
+
+uint64_t FromEnvironment(const char* name, uint64_t fallback)
+{
+    const char* text = std::getenv(name);
+    if (text == nullptr || *text == '\0')
+        return fallback;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 0);
+    return *end == '\0' ? value : fallback;
+}
+
+// The view must show the document: every pixel of the shown picture is the
+// pixel the bytes hold (rows stored bottom first, blue-green-red).
+std::optional<std::string> ViewDifference(const QImage& shown, const Bytes& bytes)
+{
+    const Geometry g = GeometryOf(bytes);
+    if (shown.size() != QSize(g.width, g.height))
+        return "the view shows " + Show(shown.size()) + ", the document is " + Show(QSize(g.width, g.height));
+    for (int y = 0; y < g.height; ++y) {
+        for (int x = 0; x < g.width; ++x) {
+            const uint8_t* p = bytes.data() + g.offset + static_cast<size_t>(g.height - 1 - y) * g.stride +
+                               static_cast<size_t>(x) * 3;
+            const QRgb pixel = shown.pixel(x, y);
+            if (qRed(pixel) != p[2] || qGreen(pixel) != p[1] || qBlue(pixel) != p[0])
+                return "the view differs from the document at " + Show(QPoint(x, y));
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 // ---- checks ---------------------------------------------------------------
 
 void Sequence::CheckAll()

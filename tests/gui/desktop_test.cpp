@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QFrame>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -170,10 +171,15 @@ TEST_F(Desktop, DropsAnywhereOnTheWindowOpenTheFirstFileAfterThePromptButNotDuri
 
 // ---- Status panels ---------------------------------------------------------
 
-TEST_F(Desktop, EveryStatusPanelShowsItsWholeTextAtTheWindowsSize)
+TEST_F(Desktop, TheClientAreaHasItsDesignSizeAndEveryStatusPanelShowsItsWholeText)
 {
     ASSERT_EQ(window->width(), 696);
     ASSERT_EQ(window->height() - window->menuBar()->height(), 435);
+    EXPECT_EQ(window->pos(), QPoint(0, 103));
+    EXPECT_EQ(Find<QFrame>("quickAccessBar")->width(), 105);
+    EXPECT_EQ(Find<QFrame>("quickAccessTitle")->height(), 17);
+    EXPECT_EQ(Find<QFrame>("zoomBox")->height(), 80);
+    EXPECT_EQ(Find<QFrame>("progressBox")->height(), 80);
     struct Case {
         int panel;
         QString text;

@@ -36,7 +36,6 @@ QString ScriptedDialogs::OpenFileName(QWidget*)
 
 std::optional<QString> ScriptedDialogs::SaveFileName(QWidget*, const QString& initial_name)
 {
-    ++save_shown;
     save_initial_names.push_back(initial_name);
     return Next(save_answers, std::optional<QString>());
 }

@@ -40,8 +40,7 @@ public:
     std::deque<QString> open_answers;                // empty text: cancelled
     std::deque<std::optional<QString>> save_answers; // nullopt: cancelled
     int open_shown = 0;
-    int save_shown = 0;
-    std::vector<QString> save_initial_names;
+    std::vector<QString> save_initial_names; // one for each time the save dialog was shown
 };
 
 struct ShownBox {

@@ -6,14 +6,12 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QToolBar>
 
-#include "app/status_panels.h"
 #include "effects/catalogue.h"
 #include "gui_test_support.h"
 #include "view/image_control.h"
@@ -36,18 +34,6 @@ TEST_F(StartUp, CaptionsFontAndButtonsInJapanese)
     EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("はい(&Y)"));
     EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("いいえ(&N)"));
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("キャンセル"));
-}
-
-TEST_F(StartUp, ClientAreaBelowTheMenuBar)
-{
-    window->show();
-    EXPECT_EQ(window->width(), 696);
-    EXPECT_EQ(window->height() - window->menuBar()->height(), 435);
-    EXPECT_EQ(window->pos(), QPoint(0, 103));
-    EXPECT_EQ(Find<QFrame>("quickAccessBar")->width(), 105);
-    EXPECT_EQ(Find<QFrame>("quickAccessTitle")->height(), 17);
-    EXPECT_EQ(Find<QFrame>("zoomBox")->height(), 80);
-    EXPECT_EQ(Find<QFrame>("progressBox")->height(), 80);
 }
 
 TEST_F(StartUp, MenuTextsAndStates)

@@ -86,7 +86,7 @@ void Sequence::CheckAll()
           std::to_string(expected_boxes_.size()) + " message boxes expected, shown:" + shown);
     CheckEq(dialogs_->open_shown, expected_open_dialogs_, "open dialogs shown");
     Check(dialogs_->save_initial_names == expected_save_dialogs_,
-          "save dialog shown " + std::to_string(dialogs_->save_shown) + " times, expected " +
+          "save dialog shown " + std::to_string(dialogs_->save_initial_names.size()) + " times, expected " +
               std::to_string(expected_save_dialogs_.size()) + " (or opened with another name)");
     Check(dialogs_->open_answers.empty() && dialogs_->save_answers.empty(), "a dialog answer was not used");
     CheckEq(exits_, expected_exits_, "process ends");
@@ -173,7 +173,7 @@ void Sequence::Run()
     StartProgram();
     for (int step = 1; step <= steps_; ++step) {
         boxes_.shown.clear();
-        dialogs_->open_shown = dialogs_->save_shown = 0;
+        dialogs_->open_shown = 0;
         dialogs_->save_initial_names.clear();
         expected_boxes_.clear();
         expected_open_dialogs_ = 0;

@@ -150,7 +150,9 @@ TEST_F(Desktop, DropsAnywhereOnTheWindowOpenTheFirstFileAfterThePromptButNotDuri
     EXPECT_FALSE(DropOn(window->image_frame()->viewport(), {QUrl(QStringLiteral("https://www.example.org/a.bmp"))}));
 
     // With unsaved changes the prompt comes first; Cancel keeps the picture.
-    const QString edited = OpenEdited();
+    const QString edited = MakeBitmap(QStringLiteral("edited.bmp"), 6, 5);
+    Open(edited);
+    Apply("sharpen");
     boxes->answers = {kAnswerCancel};
     EXPECT_TRUE(DropOn(window->image_frame()->viewport(), Files({second})));
     ASSERT_EQ(boxes->shown.size(), 1u);

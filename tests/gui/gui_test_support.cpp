@@ -90,14 +90,6 @@ void WindowTest::Open(const QString& path)
     window->OpenPicture();
 }
 
-QString WindowTest::OpenEdited(const QString& name)
-{
-    const QString path = MakeBitmap(name, 6, 5);
-    Open(path);
-    Apply("sharpen");
-    return path;
-}
-
 void WindowTest::RunWatched(const char* effect, std::function<void(int pump)> fn)
 {
     watcher_.Start(window.get(), std::move(fn));

@@ -89,8 +89,6 @@ protected:
     QString MakeBitmap(const QString& name, int width, int height, int bits = 24);
     // Opens path through the scripted open dialog.
     void Open(const QString& path);
-    // Opens a fresh picture and runs one complete sharpen over it.
-    QString OpenEdited(const QString& name = QStringLiteral("edited.bmp"));
     // Runs the effect of that catalogue name as its menu command does.
     void Apply(const char* effect) { window->ApplyEffect(*FindEffect(effect)); }
     // Runs an effect and, through the event queue, calls fn once per

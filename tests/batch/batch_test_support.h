@@ -1,5 +1,4 @@
-// Helpers for the batch tool's tests: the tool run as a child process, and
-// the bytes the window would save for the same file and effects.
+// Helpers for the batch tool's tests: the tool run as a child process.
 #pragma once
 
 #include <fcntl.h>
@@ -19,32 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "bitmap.h"
-#include "effects/catalogue.h"
-#include "engine/c_rand.h"
-#include "engine/effect_context.h"
-#include "files.h"
-#include "image/document.h"
+#include "engine_bench.h"
 
 namespace korvanti::testing {
-
-// What the window saves after opening path and running the effects, the
-// first of a program run: fresh generator, one run per effect.
-inline Bytes WindowResult(const fs::path& path, const std::vector<std::string>& effects)
-{
-    Document document;
-    if (document.LoadBitmap(path.string()) != kLoaded)
-        throw std::runtime_error("reference cannot load " + path.string());
-    EffectHost host;
-    CRand random;
-    EffectContext context(document, host, random);
-    for (const std::string& name : effects) {
-        const EffectEntry* effect = FindEffect(name);
-        if (effect == nullptr || !RunEffect(context, *effect))
-            throw std::runtime_error("reference cannot run " + name);
-    }
-    return document.file_bytes;
-}
 
 struct ToolRun {
     int exit_code = -1; // the signal number, negated, when the tool was killed

@@ -110,7 +110,7 @@ TEST_P(AcceptedFile, LoadsSavesSplitsAndKeepsWhatIsNotAPixel)
         return kept;
     };
     for (const EffectEntry& effect : EffectCatalogue()) {
-        const Bytes result = WindowResult(File(), {std::string(effect.batch_name)});
+        const Bytes result = CoreResult(File(), {std::string(effect.batch_name)});
         ASSERT_EQ(result.size(), original.size()) << effect.batch_name;
         EXPECT_EQ(untouchable(result), untouchable(original)) << effect.batch_name;
     }

@@ -92,7 +92,7 @@ protected:
     // What the window saves for in.bmp, worked out once for every test.
     const Bytes& result = [this]() -> const Bytes& {
         WriteFile(dir / "in.bmp", MakeBmp(Picture(3000, 2000, 0x35)));
-        static const Bytes saved = WindowResult(dir / "in.bmp", {"invert"});
+        static const Bytes saved = CoreResult(dir / "in.bmp", {"invert"});
         return saved;
     }();
 };

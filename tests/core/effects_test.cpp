@@ -129,19 +129,5 @@ TEST(Effects, RoughSketchSpeckleGoesOnFromRunToRun)
     EXPECT_NE(b.doc.file_bytes, first);
 }
 
-TEST(Catalogue, FindsEveryEffectByNameOrMenuIdInAnyCase)
-{
-    EXPECT_EQ(EffectCatalogue().size(), 22u);
-    for (const EffectEntry& e : EffectCatalogue())
-        for (std::string name : {std::string(e.batch_name), std::string(e.menu_id)}) {
-            EXPECT_EQ(FindEffect(name), &e);
-            for (char& ch : name)
-                ch = char(std::islower(ch) ? std::toupper(ch) : std::tolower(ch));
-            EXPECT_EQ(FindEffect(name), &e) << name;
-        }
-    EXPECT_EQ(FindEffect("nope"), nullptr);
-    EXPECT_EQ(FindEffect(""), nullptr);
-}
-
 } // namespace
 } // namespace korvanti::testing

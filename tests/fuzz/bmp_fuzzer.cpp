@@ -5,27 +5,12 @@
 #include <cstdlib>
 #include <vector>
 
-#include "../support/files.h"
+#include "../support/engine_bench.h"
 #include "effects/catalogue.h"
-#include "engine/effect_context.h"
-#include "image/document.h"
 
 namespace {
 
 using namespace korvanti;
-
-// Presses Cancel at a pump chosen by the input, if any.
-class Host : public EffectHost {
-public:
-    EffectContext* context = nullptr;
-    int cancel_at = -1;
-    int pumps = 0;
-    void ProcessMessages() override
-    {
-        if (pumps++ == cancel_at)
-            context->Cancel();
-    }
-};
 
 // Saves without waiting for the disk: durability is not what is fuzzed.
 class NoSyncOps : public FileOps {
@@ -59,11 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (int64_t{doc.plane_width} * doc.plane_height <= 1 << 14) {
         const auto effects = EffectCatalogue();
         const uint8_t choice = data[size - 1];
-        Host host;
+        // Presses Cancel at a pump chosen by the input, if any.
+        korvanti::testing::RecordingHost host;
         CRand random;
         EffectContext context(doc, host, random);
         host.context = &context;
-        host.cancel_at = (choice & 0x80) ? data[size / 2] % 8 : -1;
+        host.cancel_at_pump = (choice & 0x80) ? data[size / 2] % 8 : -1;
         if (!RunEffect(context, effects[choice % effects.size()]))
             std::abort();
         const std::vector<uint8_t> result = doc.file_bytes;

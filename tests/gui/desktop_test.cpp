@@ -3,10 +3,12 @@
 // the window's size; message boxes centred over the window; the file dialog
 // in Japanese.
 #include <algorithm>
+#include <functional>
 
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QFrame>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -86,10 +88,7 @@ QList<QUrl> Files(std::initializer_list<QString> paths)
     return urls;
 }
 
-// Every way a picture comes in goes through the same checks and boxes.
-enum class Entry { kDialog, kArgument, kDrop };
-
-class OpenFrom : public WindowTest, public ::testing::WithParamInterface<Entry> {
+class Desktop : public WindowTest {
 protected:
     void SetUp() override
     {
@@ -97,52 +96,47 @@ protected:
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
-
-    void OpenBy(const QString& path)
-    {
-        switch (GetParam()) {
-        case Entry::kDialog:
-            Open(path);
-            break;
-        case Entry::kArgument:
-            window->OpenPictureFile(ReadCommandLine({QStringLiteral("korvanti"), path}).file);
-            break;
-        case Entry::kDrop:
-            EXPECT_TRUE(DropOn(window->image_frame()->viewport(), Files({path})));
-            break;
-        }
-    }
 };
 
-TEST_P(OpenFrom, SameChecksBoxesCaptionAndPanels)
+// Every way a picture comes in goes through the same checks and boxes.
+TEST_F(Desktop, DialogArgumentAndDropOpenWithTheSameChecksBoxesCaptionAndPanels)
 {
-    const QString good = MakeBitmap(QStringLiteral("good.bmp"), 4, 2);
+    const std::pair<const char*, std::function<void(const QString&)>> entries[] = {
+        {"dialog", [&](const QString& path) { Open(path); }},
+        {"argument",
+         [&](const QString& path) {
+             window->OpenPictureFile(ReadCommandLine({QStringLiteral("korvanti"), path}).file);
+         }},
+        {"drop", [&](const QString& path) { EXPECT_TRUE(DropOn(window->image_frame()->viewport(), Files({path}))); }},
+    };
     const QString refused = MakeBitmap(QStringLiteral("deep.bmp"), 3, 3, 32);
     const QString missing = QDir(folder->path()).absoluteFilePath(QStringLiteral("missing.bmp"));
-    OpenBy(good);
-    EXPECT_EQ(Caption(), good + kSuffix);
-    EXPECT_EQ(window->StatusText(0), QStringLiteral("ファイル名：　good.bmp"));
-    EXPECT_EQ(window->StatusText(1), QStringLiteral("解像度：　4 * 2"));
-    EXPECT_EQ(window->StatusText(3), QStringLiteral("ファイル形式：ビットマップ(24Bit)"));
-    EXPECT_TRUE(Action("toolsMenu")->isEnabled());
-    EXPECT_TRUE(boxes->shown.empty());
-    for (const QString& bad : {refused, missing}) {
+    for (const auto& [entry, open] : entries) {
+        SCOPED_TRACE(entry);
+        // A name of its own, so that what an earlier entry opened does not count.
+        const QString name = QLatin1String(entry) + QStringLiteral(".bmp");
+        const QString good = MakeBitmap(name, 4, 2);
         boxes->shown.clear();
-        OpenBy(bad);
-        ASSERT_EQ(boxes->shown.size(), 1u) << bad.toStdString();
-        EXPECT_EQ(boxes->shown[0].text, kReadFailure);
-        EXPECT_EQ(boxes->shown[0].caption, QStringLiteral("書き込みエラー"));
-        EXPECT_EQ(boxes->shown[0].style, kStyleOk);
+        open(good);
         EXPECT_EQ(Caption(), good + kSuffix);
+        EXPECT_EQ(window->StatusText(0), QStringLiteral("ファイル名：　") + name);
+        EXPECT_EQ(window->StatusText(1), QStringLiteral("解像度：　4 * 2"));
+        EXPECT_EQ(window->StatusText(3), QStringLiteral("ファイル形式：ビットマップ(24Bit)"));
+        EXPECT_TRUE(Action("toolsMenu")->isEnabled());
+        EXPECT_TRUE(boxes->shown.empty());
+        for (const QString& bad : {refused, missing}) {
+            boxes->shown.clear();
+            open(bad);
+            ASSERT_EQ(boxes->shown.size(), 1u) << bad.toStdString();
+            EXPECT_EQ(boxes->shown[0].text, kReadFailure);
+            EXPECT_EQ(boxes->shown[0].caption, QStringLiteral("書き込みエラー"));
+            EXPECT_EQ(boxes->shown[0].style, kStyleOk);
+            EXPECT_EQ(Caption(), good + kSuffix);
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Desktop, OpenFrom, ::testing::Values(Entry::kDialog, Entry::kArgument, Entry::kDrop),
-                         [](const auto& info) { return std::string(info.param == Entry::kDialog ? "Dialog" : info.param == Entry::kArgument ? "Argument" : "Drop"); });
-
-using Drop = OpenFrom;
-
-TEST_F(Drop, AnywhereOnTheWindowTheFirstFileAfterThePromptButNotDuringARun)
+TEST_F(Desktop, DropsAnywhereOnTheWindowOpenTheFirstFileAfterThePromptButNotDuringARun)
 {
     const QString first = MakeBitmap(QStringLiteral("first.bmp"), 5, 5);
     const QString second = MakeBitmap(QStringLiteral("second.bmp"), 6, 6);
@@ -156,7 +150,9 @@ TEST_F(Drop, AnywhereOnTheWindowTheFirstFileAfterThePromptButNotDuringARun)
     EXPECT_FALSE(DropOn(window->image_frame()->viewport(), {QUrl(QStringLiteral("https://www.example.org/a.bmp"))}));
 
     // With unsaved changes the prompt comes first; Cancel keeps the picture.
-    const QString edited = OpenEdited();
+    const QString edited = MakeBitmap(QStringLiteral("edited.bmp"), 6, 5);
+    Open(edited);
+    Apply("sharpen");
     boxes->answers = {kAnswerCancel};
     EXPECT_TRUE(DropOn(window->image_frame()->viewport(), Files({second})));
     ASSERT_EQ(boxes->shown.size(), 1u);
@@ -177,12 +173,15 @@ TEST_F(Drop, AnywhereOnTheWindowTheFirstFileAfterThePromptButNotDuringARun)
 
 // ---- Status panels ---------------------------------------------------------
 
-using StatusBar = OpenFrom;
-
-TEST_F(StatusBar, EveryPanelShowsItsWholeTextAtTheWindowsSize)
+TEST_F(Desktop, TheClientAreaHasItsDesignSizeAndEveryStatusPanelShowsItsWholeText)
 {
     ASSERT_EQ(window->width(), 696);
     ASSERT_EQ(window->height() - window->menuBar()->height(), 435);
+    EXPECT_EQ(window->pos(), QPoint(0, 103));
+    EXPECT_EQ(Find<QFrame>("quickAccessBar")->width(), 105);
+    EXPECT_EQ(Find<QFrame>("quickAccessTitle")->height(), 17);
+    EXPECT_EQ(Find<QFrame>("zoomBox")->height(), 80);
+    EXPECT_EQ(Find<QFrame>("progressBox")->height(), 80);
     struct Case {
         int panel;
         QString text;
@@ -204,6 +203,14 @@ TEST_F(StatusBar, EveryPanelShowsItsWholeTextAtTheWindowsSize)
     const int design_widths[] = {150, 120, 100, 174, 50};
     StatusPanels* panels = window->status_panels();
     const QRect bar = panels->rect();
+    // At start: each panel's heading at its design width; the last one takes the rest.
+    const char* const headings[] = {"ファイル名：", "解像度：", "編集：", "ファイル形式：", "拡大率："};
+    for (int index = 0; index < 5; ++index) {
+        EXPECT_EQ(panels->Text(index), QString::fromUtf8(headings[index])) << index;
+        EXPECT_NEAR(panels->Panel(index)->width(), index == kZoomPanel ? 696 - 544 : design_widths[index],
+                    index == kZoomPanel ? 8 : 0)
+            << index;
+    }
     for (const Case& c : cases) {
         panels->SetText(c.panel, c.text);
         QCoreApplication::processEvents();
@@ -222,9 +229,7 @@ TEST_F(StatusBar, EveryPanelShowsItsWholeTextAtTheWindowsSize)
 
 // ---- Boxes -------------------------------------------------------------------
 
-using Boxes = OpenFrom;
-
-TEST_F(Boxes, EveryBoxOpensCentredOverTheMainWindow)
+TEST_F(Desktop, EveryBoxOpensCentredOverTheMainWindow)
 {
     // Another window is active, as the file dialog was a moment before.
     QWidget other;

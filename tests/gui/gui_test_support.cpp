@@ -1,30 +1,16 @@
+// Helpers for the window tests: pictures on disk, scripted dialogs and
+// boxes, the pump watcher and the fixture holding one main window.
 #include "gui_test_support.h"
 
 #include <QFile>
 #include <QMetaObject>
 
-#include "../support/bitmap.h"
-
 namespace korvanti::testing {
 
 void WriteBitmap(const QString& path, int width, int height, int bits)
 {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(ToByteArray(MakeBmp(Varied(width, height, 7), 54, {}, 0, static_cast<uint16_t>(bits))));
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-QByteArray ToByteArray(const Bytes& bytes)
-{
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    WriteFile(QFile::encodeName(path).toStdString(),
+              MakeBmp(Varied(width, height, 7), 54, {}, 0, static_cast<uint16_t>(bits)));
 }
 
 namespace {
@@ -50,7 +36,6 @@ QString ScriptedDialogs::OpenFileName(QWidget*)
 
 std::optional<QString> ScriptedDialogs::SaveFileName(QWidget*, const QString& initial_name)
 {
-    ++save_shown;
     save_initial_names.push_back(initial_name);
     return Next(save_answers, std::optional<QString>());
 }
@@ -103,14 +88,6 @@ void WindowTest::Open(const QString& path)
 {
     dialogs->open_answers.push_back(path);
     window->OpenPicture();
-}
-
-QString WindowTest::OpenEdited(const QString& name)
-{
-    const QString path = MakeBitmap(name, 6, 5);
-    Open(path);
-    Apply("sharpen");
-    return path;
 }
 
 void WindowTest::RunWatched(const char* effect, std::function<void(int pump)> fn)

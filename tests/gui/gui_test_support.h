@@ -17,6 +17,7 @@
 #include "app/file_dialogs.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "../support/engine_bench.h"
 #include "effects/catalogue.h"
 
 namespace korvanti::testing {
@@ -25,22 +26,10 @@ namespace korvanti::testing {
 // them); other bits go into the header alone, which the program refuses.
 void WriteBitmap(const QString& path, int width, int height, int bits = 24);
 
-QByteArray ReadFile(const QString& path);
-
-// A host for the core alone: counts the pumps of a run and cancels at one
-// of them (0: never), as a click on Cancel during that pump would.
-class CountingHost : public EffectHost {
-public:
-    void ProcessMessages() override
-    {
-        if (++pumps == cancel_at)
-            context->Cancel();
-    }
-    EffectContext* context = nullptr;
-    int cancel_at = 0;
-    int pumps = 0;
-};
-QByteArray ToByteArray(const Bytes& bytes);
+inline QByteArray ToByteArray(const Bytes& bytes)
+{
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+}
 
 // Answers the file dialogs from queues; counts how often each was shown.
 class ScriptedDialogs : public FileDialogs {
@@ -51,8 +40,7 @@ public:
     std::deque<QString> open_answers;                // empty text: cancelled
     std::deque<std::optional<QString>> save_answers; // nullopt: cancelled
     int open_shown = 0;
-    int save_shown = 0;
-    std::vector<QString> save_initial_names;
+    std::vector<QString> save_initial_names; // one for each time the save dialog was shown
 };
 
 struct ShownBox {
@@ -101,8 +89,6 @@ protected:
     QString MakeBitmap(const QString& name, int width, int height, int bits = 24);
     // Opens path through the scripted open dialog.
     void Open(const QString& path);
-    // Opens a fresh picture and runs one complete sharpen over it.
-    QString OpenEdited(const QString& name = QStringLiteral("edited.bmp"));
     // Runs the effect of that catalogue name as its menu command does.
     void Apply(const char* effect) { window->ApplyEffect(*FindEffect(effect)); }
     // Runs an effect and, through the event queue, calls fn once per

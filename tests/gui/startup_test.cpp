@@ -1,19 +1,17 @@
 // The window as it comes up: captions, menu tree and states, panels, the
-// status bar, the hidden tool bar, the application object.
+// hidden tool bar, the application object.
 #include <tuple>
 
 #include <QCoreApplication>
 #include <QFontInfo>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QToolBar>
 
-#include "app/status_panels.h"
 #include "effects/catalogue.h"
 #include "gui_test_support.h"
 #include "view/image_control.h"
@@ -36,18 +34,6 @@ TEST_F(StartUp, CaptionsFontAndButtonsInJapanese)
     EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("はい(&Y)"));
     EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("いいえ(&N)"));
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("キャンセル"));
-}
-
-TEST_F(StartUp, ClientAreaBelowTheMenuBar)
-{
-    window->show();
-    EXPECT_EQ(window->width(), 696);
-    EXPECT_EQ(window->height() - window->menuBar()->height(), 435);
-    EXPECT_EQ(window->pos(), QPoint(0, 103));
-    EXPECT_EQ(Find<QFrame>("quickAccessBar")->width(), 105);
-    EXPECT_EQ(Find<QFrame>("quickAccessTitle")->height(), 17);
-    EXPECT_EQ(Find<QFrame>("zoomBox")->height(), 80);
-    EXPECT_EQ(Find<QFrame>("progressBox")->height(), 80);
 }
 
 TEST_F(StartUp, MenuTextsAndStates)
@@ -103,7 +89,7 @@ TEST_F(StartUp, EveryCatalogueEffectHasAnEnabledMenuItemWhereTheCatalogueSays)
     }
 }
 
-TEST_F(StartUp, QuickAccessBarAndStatusBar)
+TEST_F(StartUp, QuickAccessBar)
 {
     auto* track_bar = Find<QSlider>("zoomSlider");
     EXPECT_FALSE(track_bar->isEnabled());
@@ -128,17 +114,6 @@ TEST_F(StartUp, QuickAccessBarAndStatusBar)
         EXPECT_EQ(Find<QPushButton>(name)->geometry(), geometry) << name;
     }
     EXPECT_EQ(track_bar->geometry(), QRect(8, 24, 81, 25));
-
-    // The design widths, at the window's size; the last panel takes the rest.
-    const std::pair<const char*, int> panels[] = {{"ファイル名：", 150}, {"解像度：", 120}, {"編集：", 100},
-                                                  {"ファイル形式：", 174}, {"拡大率：", 696 - 150 - 120 - 100 - 174}};
-    window->show();
-    QCoreApplication::processEvents();
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(window->StatusText(i), QString::fromUtf8(panels[i].first)) << i;
-        const auto* panel = window->findChild<QLabel*>(QStringLiteral("statusPanel%1").arg(i));
-        EXPECT_NEAR(panel->width(), panels[i].second, i == kZoomPanel ? 8 : 0) << i;
-    }
 }
 
 TEST_F(StartUp, ToolBarHiddenAndViewEmpty)

@@ -132,6 +132,16 @@ TEST_F(Zoom, AnOpenedPictureIsShownAtItsOwnSize)
     EXPECT_EQ(window->StatusText(kZoomPanel), QStringLiteral("拡大率：スクリーン表示"));
 }
 
+TEST_F(Zoom, CloseResetsTheControls)
+{
+    Open(MakeBitmap(QStringLiteral("a.bmp"), 40, 20));
+    window->ZoomIn();
+    window->ClosePicture();
+    EXPECT_EQ(ZoomLabel(), QStringLiteral("100%"));
+    EXPECT_EQ(Position(), 100);
+    EXPECT_FALSE(Find<QSlider>("zoomSlider")->isEnabled());
+}
+
 TEST_F(Zoom, StepsStopAtTheLargestWidgetSize)
 {
     Open(MakeBitmap(QStringLiteral("w.bmp"), 1000, 1));
@@ -251,7 +261,7 @@ TEST_F(About, OpensAsAModalDialogOfTheMainWindow)
 
 using Help = WindowTest;
 
-TEST_F(Help, TheFileInTheCurrentFolderComesFirstThenTheOneBesideTheProgram)
+TEST_F(Help, TheFileInTheCurrentFolderComesFirstThenTheOneBesideTheProgramElseABox)
 {
     const QString previous = QDir::currentPath();
     QDir::setCurrent(folder->path());
@@ -267,13 +277,11 @@ TEST_F(Help, TheFileInTheCurrentFolderComesFirstThenTheOneBesideTheProgram)
               QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/korvanti_help.html")));
     EXPECT_EQ(opened_urls[1], QUrl::fromLocalFile(QDir(folder->path()).canonicalPath() + QStringLiteral("/korvanti_help.html")));
     EXPECT_EQ(opened_urls[2].host(), QStringLiteral("www.example.org"));
-}
 
-TEST_F(Help, NoHelpFileSaysSo)
-{
+    // With no help file anywhere a box says so.
     window->help_file_name = QStringLiteral("absent_help.html");
     window->OpenHelp();
-    EXPECT_TRUE(opened_urls.empty());
+    EXPECT_EQ(opened_urls.size(), 3u);
     ASSERT_EQ(boxes->shown.size(), 1u);
     EXPECT_EQ(boxes->shown[0].text, QStringLiteral("ヘルプファイルが見つかりません。"));
     EXPECT_EQ(boxes->shown[0].style, kStyleOk);

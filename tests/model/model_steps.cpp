@@ -1,8 +1,57 @@
 // The model sequence's set-up and steps: each command goes through the main
 // window's menu items, dialogs and boxes and updates the model to match.
+#include <functional>
+
+#include <QPushButton>
+#include <QTest>
+
 #include "model_sequence.h"
 
 namespace korvanti::testing::model {
+
+namespace {
+
+// A bottom-up 24-bit picture: rows padded to four bytes, and at times a
+// larger header (pixels further than 54 bytes in) and bytes after the last
+// row. Header gap, padding and tail bytes are random too: they must come
+// back from a save exactly as loaded.
+Bytes MakePicture(Random& random)
+{
+    // Widths that are multiples of 4 have no row padding; the others do.
+    const int width = random.Percent(40) ? 4 * (1 + random.Below(3)) : 1 + random.Below(13);
+    Picture picture(width, 1 + random.Below(9));
+    // Noise, flat patches and gradients, so that every filter has work to do.
+    const int style = random.Below(3);
+    const uint8_t flat = random.Byte();
+    for (int64_t k = 0; k < int64_t{width} * picture.height; ++k) {
+        for (int channel = 0; channel < 3; ++channel) {
+            const int64_t x = k % width, y = k / width;
+            uint8_t& value = picture.at(k, channel);
+            if (style == 1 && random.Percent(70))
+                value = flat;
+            else if (style == 2)
+                value = static_cast<uint8_t>(x * 40 + y * 25 + channel * 90 + random.Below(8));
+            else
+                value = random.Byte();
+        }
+    }
+    // A version 4 header, or something between header and pixels.
+    const int header = random.Below(4);
+    const uint32_t gap = header == 0 ? 68 + 4 * random.Below(3) : header == 1 ? 1 + random.Below(40) : 0;
+    Bytes tail(random.Percent(35) ? 1 + random.Below(9) : 0);
+    for (uint8_t& byte : tail)
+        byte = random.Byte();
+    Bytes b = MakeBmp(picture, 54 + gap, tail, random.Byte());
+    const size_t info_end = header == 0 ? 14 + 108 : 54;
+    if (header == 0)
+        Put32(b, 14, 108);
+    std::fill(b.begin() + 54, b.begin() + static_cast<std::ptrdiff_t>(info_end), 0);
+    for (size_t at = info_end; at < 54 + gap; ++at)
+        b[at] = random.Byte();
+    return b;
+}
+
+} // namespace
 
 // ---- set-up ---------------------------------------------------------------
 
@@ -11,19 +60,18 @@ void Sequence::MakeFiles()
     for (int i = 0; i < 6; ++i)
         NewPicture();
     // Files the program refuses with the read failure box.
-    WriteBitmap(Path(QStringLiteral("deep.bmp")), 4, 3, 32);
     Bytes shortened = MakePicture(random_);
     shortened.resize(shortened.size() - GeometryOf(shortened).tail - 2);
     Bytes packed = MakePicture(random_);
     packed[30] = 1; // compressed
     const std::string text = "not a picture at all, only some words";
-    for (auto& [name, bytes] : std::map<QString, Bytes>{{QStringLiteral("short.bmp"), shortened},
-                                                       {QStringLiteral("packed.bmp"), packed},
-                                                       {QStringLiteral("notes.bmp"), Bytes(text.begin(), text.end())}})
-        WriteFile(FsPath(Path(name)), bytes);
-    for (const char* name : {"deep.bmp", "short.bmp", "packed.bmp", "notes.bmp"}) {
-        const QString q = QLatin1String(name);
-        disk_[q] = {ReadFile(FsPath(Path(q))), true, false};
+    const std::pair<const char*, Bytes> refused[] = {{"deep.bmp", MakeBmp(Varied(4, 3, 7), 54, {}, 0, 32)},
+                                                     {"short.bmp", shortened},
+                                                     {"packed.bmp", packed},
+                                                     {"notes.bmp", Bytes(text.begin(), text.end())}};
+    for (const auto& [name, bytes] : refused) {
+        WriteFile(FsPath(Path(QLatin1String(name))), bytes);
+        disk_[QLatin1String(name)] = {bytes, true, false};
     }
     // A folder named like a picture: it opens as nothing and saves as a failure.
     fs::create_directory(FsPath(Path(QStringLiteral("dir.bmp"))));
@@ -56,8 +104,8 @@ void Sequence::DoStep()
         {2, [this] { NewPicture(); }},
         {open ? 20 : 0, [this] { Effect(false); }},
         {open ? 14 : 0, [this] { Effect(true); }},
-        {open ? 6 : 0, [this] { Save(); }},
-        {open ? 8 : 0, [this] { SaveAs(); }},
+        {open ? 6 : 0, [this] { Save(false); }},
+        {open ? 8 : 0, [this] { Save(true); }},
         {open ? 5 : 0, [this] { Close(); }},
         {open && model_.undo ? 14 : 0, [this] { UndoOrRedo(true); }},
         {open && model_.redo ? 12 : 0, [this] { UndoOrRedo(false); }},
@@ -87,42 +135,32 @@ void Sequence::Open()
     for (const auto& [name, file] : disk_)
         (file.picture ? pictures : refused).push_back(name);
     const int choice = random_.Below(100);
-    QString answer;
-    if (choice < 8) {
-        Note(": dialog cancelled");
-    } else if (choice < 12) {
+    QString answer; // empty: the dialog is cancelled
+    if (choice >= 8 && choice < 12)
         answer = Path(QStringLiteral("gone.bmp"));
-    } else if (choice < 15) {
+    else if (choice >= 12 && choice < 15)
         answer = Path(QStringLiteral("dir.bmp"));
-    } else if (choice < 25 && !refused.empty()) {
-        answer = Path(random_.Pick(refused));
-    } else {
-        answer = Path(random_.Pick(pictures));
-    }
-    if (!answer.isEmpty())
-        Note(" " + Utf8(NameOf(answer)));
+    else if (choice >= 15)
+        answer = Path(random_.Pick(choice < 25 && !refused.empty() ? refused : pictures));
+    Note(" " + Utf8(NameOf(answer)));
     dialogs_->open_answers.push_back(answer);
     Trigger("openAction");
 
     const auto found = disk_.find(NameOf(answer));
-    if (answer.isEmpty()) {
-        Count("open: nothing to open");
-        return;
-    }
+    if (answer.isEmpty())
+        return Saw("open: nothing to open");
     // Whatever is named but not read (refused, gone, a folder) is reported.
     if (found == disk_.end() || !found->second.picture) {
         ExpectBox(kReadFailure, kFileErrorCaption, kStyleOk);
-        Count("open: refused file");
-        Note(" (refused)");
-        return;
+        return Saw("open: refused file");
     }
     const Bytes& bytes = found->second.bytes;
     const Geometry g = GeometryOf(bytes);
-    Count(g.width % 4 == 0 ? "open: rows without padding" : "open: rows with padding");
+    Saw(g.width % 4 == 0 ? "open: rows without padding" : "open: rows with padding");
     if (g.offset > 54)
-        Count("open: pixels after a larger header");
+        Saw("open: pixels after a larger header");
     if (g.tail > 0)
-        Count("open: bytes after the pixels");
+        Saw("open: bytes after the pixels");
     model_.open = true;
     model_.path = answer;
     model_.bytes = bytes;
@@ -130,37 +168,38 @@ void Sequence::Open()
     model_.undo = model_.redo = false;
     model_.caption = answer + kSuffix;
     model_.panels = {QStringLiteral("ファイル名：　") + NameOf(answer),
-                     QStringLiteral("解像度：　%1 * %2").arg(g.width).arg(g.height), kUnedited, kFormatPanel};
-}
-
-int Sequence::PumpsOf(const EffectEntry& effect)
-{
-    CRand throwaway;
-    return RunInCore(FsPath(core_folder_.path() + QStringLiteral("/dry.bmp")), model_.bytes, effect, 0, throwaway)
-        .pumps;
+                     QStringLiteral("解像度：　%1 * %2").arg(g.width).arg(g.height), kUnedited,
+                     QStringLiteral("ファイル形式：ビットマップ(24Bit)")};
 }
 
 // quit: the user quits (menu or close box) at the pump where a cancel
 // would come; the run ends as if cancelled, and then the prompt follows.
+// Now and then another command is chosen while the run pumps: it must do
+// nothing, which the checks after the step see (no dialog, no box, no
+// file, and the run's result exactly what the core alone gives).
 void Sequence::Effect(bool cancel, bool quit)
 {
     const auto catalogue = EffectCatalogue();
-    const EffectEntry& effect = catalogue[static_cast<size_t>(random_.Below(static_cast<int>(catalogue.size())))];
+    const auto pick_effect = [&] { return catalogue[static_cast<size_t>(random_.Below(int(catalogue.size())))]; };
+    const EffectEntry& effect = pick_effect();
     Note("effect " + std::string(effect.batch_name));
     effects_run_.insert(effect.batch_name);
-    const int pumps = PumpsOf(effect);
+    // The core alone, on the same bytes: first a dry run with a generator
+    // of its own for the number of pumps, then below the run to compare.
+    const fs::path core_file = FsPath(folder_.path() + QStringLiteral("/core.bmp"));
+    WriteFile(core_file, model_.bytes);
+    int pumps = 0;
+    CoreResult(core_file, {std::string(effect.batch_name)}, 0, &pumps);
     const int cancel_at = cancel && pumps > 0 ? 1 + random_.Below(pumps) : 0;
     const bool quitting = quit && cancel_at > 0;
     const bool close_box = quitting && random_.Percent(30);
-    // Now and then the user chooses another command while the run pumps.
-    const std::vector<std::string> commands{"openAction", "saveAsAction", "saveAction", "closeAction",
-                                            "undoAction", "redoAction",   "effect"};
     const int nested_at = pumps > 0 && random_.Percent(20) ? 1 + random_.Below(pumps) : 0;
-    std::string nested = nested_at > 0 ? random_.Pick(commands) : std::string();
-    if (nested == "effect") {
-        const size_t other = static_cast<size_t>(random_.Below(static_cast<int>(catalogue.size())));
-        nested = std::string(catalogue[other].batch_name);
-    }
+    std::string nested = nested_at > 0 ? random_.Pick(std::vector<std::string>{"openAction", "saveAsAction",
+                                                                                "saveAction", "closeAction",
+                                                                                "undoAction", "redoAction", "effect"})
+                                       : std::string();
+    if (nested == "effect")
+        nested = pick_effect().batch_name;
     if (cancel_at > 0)
         Note(std::string(quitting ? (close_box ? ", close box" : ", quit") : ", cancel") + " at pump " +
              std::to_string(cancel_at));
@@ -172,49 +211,48 @@ void Sequence::Effect(bool cancel, bool quit)
     bool cancelled = false;
     auto* cancel_button = window_->findChild<QPushButton*>(QStringLiteral("cancelButton"));
     watcher_.Start(window_.get(), [&](int pump) {
-        if (pump == nested_at)
-            TriggerNested(nested);
+        if (pump == nested_at && Action(nested) != nullptr)
+            Action(nested)->trigger();
         if (pump == cancel_at) {
             if (close_box)
                 window_->close();
             else if (quitting)
-                TriggerNested("quitAction");
+                Action("quitAction")->trigger();
             else
                 QTest::mouseClick(cancel_button, Qt::LeftButton);
             cancelled = true;
         }
     });
     const Bytes before = model_.bytes;
-    Trigger(std::string(effect.batch_name).c_str());
+    Trigger(std::string(effect.batch_name));
     watcher_.Stop();
     if (nested_at > 0)
-        Count("nested command during a run");
+        Saw("nested command during a run");
 
-    const CoreRun core = RunInCore(FsPath(core_folder_.path() + QStringLiteral("/core.bmp")), before, effect,
-                                   cancelled ? cancel_at : 0, *core_random_);
-    CheckEq(watcher_.pumps, core.pumps, "the number of message pumps (expected: the core's alone)");
-    Check(window_->document().file_bytes == core.bytes,
+    int core_pumps = 0;
+    const Bytes core = CoreResult(core_file, {std::string(effect.batch_name)}, cancelled ? cancel_at : 0, &core_pumps,
+                                  core_random_.get());
+    CheckEq(watcher_.pumps, core_pumps, "the number of message pumps (expected: the core's alone)");
+    Check(window_->document().file_bytes == core,
           "the effect's result differs from the same run in the core alone: " +
-              Difference(window_->document().file_bytes, core.bytes));
+              Difference(window_->document().file_bytes, core));
     model_.before_effect = before;
-    model_.effect_result = core.bytes;
-    model_.bytes = core.bytes;
+    model_.bytes = model_.effect_result = core;
     model_.undo = true;
     model_.redo = false;
     scratch_written_ = true;
     if (cancelled) {
-        Count("effect cancelled");
-        if (core.bytes != before)
-            Count("cancelled run changed the picture");
-        Note(" -> cancelled");
+        Saw("effect cancelled");
+        if (core != before)
+            Saw("cancelled run changed the picture");
     } else {
-        Count("effect completed");
+        Saw("effect completed");
         ++model_.edit_count;
         model_.caption = model_.path + QStringLiteral(" * ") + kSuffix;
         model_.panels[2] = kEdited;
     }
     if (quitting) {
-        Count("quit during a run");
+        Saw("quit during a run");
         if (prompt_saved_)
             Written(model_.path); // what the Cancel left, not what the prompt saw before the run
         if (quit_ends)
@@ -224,78 +262,60 @@ void Sequence::Effect(bool cancel, bool quit)
 
 void Sequence::UndoOrRedo(bool undo)
 {
-    const char* name = undo ? "undo" : "redo";
-    Note(name);
     Trigger(undo ? "undoAction" : "redoAction");
     model_.bytes = undo ? model_.before_effect : model_.effect_result;
     model_.undo = !undo;
     model_.redo = undo;
     scratch_written_ = true;
-    Count(name);
+    Saw(undo ? "undo" : "redo");
 }
 
-void Sequence::Save()
+// Save over the picture's own file, or (as) save under a name chosen in
+// the dialog, which gets ".bmp" unless it ends so already.
+void Sequence::Save(bool as)
 {
-    Note("save over " + Utf8(NameOf(model_.path)));
-    Trigger("saveAction");
-    if (!SaveSucceeds(NameOf(model_.path))) {
-        ExpectBox(kWriteFailure, kFileErrorCaption, kStyleOk);
-        Note(" (refused)");
-        Count("save over: refused");
-        return;
-    }
-    Written(model_.path);
-    model_.edit_count = 1;
-    model_.caption = model_.path;
-    model_.panels[2] = kUnedited;
-    Count("save over: written");
-}
-
-void Sequence::SaveAs()
-{
-    std::vector<QString> names{QStringLiteral("out1.bmp"), QStringLiteral("out2.bmp"), QStringLiteral("out3.bmp"),
-                               QStringLiteral("out4"),     QStringLiteral("Out5.BMP"), QStringLiteral("写真"),
-                               QStringLiteral("dir.bmp"),  QStringLiteral("nofolder/x.bmp")};
-    // Over the pictures there are, and now and then over a refused file.
-    for (const auto& [name, file] : disk_) {
-        if (file.picture || random_.Percent(5))
-            names.push_back(name);
-    }
-    expected_save_dialogs_.push_back(model_.save_dialog_name);
-    const int choice = random_.Below(100);
-    std::optional<QString> answer;
-    if (choice < 8) {
-        Note("save as: dialog cancelled");
-    } else if (choice < 11) {
-        answer = QString();
-        Note("save as \"\"");
+    QString name = model_.path;
+    const std::string command = as ? "save as" : "save over";
+    if (as) {
+        std::vector<QString> names{QStringLiteral("out1.bmp"), QStringLiteral("out2.bmp"), QStringLiteral("out3.bmp"),
+                                   QStringLiteral("out4"),     QStringLiteral("Out5.BMP"), QStringLiteral("写真"),
+                                   QStringLiteral("dir.bmp"),  QStringLiteral("nofolder/x.bmp")};
+        // Over the pictures there are, and now and then over a refused file.
+        for (const auto& [on_disk, file] : disk_) {
+            if (file.picture || random_.Percent(5))
+                names.push_back(on_disk);
+        }
+        expected_save_dialogs_.push_back(model_.save_dialog_name);
+        const int choice = random_.Below(100);
+        const std::optional<QString> answer = choice < 8    ? std::nullopt
+                                              : choice < 11 ? std::optional(QString())
+                                                            : std::optional(Path(random_.Pick(names)));
+        dialogs_->save_answers.push_back(answer);
+        Note("save as " + (answer ? Show(NameOf(*answer)) : std::string("(dialog cancelled)")));
+        Trigger("saveAsAction");
+        if (!answer)
+            return Saw("save as: cancelled");
+        model_.save_dialog_name = *answer;
+        if (answer->isEmpty())
+            return;
+        name = answer->endsWith(QLatin1String(".bmp")) ? *answer : *answer + QStringLiteral(".bmp");
     } else {
-        answer = Path(random_.Pick(names));
-        Note("save as " + Utf8(NameOf(*answer)));
+        Note("save over " + Utf8(NameOf(name)));
+        Trigger("saveAction");
     }
-    dialogs_->save_answers.push_back(answer);
-    Trigger("saveAsAction");
-    if (!answer) {
-        Count("save as: cancelled");
-        return;
-    }
-    model_.save_dialog_name = *answer;
-    if (answer->isEmpty())
-        return;
-    const QString name = answer->endsWith(QLatin1String(".bmp")) ? *answer : *answer + QStringLiteral(".bmp");
     if (!SaveSucceeds(NameOf(name))) {
         ExpectBox(kWriteFailure, kFileErrorCaption, kStyleOk);
-        Note(" (refused)");
-        Count("save as: refused");
-        return;
+        return Saw(command + ": refused");
     }
     Written(name);
-    model_.path = name;
     model_.edit_count = 1;
-    model_.caption = name + kSuffix;
-    model_.panels[0] = QStringLiteral("ファイル名：　") + NameOf(name);
     model_.panels[2] = kUnedited;
-    Count("save as: written");
+    model_.caption = as ? name + kSuffix : name;
+    if (as) {
+        model_.path = name;
+        model_.panels[0] = QStringLiteral("ファイル名：　") + NameOf(name);
+    }
+    Saw(command + ": written");
 }
 
 void Sequence::Close()
@@ -309,8 +329,9 @@ void Sequence::Close()
     model_.edit_count = 0;
     model_.undo = model_.redo = false;
     model_.caption = QStringLiteral("Korvanti ver 1.0.0");
-    model_.panels = kClosedPanels;
-    Count("close");
+    model_.panels = {QStringLiteral("ファイル名："), QStringLiteral("解像度："), QStringLiteral("ファイル："),
+                     QStringLiteral("ファイル形式：")};
+    Saw("close");
 }
 
 void Sequence::Quit()
@@ -326,7 +347,7 @@ void Sequence::Quit()
     if (!ends)
         return;
     expected_exits_.push_back(0);
-    Count(close_box ? "close box" : "quit");
+    Saw(close_box ? "close box" : "quit");
 }
 
 void Sequence::ToggleReadOnly()
@@ -362,33 +383,26 @@ bool Sequence::Prompt(bool quitting)
     prompt_saved_ = false;
     if (model_.edit_count < 2)
         return true;
-    ExpectBox(kUnsavedText, kUnsavedCaption, quitting ? kStyleYesNo : kStyleYesNoCancel);
+    ExpectBox(QStringLiteral("保存していないファイルがあります。上書き保存しますか？"), QStringLiteral("ファイルの未保存"),
+              quitting ? kStyleYesNo : kStyleYesNoCancel);
     const int choice = random_.Below(100);
     const int answer = choice < 45 ? kAnswerYes : choice < 80 || quitting ? kAnswerNo : kAnswerCancel;
     boxes_.answers.push_back(answer);
-    if (answer == kAnswerNo) {
-        Note(", prompt: No");
-        Count("prompt: No");
-        return true;
-    }
-    if (answer == kAnswerCancel) {
-        Note(", prompt: Cancel");
-        Count("prompt: Cancel");
-        return false;
+    if (answer != kAnswerYes) {
+        Saw(answer == kAnswerNo ? "prompt: No" : "prompt: Cancel");
+        return answer == kAnswerNo;
     }
     const QString name = NameOf(model_.path);
     if (disk_[name].writable && random_.Percent(30))
         SetWritable(name, false);
     if (!SaveSucceeds(name)) {
         ExpectBox(kWriteFailure, kFileErrorCaption, kStyleOk);
-        Note(", prompt: Yes, save refused");
-        Count("prompt: Yes, save refused");
+        Saw("prompt: Yes, save refused");
         return false;
     }
     Written(model_.path);
     prompt_saved_ = true;
-    Note(", prompt: Yes, saved");
-    Count("prompt: Yes, saved");
+    Saw("prompt: Yes, saved");
     return true;
 }
 
@@ -413,20 +427,11 @@ void Sequence::SetWritable(const QString& name, bool writable)
     disk_[name].writable = writable;
 }
 
-void Sequence::Trigger(const char* name)
+void Sequence::Trigger(const std::string& name)
 {
     QAction* item = Action(name);
-    Check(item != nullptr && item->isEnabled(), std::string("menu item ") + name + " cannot be chosen");
+    Check(item != nullptr && item->isEnabled(), "menu item " + name + " cannot be chosen");
     if (item != nullptr)
-        item->trigger();
-}
-
-// A command chosen while a run pumps messages: it must do nothing, which
-// the checks after the step see (no dialog, no box, no file, and the run's
-// result exactly what the core alone gives).
-void Sequence::TriggerNested(const std::string& name)
-{
-    if (QAction* item = Action(name))
         item->trigger();
 }
 

@@ -1,12 +1,17 @@
-// A scriptable host that records what the engine tells it, and a bench: a
-// document loaded from a picture with a context to run effects in.
+// A scriptable host that records what the engine tells it, a bench (a
+// document loaded from a picture with a context to run effects in), and
+// the core's result for a file and effects, which the window and the batch
+// tool must give too.
 #pragma once
 
 #include <cstdlib>
 #include <functional>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "bitmap.h"
+#include "effects/catalogue.h"
 #include "engine/effect_context.h"
 #include "files.h"
 #include "image/document.h"
@@ -70,5 +75,31 @@ struct Bench {
         return p;
     }
 };
+
+// The core alone: the picture at path loaded and the effects run in turn,
+// with a fresh generator (the first runs of a program) unless random goes
+// on from earlier runs. The last effect is cancelled at its pump cancel_at
+// (1 for the first, 0: never), and pumps gets that run's count.
+inline Bytes CoreResult(const fs::path& path, const std::vector<std::string>& effects, int cancel_at = 0,
+                        int* pumps = nullptr, CRand* random = nullptr)
+{
+    Document document;
+    if (document.LoadBitmap(path) != kLoaded)
+        throw std::runtime_error("the core cannot load " + path.string());
+    CRand fresh;
+    RecordingHost host;
+    EffectContext context(document, host, random != nullptr ? *random : fresh);
+    host.context = &context;
+    for (size_t i = 0; i < effects.size(); ++i) {
+        host.pumps = 0;
+        host.cancel_at_pump = i + 1 == effects.size() ? cancel_at - 1 : -1;
+        const EffectEntry* effect = FindEffect(effects[i]);
+        if (effect == nullptr || !RunEffect(context, *effect))
+            throw std::runtime_error("the core cannot run " + effects[i]);
+    }
+    if (pumps != nullptr)
+        *pumps = host.pumps;
+    return document.file_bytes;
+}
 
 } // namespace korvanti::testing

@@ -202,6 +202,19 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
     const batch::FileResult result = process();
     ::setrlimit(RLIMIT_NOFILE, &saved);
     EXPECT_EQ(result.reason, "cannot be opened: too many open files");
+
+    // A file cut short while the median streams it (as its run starts):
+    // named with the bytes missing, nothing written.
+    struct CutAtStart : batch::FileProgress {
+        fs::path file;
+        void StartEffect(size_t) override { fs::resize_file(file, fs::file_size(file) - 7); }
+    } cutting;
+    cutting.file = dir / "good1.bmp";
+    const EffectEntry* median = FindEffect("median");
+    const batch::FileResult cut =
+        batch::ProcessFile(cutting.file.string(), (dir / "cut.bmp").string(), std::span(&median, 1), cutting);
+    EXPECT_EQ(cut.reason, "truncated (7 bytes short)");
+    EXPECT_FALSE(fs::exists(dir / "cut.bmp"));
 }
 
 TEST_F(BatchTool, UnwritableDestinationsAreReportedAndLeftAlone)

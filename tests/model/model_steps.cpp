@@ -200,6 +200,9 @@ void Sequence::Effect(bool cancel, bool quit)
                                        : std::string();
     if (nested == "effect")
         nested = pick_effect().batch_name;
+    // After an undo, Redo stays enabled while the next run goes on: it must be refused there.
+    if (nested_at > 0 && model_.redo && random_.Percent(50))
+        nested = "redoAction";
     if (cancel_at > 0)
         Note(std::string(quitting ? (close_box ? ", close box" : ", quit") : ", cancel") + " at pump " +
              std::to_string(cancel_at));
@@ -210,9 +213,12 @@ void Sequence::Effect(bool cancel, bool quit)
 
     bool cancelled = false;
     auto* cancel_button = window_->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+    bool redo_offered = false;
     watcher_.Start(window_.get(), [&](int pump) {
-        if (pump == nested_at && Action(nested) != nullptr)
+        if (pump == nested_at && Action(nested) != nullptr) {
+            redo_offered = nested == "redoAction" && Action(nested)->isEnabled();
             Action(nested)->trigger();
+        }
         if (pump == cancel_at) {
             if (close_box)
                 window_->close();
@@ -227,7 +233,7 @@ void Sequence::Effect(bool cancel, bool quit)
     Trigger(std::string(effect.batch_name));
     watcher_.Stop();
     if (nested_at > 0)
-        Saw("nested command during a run");
+        Saw(redo_offered ? "redo chosen during a run" : "nested command during a run");
 
     int core_pumps = 0;
     const Bytes core = CoreResult(core_file, {std::string(effect.batch_name)}, cancelled ? cancel_at : 0, &core_pumps,

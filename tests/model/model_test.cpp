@@ -208,7 +208,7 @@ void Sequence::Run()
               "prompt: Yes, saved", "prompt: Yes, save refused", "prompt: No", "prompt: Cancel", "open: refused file",
               "open: nothing to open", "open: rows with padding", "open: rows without padding",
               "open: pixels after a larger header", "open: bytes after the pixels", "close", "quit", "close box", "quit during a run",
-              "nested command during a run"})
+              "nested command during a run", "redo chosen during a run"})
             EXPECT_GT(roads_[what], 0) << what << " never happened with seed " << seed_;
         for (const EffectEntry& effect : EffectCatalogue())
             EXPECT_EQ(effects_run_.count(effect.batch_name), 1u) << effect.batch_name << " never ran";

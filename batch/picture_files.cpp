@@ -69,9 +69,10 @@ codecs::Format SniffPicture(const std::string& path)
     return format == codecs::Format::Png || format == codecs::Format::Jpeg ? format : codecs::Format::Bmp;
 }
 
-int LoadPicture(Document& document, const std::string& path, PictureInput& picture, bool quiet)
+int LoadPicture(Document& document, const std::string& path, codecs::Format format, PictureInput& picture,
+                bool quiet)
 {
-    picture.format = SniffPicture(path);
+    picture.format = format;
     if (picture.format == codecs::Format::Bmp)
         return document.LoadBitmap(path);
     const MappedFile file(path);

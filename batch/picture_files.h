@@ -31,10 +31,12 @@ struct PictureInput {
 // BMP (whatever is no picture at all is the BMP load's to refuse).
 codecs::Format SniffPicture(const std::string& path);
 
-// Loads path into document. Returns LoadBitmap's codes; on a refusal the
-// document is unchanged and picture.refusal (a JPEG or PNG the codec
-// refused) or else the document's LastProblem says why.
-int LoadPicture(Document& document, const std::string& path, PictureInput& picture, bool quiet);
+// Loads path, whose format SniffPicture gave, into document. Returns
+// LoadBitmap's codes; on a refusal the document is unchanged and
+// picture.refusal (a JPEG or PNG the codec refused) or else the document's
+// LastProblem says why.
+int LoadPicture(Document& document, const std::string& path, codecs::Format format, PictureInput& picture,
+                bool quiet);
 
 // The format a result is written in: --format, else the output name's
 // extension, else the input's own format.

@@ -295,12 +295,13 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
     if (host.Stopped())
         return Failure(Outcome::Interrupted, input, kInterrupted);
     try {
-        if (Streams(input, output, effects, settings, SniffPicture(input)))
+        const codecs::Format format = SniffPicture(input);
+        if (Streams(input, output, effects, settings, format))
             return StreamFile(input, output, *effects[0], progress, host);
         Document document;
         document.keep_undo = false; // nothing here undoes a run
         PictureInput picture;
-        if (LoadPicture(document, input, picture, settings.quiet) != kLoaded) {
+        if (LoadPicture(document, input, format, picture, settings.quiet) != kLoaded) {
             if (!picture.refusal.empty())
                 return Failure(picture.out_of_memory ? Outcome::OutOfMemory : Outcome::NotSupported, input,
                                picture.refusal);

@@ -70,12 +70,15 @@ const EffectEntry* FindEffect(std::string_view name)
     return nullptr;
 }
 
-bool RunEffect(EffectContext& context, const EffectEntry& effect)
+namespace {
+
+// One run as a whole command: an effect that throws leaves the run state
+// idle before the exception goes on.
+template <class Run>
+bool RunAsCommand(EffectContext& context, Run&& run)
 {
-    if (context.Running() || !context.doc.HasPicture())
-        return false;
     try {
-        effect.run(context);
+        run();
     } catch (...) {
         context.Abandon();
         throw;
@@ -83,17 +86,20 @@ bool RunEffect(EffectContext& context, const EffectEntry& effect)
     return true;
 }
 
+} // namespace
+
+bool RunEffect(EffectContext& context, const EffectEntry& effect)
+{
+    if (context.Running() || !context.doc.HasPicture())
+        return false;
+    return RunAsCommand(context, [&] { effect.run(context); });
+}
+
 bool RunEffectStreamed(EffectContext& context, const EffectEntry& effect, ByteSink& sink)
 {
     if (context.Running() || effect.stream == nullptr || !context.doc.Source().IsOpen())
         return false;
-    try {
-        effect.stream(context, sink);
-    } catch (...) {
-        context.Abandon();
-        throw;
-    }
-    return true;
+    return RunAsCommand(context, [&] { effect.stream(context, sink); });
 }
 
 } // namespace korvanti

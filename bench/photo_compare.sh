@@ -26,14 +26,9 @@ build=${1:-$repo/build/release}
 runs=${2:-7}
 batch=$build/batch/korvanti-batch
 peer=$build/bench/korvanti-photo-peer
-
-fail() {
-    echo "photo_compare: $*" >&2
-    exit 2
-}
-[[ -x $batch ]] || fail "no korvanti-batch at $batch"
-[[ -x $peer ]] || fail "no korvanti-photo-peer at $peer (is libopencv-dev installed?)"
-command -v hyperfine >/dev/null || fail "hyperfine is missing: install the Debian package 'hyperfine'"
+script=photo_compare
+peer_hint="is libopencv-dev installed?"
+source "$repo/bench/peer_checks.sh"
 
 default_work=/tmp
 [[ -d /dev/shm && -w /dev/shm ]] && default_work=/dev/shm

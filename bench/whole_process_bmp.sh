@@ -23,15 +23,9 @@ runs=${2:-10}
 target=0.6
 batch=$build/batch/korvanti-batch
 peer=$build/bench/korvanti-peer-tool
-
-fail() {
-    echo "whole_process_bmp: $*" >&2
-    exit 2
-}
-
-[[ -x $batch ]] || fail "no korvanti-batch at $batch (build it first, see the top of this script)"
-[[ -x $peer ]] || fail "no korvanti-peer-tool at $peer (install libopencv-dev, configure again and build it)"
-command -v hyperfine >/dev/null || fail "hyperfine is missing: install the Debian package 'hyperfine'"
+script=whole_process_bmp
+peer_hint="install libopencv-dev, configure again and build it"
+source "$repo/bench/peer_checks.sh"
 (( runs >= 5 )) || fail "at least 5 runs are needed for a median"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/whole-process.XXXXXX")

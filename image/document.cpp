@@ -29,13 +29,15 @@ uint16_t ReadUint16(const uint8_t* bytes, size_t offset)
     return static_cast<uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
 }
 
-// Reads size bytes unless the file ends or fails first; returns how many
-// it read, with errno set (0 at the end of the file) when that is fewer.
-size_t ReadFully(int fd, uint8_t* data, size_t size)
+// Reads size bytes, from the descriptor's position or else from offset,
+// unless the file ends or fails first; returns how many it read, with
+// errno set (0 at the end of the file) when that is fewer.
+size_t ReadFully(int fd, uint8_t* data, size_t size, int64_t offset = -1)
 {
     size_t done = 0;
     while (done < size) {
-        const ssize_t got = ::read(fd, data + done, size - done);
+        const ssize_t got = offset < 0 ? ::read(fd, data + done, size - done)
+                                       : ::pread(fd, data + done, size - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
@@ -315,21 +317,13 @@ PictureSource& PictureSource::operator=(PictureSource&& other) noexcept
 
 void PictureSource::Read(int64_t offset, uint8_t* into, size_t size)
 {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t got = ::pread(fd_, into + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            if (problem_.kind == FileProblemKind::None)
-                problem_ = got < 0 ? FileProblem{FileProblemKind::ReadFailed, errno}
-                                   : FileProblem{FileProblemKind::Truncated, 0,
-                                                 length_ - offset - static_cast<int64_t>(done)};
-            std::fill(into + done, into + size, 0);
-            return;
-        }
-        done += static_cast<size_t>(got);
-    }
+    const size_t done = ReadFully(fd_, into, size, offset);
+    if (done == size)
+        return;
+    if (problem_.kind == FileProblemKind::None)
+        problem_ = errno != 0 ? FileProblem{FileProblemKind::ReadFailed, errno}
+                              : FileProblem{FileProblemKind::Truncated, 0, length_ - offset - static_cast<int64_t>(done)};
+    std::fill(into + done, into + size, 0);
 }
 
 void Document::SetPicture(int32_t width, int32_t height, std::string&& name)

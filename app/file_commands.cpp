@@ -45,10 +45,10 @@ void MainWindow::OpenPictureFile(const QString& path)
 {
     // An empty name is a cancelled dialog; any file named but not read
     // (refused, missing, unreadable) gets the read failure box.
-    const int result = doc_.LoadBitmap(LocalPath(path));
-    if (result < 1 && !path.isEmpty())
+    const FileProblem problem = doc_.LoadBitmap(LocalPath(path));
+    if (!problem.ok() && !path.isEmpty())
         MessageBox(kReadFailure, kFileErrorCaption, kStyleOk);
-    if (result < 1)
+    if (!problem.ok())
         return;
     doc_.edit_count = 1;
     // The undo buffers now belong to the new picture.
@@ -81,10 +81,10 @@ void MainWindow::SavePictureAs()
     QString name = *chosen;
     if (!name.isEmpty() && !name.endsWith(QLatin1String(".bmp"), Qt::CaseSensitive))
         name += QLatin1String(".bmp");
-    const int result = doc_.SaveBitmap(LocalPath(name));
-    if (result <= 0 && result != kEmptyPath)
+    const FileProblem problem = doc_.SaveBitmap(LocalPath(name));
+    if (!problem.ok() && problem.kind != FileProblemKind::EmptyPath)
         ShowWriteFailure();
-    if (result < 1)
+    if (!problem.ok())
         return;
     doc_.edit_count = 1;
     doc_.bitmap.SetFileName(LocalPath(name));
@@ -97,10 +97,10 @@ void MainWindow::SavePicture()
 {
     if (context_.Running())
         return;
-    const int result = doc_.SaveBitmap(doc_.bitmap.GetFileName());
-    if (result <= 0 && result != kEmptyPath)
+    const FileProblem problem = doc_.SaveBitmap(doc_.bitmap.GetFileName());
+    if (!problem.ok() && problem.kind != FileProblemKind::EmptyPath)
         ShowWriteFailure();
-    if (result < 1)
+    if (!problem.ok())
         return;
     doc_.edit_count = 1;
     setWindowTitle(DisplayPath(doc_.bitmap.GetFileName()));
@@ -174,7 +174,7 @@ int MainWindow::ConfirmUnsaved(int kind)
 
 bool MainWindow::SaveOverOwnFile()
 {
-    if (doc_.SaveBitmap(doc_.bitmap.GetFileName()) >= 1)
+    if (doc_.SaveBitmap(doc_.bitmap.GetFileName()).ok())
         return true;
     ShowWriteFailure();
     return false;

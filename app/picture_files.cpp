@@ -84,7 +84,7 @@ void ScratchWriter::Write(const Bytes& file_bytes, const std::string& path, bool
     Wait();
     snapshot_.file_bytes = file_bytes; // keeps its capacity from write to write
     if (!in_background) {
-        [[maybe_unused]] const int written = snapshot_.SaveScratchCopy(path);
+        [[maybe_unused]] const FileProblem problem = snapshot_.SaveScratchCopy(path);
         return;
     }
     // The copy on disk is a by-product: a failure is not reported.
@@ -93,7 +93,7 @@ void ScratchWriter::Write(const Bytes& file_bytes, const std::string& path, bool
         // Behind the window's own thread: the copy is wanted, not urgent.
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
 #endif
-        [[maybe_unused]] const int written = snapshot_.SaveScratchCopy(path);
+        [[maybe_unused]] const FileProblem problem = snapshot_.SaveScratchCopy(path);
     });
 }
 

@@ -144,6 +144,9 @@ std::string DescribeProblem(const FileProblem& problem)
         return "compressed pictures are not supported";
     case Kind::TooLarge:
         return "larger than 2 GiB";
+    case Kind::Damaged:
+    case Kind::EncodeFailed:
+        return problem.reason;
     case Kind::OutOfMemory:
         return "out of memory";
     case Kind::ReadOnlyFile:
@@ -156,8 +159,11 @@ std::string DescribeProblem(const FileProblem& problem)
 
 namespace {
 
-FileResult LoadFailure(const std::string& input, const FileProblem& problem)
+FileResult LoadFailure(const std::string& input, const FileProblem& problem, codecs::Format format)
 {
+    if (!problem.reason.empty()) // a decoder's refusal, in its own words
+        return Failure(OutcomeOf(problem.kind), input,
+                       "not a readable " + std::string(codecs::NameOf(format)) + " (" + problem.reason + ")");
     const char* prefix = problem.kind == FileProblemKind::CannotOpen   ? "cannot be opened: "
                          : problem.kind == FileProblemKind::ReadFailed ? "cannot be read: "
                                                                        : "";
@@ -168,27 +174,27 @@ FileResult SaveFailure(const std::string& output, const FileProblem& problem)
 {
     if (problem.kind == FileProblemKind::OutOfMemory)
         return Failure(Outcome::OutOfMemory, output, DescribeProblem(problem));
+    if (problem.kind == FileProblemKind::EncodeFailed)
+        return Failure(Outcome::CannotWrite, output, "cannot be encoded (" + problem.reason + ")");
     return Failure(Outcome::CannotWrite, output, "cannot be written: " + DescribeProblem(problem));
 }
 
-bool SameFile(const std::string& a, const std::string& b)
+bool IsFile(const std::string& path, const InputFile& file)
 {
-    struct stat first {}, second {};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && info.st_dev == file.device && info.st_ino == file.inode;
 }
 
 // A BMP file whose one effect can stream is never read into memory whole:
 // the effect reads it a few rows at a time and its result goes to the
 // output row by row while it runs, so the disk is at work before the run
-// is over. Not when the
-// output is the input itself, which a save that has to rewrite the file in
-// place would change under the run.
-bool Streams(const std::string& input, const std::string& output, std::span<const EffectEntry* const> effects,
-             const OutputSettings& settings, codecs::Format input_format)
+// is over. Not when the output is the input itself, which a save that has
+// to rewrite the file in place would change under the run.
+bool Streams(const PictureInput& picture, const std::string& output, std::span<const EffectEntry* const> effects,
+             codecs::Format output_format)
 {
-    return effects.size() == 1 && effects[0]->stream != nullptr && input_format == codecs::Format::Bmp &&
-           OutputFormatFor(output, settings, input_format) == codecs::Format::Bmp && !SameFile(input, output);
+    return effects.size() == 1 && effects[0]->stream != nullptr && picture.format == codecs::Format::Bmp &&
+           output_format == codecs::Format::Bmp && !IsFile(output, picture.file);
 }
 
 // The way a streamed result takes to its file. Nothing is made, neither the
@@ -247,7 +253,7 @@ private:
         result_ = progress_.BeforeSave();
         if (result_.outcome != Outcome::Written)
             return;
-        if (const FileProblem problem = save_.Begin(output_, true); problem.kind != FileProblemKind::None) {
+        if (const FileProblem problem = save_.Begin(output_, Durability::Synced); problem.kind != FileProblemKind::None) {
             result_ = SaveFailure(output_, problem);
             return;
         }
@@ -264,13 +270,14 @@ private:
     FileResult result_;
 };
 
-FileResult StreamFile(const std::string& input, const std::string& output, const EffectEntry& effect,
+FileResult StreamFile(InputFile&& input, const std::string& output, const EffectEntry& effect,
                       FileProgress& progress, StoppableHost& host)
 {
+    const std::string name = input.path;
     Document document;
     document.keep_undo = false;
-    if (document.OpenForStreaming(input) != kLoaded)
-        return LoadFailure(input, document.LastProblem());
+    if (FileProblem problem = document.OpenForStreaming(std::move(input)); !problem.ok())
+        return LoadFailure(name, problem, codecs::Format::Bmp);
     StreamedOutput result(output, progress);
     CRand random;
     EffectContext context(document, host, random);
@@ -278,11 +285,47 @@ FileResult StreamFile(const std::string& input, const std::string& output, const
     progress.StartEffect(0);
     RunEffectStreamed(context, effect, result);
     if (host.Stopped())
-        return Failure(Outcome::Interrupted, input, kInterrupted);
+        return Failure(Outcome::Interrupted, name, kInterrupted);
     // A file cut short or failing while it was read: the result is dropped.
-    if (const FileProblem& problem = document.Source().Problem(); problem.kind != FileProblemKind::None)
-        return LoadFailure(input, problem);
+    if (const FileProblem& problem = document.Source().Problem(); !problem.ok())
+        return LoadFailure(name, problem, codecs::Format::Bmp);
     return result.Finish();
+}
+
+// Each effect in order, each as its own run; Interrupted when a stop
+// request cut one short, else Written.
+FileResult RunEffects(Document& document, std::span<const EffectEntry* const> effects, FileProgress& progress,
+                      StoppableHost& host)
+{
+    // A window that has just opened this file, with the first effects
+    // of its run: a fresh generator.
+    CRand random;
+    EffectContext context(document, host, random);
+    host.Attach(context);
+    for (size_t i = 0; i < effects.size(); ++i) {
+        progress.StartEffect(i);
+        RunEffect(context, *effects[i]);
+        if (host.Stopped())
+            return Failure(Outcome::Interrupted, document.bitmap.GetFileName(), kInterrupted);
+    }
+    return {};
+}
+
+FileResult SaveResult(const Document& document, const std::string& output, codecs::Format format,
+                      const PictureInput& picture, const OutputSettings& settings, FileProgress& progress)
+{
+    if (FileResult refused = progress.BeforeSave(); refused.outcome != Outcome::Written)
+        return refused;
+    int64_t written = 0;
+    if (FileProblem problem = SavePicture(document, output, format, settings.quality, picture.icc, written);
+        !problem.ok())
+        return SaveFailure(output, problem);
+    FileResult result;
+    if (!picture.note.empty())
+        result.note = document.bitmap.GetFileName() + ": " + picture.note;
+    result.file = output;
+    result.bytes = written;
+    return result;
 }
 
 } // namespace
@@ -295,46 +338,19 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
     if (host.Stopped())
         return Failure(Outcome::Interrupted, input, kInterrupted);
     try {
-        const codecs::Format format = SniffPicture(input);
-        if (Streams(input, output, effects, settings, format))
-            return StreamFile(input, output, *effects[0], progress, host);
+        PictureInput picture;
+        if (FileProblem problem = OpenPicture(input, picture); !problem.ok())
+            return LoadFailure(input, problem, picture.format);
+        const codecs::Format output_format = OutputFormatFor(output, settings, picture.format);
+        if (Streams(picture, output, effects, output_format))
+            return StreamFile(std::move(picture.file), output, *effects[0], progress, host);
         Document document;
         document.keep_undo = false; // nothing here undoes a run
-        PictureInput picture;
-        if (LoadPicture(document, input, format, picture, settings.quiet) != kLoaded) {
-            if (!picture.refusal.empty())
-                return Failure(picture.out_of_memory ? Outcome::OutOfMemory : Outcome::NotSupported, input,
-                               picture.refusal);
-            return LoadFailure(input, document.LastProblem());
-        }
-        // A window that has just opened this file, with the first effects
-        // of its run: a fresh generator.
-        CRand random;
-        EffectContext context(document, host, random);
-        host.Attach(context);
-        for (size_t i = 0; i < effects.size(); ++i) {
-            progress.StartEffect(i);
-            RunEffect(context, *effects[i]);
-            if (host.Stopped())
-                return Failure(Outcome::Interrupted, input, kInterrupted);
-        }
-        if (FileResult refused = progress.BeforeSave(); refused.outcome != Outcome::Written)
-            return refused;
-        std::string encode_error;
-        FileProblem problem;
-        const int written = SavePicture(document, output, OutputFormatFor(output, settings, picture.format),
-                                        settings.quality, picture.icc, encode_error, problem);
-        if (written < 0) {
-            if (!encode_error.empty())
-                return Failure(Outcome::CannotWrite, output, "cannot be encoded (" + encode_error + ")");
-            return SaveFailure(output, problem);
-        }
-        FileResult result;
-        if (!picture.note.empty())
-            result.note = input + ": " + picture.note;
-        result.file = output;
-        result.bytes = written;
-        return result;
+        if (FileProblem problem = LoadPicture(document, picture, settings.quiet); !problem.ok())
+            return LoadFailure(input, problem, picture.format);
+        if (FileResult stopped = RunEffects(document, effects, progress, host); stopped.outcome != Outcome::Written)
+            return stopped;
+        return SaveResult(document, output, output_format, picture, settings, progress);
     } catch (const std::bad_alloc&) {
         return Failure(Outcome::OutOfMemory, input, "out of memory");
     }

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "batch/picture_files.h"
+#include "batch/picture_io.h"
 #include "effects/catalogue.h"
 #include "engine/effect_host.h"
 #include "image/document.h"
@@ -43,7 +43,7 @@ public:
 };
 
 // stop, when set, interrupts the file at the next row; a stopped file is
-// never saved. settings choose the output's format (see picture_files.h).
+// never saved. settings choose the output's format (see picture_io.h).
 FileResult ProcessFile(const std::string& input, const std::string& output,
                        std::span<const EffectEntry* const> effects, FileProgress& progress,
                        const std::atomic<bool>* stop = nullptr, const OutputSettings& settings = {});

@@ -107,9 +107,9 @@ korvanti::Document& Picture()
         const bool written = ::write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
         ::close(fd);
         korvanti::Document document;
-        const int loaded = written ? document.LoadBitmap(path) : 0;
+        const bool loaded = written && document.LoadBitmap(path).ok();
         ::unlink(path.c_str());
-        if (loaded != korvanti::kLoaded)
+        if (!loaded)
             throw std::runtime_error("cannot load the benchmark picture");
         return document;
     }();

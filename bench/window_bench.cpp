@@ -75,7 +75,7 @@ double Median(std::vector<double> times)
 double CoreMilliseconds(const std::string& picture, const korvanti::EffectEntry& effect)
 {
     korvanti::Document document;
-    if (document.LoadBitmap(picture) != korvanti::kLoaded)
+    if (!document.LoadBitmap(picture).ok())
         return -1;
     korvanti::EffectHost host;
     korvanti::CRand random;

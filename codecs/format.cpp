@@ -82,11 +82,19 @@ std::optional<int64_t> BitmapSize(int64_t width, int64_t height, int64_t limit)
     limit = std::min(limit, kLargestBitmap);
     if (width <= 0 || height <= 0 || width > limit || height > limit)
         return std::nullopt;
-    const int64_t stride = BitmapStride(width);
-    if (height > (limit - kBitmapHeaderBytes) / stride)
+    const int64_t stride = RowStride(width);
+    if (height > (limit - kHeaderBytes) / stride)
         return std::nullopt;
-    return kBitmapHeaderBytes + stride * height;
+    return kHeaderBytes + stride * height;
 }
+
+FileProblem TooLargeProblem(int64_t width, int64_t height)
+{
+    return {FileProblemKind::TooLarge, 0, 0,
+            "the picture is too large (" + std::to_string(width) + " x " + std::to_string(height) + ")"};
+}
+
+FileProblem OutOfMemoryProblem() { return {FileProblemKind::OutOfMemory, 0, 0, "out of memory"}; }
 
 Bytes NewBitmap(int32_t width, int32_t height, int64_t size)
 {
@@ -94,13 +102,13 @@ Bytes NewBitmap(int32_t width, int32_t height, int64_t size)
     bytes[0] = 'B';
     bytes[1] = 'M';
     Put32(bytes, 2, static_cast<uint32_t>(size));
-    Put32(bytes, 10, kBitmapHeaderBytes);
+    Put32(bytes, 10, kHeaderBytes);
     Put32(bytes, 14, 40);
     Put32(bytes, 18, static_cast<uint32_t>(width));
     Put32(bytes, 22, static_cast<uint32_t>(height));
     bytes[26] = 1;
     bytes[28] = 24;
-    Put32(bytes, 34, static_cast<uint32_t>(size - kBitmapHeaderBytes));
+    Put32(bytes, 34, static_cast<uint32_t>(size - kHeaderBytes));
     return bytes;
 }
 

@@ -10,16 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "image/bmp_layout.h"
+#include "image/problem.h"
+
 namespace korvanti::codecs {
 
 using Bytes = std::vector<uint8_t>;
 
 enum class Format { Unknown, Bmp, Png, Jpeg };
-
-// The largest BMP file the core takes; a decoded picture whose BMP form
-// would be larger is refused before anything is allocated for it.
-inline constexpr int64_t kLargestBitmap = INT32_MAX;
-inline constexpr int64_t kBitmapHeaderBytes = 54;
 
 // By the first bytes of the file ("BM", the PNG signature, FF D8 FF).
 Format SniffFormat(std::span<const uint8_t> head);
@@ -32,8 +30,6 @@ std::string_view ExtensionOf(Format format);
 // "BMP", "PNG", "JPEG".
 std::string_view NameOf(Format format);
 
-constexpr int64_t BitmapStride(int64_t width) { return (3 * width + 3) & ~int64_t{3}; }
-
 // The size of the BMP form of a width x height picture, or nothing when it
 // would exceed limit (or kLargestBitmap).
 std::optional<int64_t> BitmapSize(int64_t width, int64_t height, int64_t limit = kLargestBitmap);
@@ -42,18 +38,20 @@ std::optional<int64_t> BitmapSize(int64_t width, int64_t height, int64_t limit =
 // offset 54, 40-byte info header, no compression) and every pixel byte 0.
 Bytes NewBitmap(int32_t width, int32_t height, int64_t size);
 
-// A decoder's result. On failure bitmap is empty and error holds the
-// codec's reason.
+// What a decoder gives besides its verdict (a FileProblem: Damaged with the
+// codec's reason, TooLarge, OutOfMemory or None). Left empty on a refusal.
 struct Decoded {
     Bytes bitmap;
     int32_t width = 0;
     int32_t height = 0;
     Bytes icc;                     // the colour profile, if the file had one
     bool alpha_composited = false; // transparency was flattened over white
-    bool out_of_memory = false;
-    std::string error;
-    bool ok() const { return error.empty(); }
 };
+
+// The refusal of a picture whose BMP form would pass the limit.
+FileProblem TooLargeProblem(int64_t width, int64_t height);
+// A codec's buffers could not be had.
+FileProblem OutOfMemoryProblem();
 
 // The stored pixel rows of a BMP picture as the encoders read them:
 // bottom row first, BGR triples, rows stride bytes apart.

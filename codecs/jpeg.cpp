@@ -17,21 +17,14 @@ struct HandleCloser {
 };
 using Handle = std::unique_ptr<void, HandleCloser>;
 
-Decoded Refuse(std::string reason)
-{
-    Decoded decoded;
-    decoded.error = std::move(reason);
-    return decoded;
-}
-
 // Copies a top-down BGR picture (w x h, tight rows) into the bottom-up
 // rows of bitmap, turned as EXIF orientation says.
 void PlaceTurned(const uint8_t* source, int64_t w, int64_t h, int orientation, Bytes& bitmap, int64_t out_w,
                  int64_t out_h)
 {
-    const int64_t stride = BitmapStride(out_w);
+    const int64_t stride = RowStride(out_w);
     for (int64_t dy = 0; dy < out_h; ++dy) {
-        uint8_t* row = bitmap.data() + kBitmapHeaderBytes + (out_h - 1 - dy) * stride;
+        uint8_t* row = bitmap.data() + kHeaderBytes + (out_h - 1 - dy) * stride;
         for (int64_t dx = 0; dx < out_w; ++dx) {
             int64_t sx = dx;
             int64_t sy = dy;
@@ -55,71 +48,70 @@ void PlaceTurned(const uint8_t* source, int64_t w, int64_t h, int orientation, B
 
 } // namespace
 
-Decoded DecodeJpeg(std::span<const uint8_t> jpeg, int64_t limit)
+FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, int64_t limit)
 {
     Handle handle(tjInitDecompress());
     if (!handle)
-        return Refuse(tjGetErrorStr2(nullptr));
+        return Refusal(tjGetErrorStr2(nullptr));
     int width = 0;
     int height = 0;
     int subsampling = 0;
     int colourspace = 0;
     if (tjDecompressHeader3(handle.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), &width, &height,
                             &subsampling, &colourspace) != 0)
-        return Refuse(tjGetErrorStr2(handle.get()));
+        return Refusal(tjGetErrorStr2(handle.get()));
     const JpegMetadata metadata = ReadJpegMetadata(jpeg);
     const bool swapped = metadata.orientation >= 5;
     const int32_t out_w = swapped ? height : width;
     const int32_t out_h = swapped ? width : height;
     const std::optional<int64_t> size = BitmapSize(out_w, out_h, limit);
     if (!size)
-        return Refuse("the picture is too large (" + std::to_string(width) + " x " + std::to_string(height) + ")");
+        return TooLargeProblem(width, height);
 
-    Decoded decoded;
+    Decoded result;
     std::unique_ptr<uint8_t[]> upright;
     try {
-        decoded.bitmap = NewBitmap(out_w, out_h, *size);
+        result.bitmap = NewBitmap(out_w, out_h, *size);
         if (metadata.orientation != 1)
             upright.reset(new uint8_t[static_cast<size_t>(width) * static_cast<size_t>(height) * 3]);
-        decoded.icc = metadata.icc;
+        result.icc = metadata.icc;
     } catch (const std::bad_alloc&) {
-        decoded = Refuse("out of memory");
-        decoded.out_of_memory = true;
-        return decoded;
+        return OutOfMemoryProblem();
     }
     // Straight into the BMP rows when no turn is needed.
-    uint8_t* target = upright ? upright.get() : decoded.bitmap.data() + kBitmapHeaderBytes;
-    const int pitch = upright ? width * 3 : static_cast<int>(BitmapStride(width));
+    uint8_t* target = upright ? upright.get() : result.bitmap.data() + kHeaderBytes;
+    const int pitch = upright ? width * 3 : static_cast<int>(RowStride(width));
     const int flags = (upright ? 0 : TJFLAG_BOTTOMUP) | TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
     if (tjDecompress2(handle.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), target, width, pitch, height,
                       TJPF_BGR, flags) != 0)
-        return Refuse(tjGetErrorStr2(handle.get()));
+        return Refusal(tjGetErrorStr2(handle.get()));
     if (upright)
-        PlaceTurned(upright.get(), width, height, metadata.orientation, decoded.bitmap, out_w, out_h);
-    decoded.width = out_w;
-    decoded.height = out_h;
-    return decoded;
+        PlaceTurned(upright.get(), width, height, metadata.orientation, result.bitmap, out_w, out_h);
+    result.width = out_w;
+    result.height = out_h;
+    decoded = std::move(result);
+    return {};
 }
 
-bool EncodeJpeg(const BitmapRows& rows, int quality, std::span<const uint8_t> icc, Bytes& out, std::string& error)
+FileProblem EncodeJpeg(const BitmapRows& rows, int quality, std::span<const uint8_t> icc, Bytes& out)
 {
     Handle handle(tjInitCompress());
-    if (!handle) {
-        error = tjGetErrorStr2(nullptr);
-        return false;
-    }
+    if (!handle)
+        return {FileProblemKind::EncodeFailed, 0, 0, tjGetErrorStr2(nullptr)};
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     const int result = tjCompress2(handle.get(), rows.first_row, rows.width, static_cast<int>(rows.stride), rows.height,
                                    TJPF_BGR, &buffer, &size, TJSAMP_420, quality, TJFLAG_BOTTOMUP);
     std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(buffer, tjFree);
-    if (result != 0) {
-        error = tjGetErrorStr2(handle.get());
-        return false;
+    if (result != 0)
+        return {FileProblemKind::EncodeFailed, 0, 0, tjGetErrorStr2(handle.get())};
+    try {
+        out.assign(buffer, buffer + size);
+        InsertIccProfile(out, icc);
+    } catch (const std::bad_alloc&) {
+        return OutOfMemoryProblem();
     }
-    out.assign(buffer, buffer + size);
-    InsertIccProfile(out, icc);
-    return true;
+    return {};
 }
 
 } // namespace korvanti::codecs

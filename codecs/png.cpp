@@ -149,13 +149,6 @@ void Flatten(const uint8_t* bgra, uint8_t* bgr, png_uint_32 width)
     }
 }
 
-Decoded Refuse(const char* reason)
-{
-    Decoded decoded;
-    decoded.error = reason;
-    return decoded;
-}
-
 struct Writer {
     png_structp png = nullptr;
     png_infop info = nullptr;
@@ -187,9 +180,59 @@ bool WriteAll(Writer& w, const BitmapRows& rows, std::span<const uint8_t> icc, p
     return true;
 }
 
+// The buffers a decode needs besides libpng's own: the BMP form, and for a
+// picture with alpha a row (or, interlaced, every row) to flatten from.
+struct PixelBuffers {
+    Bytes scratch;
+    std::vector<png_bytep> rows;
+};
+
+FileProblem AllocateFor(const Reader& r, int64_t size, Decoded& decoded, PixelBuffers& buffers)
+{
+    const bool alpha = r.channels == 4;
+    try {
+        decoded.bitmap = NewBitmap(static_cast<int32_t>(r.width), static_cast<int32_t>(r.height), size);
+        if (alpha)
+            buffers.scratch.resize(size_t{r.width} * 4 * (r.interlaced ? r.height : 1));
+        if (!alpha || r.interlaced)
+            buffers.rows.resize(r.height);
+    } catch (const std::bad_alloc&) {
+        return OutOfMemoryProblem();
+    }
+    return {};
+}
+
+// Every row into the BMP form, bottom row last in the file's order.
+bool ReadPixels(Reader& r, Decoded& decoded, PixelBuffers& buffers)
+{
+    const int64_t stride = RowStride(r.width);
+    uint8_t* const bottom_row = decoded.bitmap.data() + kHeaderBytes;
+    auto stored_row = [&](png_uint_32 y) { return bottom_row + (int64_t{r.height} - 1 - y) * stride; };
+    if (r.channels != 4) {
+        for (png_uint_32 y = 0; y < r.height; ++y)
+            buffers.rows[y] = stored_row(y);
+        return ReadRows(r, buffers.rows.data());
+    }
+    if (r.interlaced) {
+        for (png_uint_32 y = 0; y < r.height; ++y)
+            buffers.rows[y] = buffers.scratch.data() + size_t{y} * r.width * 4;
+        if (!ReadRows(r, buffers.rows.data()))
+            return false;
+        for (png_uint_32 y = 0; y < r.height; ++y)
+            Flatten(buffers.rows[y], stored_row(y), r.width);
+        return true;
+    }
+    for (png_uint_32 y = 0; y < r.height; ++y) {
+        if (!ReadRow(r, buffers.scratch.data()))
+            return false;
+        Flatten(buffers.scratch.data(), stored_row(y), r.width);
+    }
+    return ReadEnd(r);
+}
+
 } // namespace
 
-Decoded DecodePng(std::span<const uint8_t> file, int64_t limit)
+FileProblem DecodePng(std::span<const uint8_t> file, Decoded& decoded, int64_t limit)
 {
     Reader r;
     r.stream.data = file.data();
@@ -197,69 +240,34 @@ Decoded DecodePng(std::span<const uint8_t> file, int64_t limit)
     r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r.stream, OnError, OnWarning);
     r.info = r.png ? png_create_info_struct(r.png) : nullptr;
     if (!r.info)
-        return Refuse("out of memory");
+        return OutOfMemoryProblem();
     png_set_read_fn(r.png, &r.stream, ReadFromMemory);
     if (!ReadInfo(r))
-        return Refuse(r.stream.error);
+        return Refusal(r.stream.error);
     const std::optional<int64_t> size = BitmapSize(r.width, r.height, limit);
     if (!size)
-        return Refuse(("the picture is too large (" + std::to_string(r.width) + " x " + std::to_string(r.height) + ")")
-                          .c_str());
+        return TooLargeProblem(r.width, r.height);
+    Decoded result;
+    PixelBuffers buffers;
     try {
         if (!SetTransforms(r))
-            return Refuse(r.stream.error);
+            return Refusal(r.stream.error);
+        result.icc = std::move(r.icc);
     } catch (const std::bad_alloc&) {
-        Decoded decoded = Refuse("out of memory");
-        decoded.out_of_memory = true;
-        return decoded;
+        return OutOfMemoryProblem();
     }
-    const bool alpha = r.channels == 4;
-    const int64_t stride = BitmapStride(r.width);
-    Decoded decoded;
-    Bytes scratch;
-    std::vector<png_bytep> rows;
-    try {
-        decoded.bitmap = NewBitmap(static_cast<int32_t>(r.width), static_cast<int32_t>(r.height), *size);
-        decoded.icc = std::move(r.icc);
-        if (alpha)
-            scratch.resize(size_t{r.width} * 4 * (r.interlaced ? r.height : 1));
-        if (!alpha || r.interlaced)
-            rows.resize(r.height);
-    } catch (const std::bad_alloc&) {
-        decoded = Refuse("out of memory");
-        decoded.out_of_memory = true;
-        return decoded;
-    }
-    uint8_t* const bottom_row = decoded.bitmap.data() + kBitmapHeaderBytes;
-    auto stored_row = [&](png_uint_32 y) { return bottom_row + (int64_t{r.height} - 1 - y) * stride; };
-    bool ok = true;
-    if (!alpha) {
-        for (png_uint_32 y = 0; y < r.height; ++y)
-            rows[y] = stored_row(y);
-        ok = ReadRows(r, rows.data());
-    } else if (r.interlaced) {
-        for (png_uint_32 y = 0; y < r.height; ++y)
-            rows[y] = scratch.data() + size_t{y} * r.width * 4;
-        ok = ReadRows(r, rows.data());
-        for (png_uint_32 y = 0; ok && y < r.height; ++y)
-            Flatten(rows[y], stored_row(y), r.width);
-    } else {
-        for (png_uint_32 y = 0; ok && y < r.height; ++y) {
-            ok = ReadRow(r, scratch.data());
-            if (ok)
-                Flatten(scratch.data(), stored_row(y), r.width);
-        }
-        ok = ok && ReadEnd(r);
-    }
-    if (!ok)
-        return Refuse(r.stream.error);
-    decoded.width = static_cast<int32_t>(r.width);
-    decoded.height = static_cast<int32_t>(r.height);
-    decoded.alpha_composited = alpha;
-    return decoded;
+    if (FileProblem problem = AllocateFor(r, *size, result, buffers); !problem.ok())
+        return problem;
+    if (!ReadPixels(r, result, buffers))
+        return Refusal(r.stream.error);
+    result.width = static_cast<int32_t>(r.width);
+    result.height = static_cast<int32_t>(r.height);
+    result.alpha_composited = r.channels == 4;
+    decoded = std::move(result);
+    return {};
 }
 
-bool EncodePng(const BitmapRows& rows, std::span<const uint8_t> icc, Bytes& out, std::string& error)
+FileProblem EncodePng(const BitmapRows& rows, std::span<const uint8_t> icc, Bytes& out)
 {
     Writer w;
     w.stream.out = &out;
@@ -271,19 +279,18 @@ bool EncodePng(const BitmapRows& rows, std::span<const uint8_t> icc, Bytes& out,
         const size_t raw = static_cast<size_t>(rows.width * 3 + 1) * static_cast<size_t>(rows.height);
         out.reserve(raw + raw / 1000 + 1024 + icc.size());
     } catch (const std::bad_alloc&) {
-        error = "out of memory";
-        return false;
+        return OutOfMemoryProblem();
     }
     for (int32_t y = 0; y < rows.height; ++y)
         row_pointers[static_cast<size_t>(y)] =
             const_cast<png_bytep>(rows.first_row + (int64_t{rows.height} - 1 - y) * rows.stride);
     w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &w.stream, OnError, OnWarning);
     w.info = w.png ? png_create_info_struct(w.png) : nullptr;
-    if (!w.info || !WriteAll(w, rows, icc, row_pointers.data())) {
-        error = w.info ? w.stream.error : "out of memory";
-        return false;
-    }
-    return true;
+    if (!w.info)
+        return OutOfMemoryProblem();
+    if (!WriteAll(w, rows, icc, row_pointers.data()))
+        return {FileProblemKind::EncodeFailed, 0, 0, w.stream.error};
+    return {};
 }
 
 } // namespace korvanti::codecs

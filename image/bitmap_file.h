@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-namespace korvanti {
+#include "image/bmp_layout.h"
 
-inline constexpr uint16_t kBitmapMagic = 19778; // "BM" read little-endian
+namespace korvanti {
 
 class BitmapFile {
 public:

@@ -13,10 +13,10 @@
 #include <new>
 #include <utility>
 
+#include "image/save_stream.h"
+
 namespace korvanti {
 namespace {
-
-constexpr int64_t kLargestFile = INT32_MAX;
 
 int32_t ReadInt32(const uint8_t* bytes, size_t offset)
 {
@@ -27,35 +27,6 @@ int32_t ReadInt32(const uint8_t* bytes, size_t offset)
 uint16_t ReadUint16(const uint8_t* bytes, size_t offset)
 {
     return static_cast<uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
-}
-
-// Reads size bytes, from the descriptor's position or else from offset,
-// unless the file ends or fails first; returns how many it read, with
-// errno set (0 at the end of the file) when that is fewer.
-size_t ReadFully(int fd, uint8_t* data, size_t size, int64_t offset = -1)
-{
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t got = offset < 0 ? ::read(fd, data + done, size - done)
-                                       : ::pread(fd, data + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            if (got == 0)
-                errno = 0;
-            break;
-        }
-        done += static_cast<size_t>(got);
-    }
-    return done;
-}
-
-// A short read: a failing read, or a file that shrank while it was read.
-FileProblem ReadProblem(size_t done, size_t wanted)
-{
-    if (errno != 0)
-        return {FileProblemKind::ReadFailed, errno};
-    return {FileProblemKind::Truncated, 0, static_cast<int64_t>(wanted - done)};
 }
 
 // Reserves room for a large buffer and asks for huge pages before anything
@@ -72,68 +43,6 @@ void ReserveLarge(std::vector<uint8_t>& buffer, size_t size)
     const auto end = (reinterpret_cast<uintptr_t>(buffer.data()) + size) & ~(kHuge - 1);
     if (end > start)
         ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-}
-
-// The result of a load that failed before its pixels were read.
-int OpenedResult(const FileProblem& problem)
-{
-    using Kind = FileProblemKind;
-    const bool opened = problem.kind != Kind::EmptyPath && problem.kind != Kind::CannotOpen &&
-                        problem.kind != Kind::NotRegularFile;
-    return opened ? kRefused : kNotOpened;
-}
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-    void reset(int fd)
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
-};
-
-// A file opened for loading, with its length and the header read.
-struct OpenedFile {
-    Descriptor file{-1};
-    int64_t length = 0;
-    uint8_t header[kHeaderBytes] = {};
-};
-
-// Opens path for reading and reads its header: kind None, or why not.
-// Whatever is not a regular file is refused before any read.
-FileProblem OpenForLoad(const std::string& path, OpenedFile& opened)
-{
-    using Kind = FileProblemKind;
-    if (path.empty())
-        return {Kind::EmptyPath};
-    // Not blocking, so that a FIFO without a writer cannot hold the open up.
-    opened.file.reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    const int fd = opened.file.get();
-    struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0)
-        return {Kind::CannotOpen, errno};
-    if (!S_ISREG(info.st_mode))
-        return {Kind::NotRegularFile, S_ISDIR(info.st_mode) ? EISDIR : 0};
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    opened.length = info.st_size;
-    const size_t head = static_cast<size_t>(std::min<int64_t>(opened.length, kHeaderBytes));
-    if (size_t done = ReadFully(fd, opened.header, head); done < head)
-        return ReadProblem(done, head);
-    return CheckLayout(opened.header, opened.length);
 }
 
 } // namespace
@@ -182,8 +91,8 @@ FileProblem CheckLayout(const uint8_t* header, int64_t length)
     if (bit_fields)
         return {Kind::HeaderDamaged}; // masks mean nothing for 24 bits
     const int64_t stride = RowStride(width); // width is positive and at most 2^31 - 1
-    if (length > kLargestFile || stride > kLargestFile || height > kLargestFile / stride ||
-        offset + stride * height > kLargestFile)
+    if (length > kLargestBitmap || stride > kLargestBitmap || height > kLargestBitmap / stride ||
+        offset + stride * height > kLargestBitmap)
         return {Kind::TooLarge};
     const int64_t end = offset + stride * height;
     if (length < end)
@@ -191,69 +100,62 @@ FileProblem CheckLayout(const uint8_t* header, int64_t length)
     return {};
 }
 
-int Document::Fail(int result, FileProblem problem)
+FileProblem Document::LoadBitmap(const std::string& path)
 {
-    last_problem_ = problem;
-    return result;
+    InputFile input;
+    if (FileProblem problem = OpenInput(path, input); !problem.ok())
+        return problem;
+    return LoadBitmap(std::move(input));
 }
 
-int Document::LoadBitmap(const std::string& path)
+FileProblem Document::LoadBitmap(InputFile&& input)
 {
-    using Kind = FileProblemKind;
-    OpenedFile opened;
-    if (const FileProblem problem = OpenForLoad(path, opened); problem.kind != Kind::None)
-        return Fail(OpenedResult(problem), problem);
-    const int64_t length = opened.length;
-    const uint8_t* header = opened.header;
-
+    if (FileProblem problem = CheckLayout(input.head, input.length); !problem.ok())
+        return problem;
     Bytes new_bytes;
     try {
-        ReserveLarge(new_bytes, static_cast<size_t>(length));
-        new_bytes.resize(static_cast<size_t>(length));
+        ReserveLarge(new_bytes, static_cast<size_t>(input.length));
     } catch (const std::bad_alloc&) {
-        return Fail(kRefused, {Kind::OutOfMemory});
+        return {FileProblemKind::OutOfMemory};
     }
-    std::copy(header, header + kHeaderBytes, new_bytes.begin());
-    const size_t rest = new_bytes.size() - kHeaderBytes;
-    if (size_t done = ReadFully(opened.file.get(), new_bytes.data() + kHeaderBytes, rest); done < rest)
-        return Fail(kRefused, ReadProblem(done, rest));
-    return Install(std::move(new_bytes), path);
+    if (FileProblem problem = ReadWhole(input, new_bytes); !problem.ok())
+        return problem;
+    return Install(std::move(new_bytes), input.path);
 }
 
-int Document::OpenForStreaming(const std::string& path)
+FileProblem Document::OpenForStreaming(const std::string& path)
 {
-    using Kind = FileProblemKind;
-    OpenedFile opened;
-    if (const FileProblem problem = OpenForLoad(path, opened); problem.kind != Kind::None)
-        return Fail(OpenedResult(problem), problem);
-    std::string new_name;
-    try {
-        new_name = path;
-    } catch (const std::bad_alloc&) {
-        return Fail(kRefused, {Kind::OutOfMemory});
-    }
-    SetPicture(ReadInt32(opened.header, 18), ReadInt32(opened.header, 22), std::move(new_name));
+    InputFile input;
+    if (FileProblem problem = OpenInput(path, input); !problem.ok())
+        return problem;
+    return OpenForStreaming(std::move(input));
+}
+
+FileProblem Document::OpenForStreaming(InputFile&& input)
+{
+    if (FileProblem problem = CheckLayout(input.head, input.length); !problem.ok())
+        return problem;
+    SetPicture(ReadInt32(input.head, 18), ReadInt32(input.head, 22), std::move(input.path));
     Bytes().swap(file_bytes);
     Bytes().swap(undo_bytes);
     source_planes = {};
     target_planes = {};
     // Read once, front to back: the system may read ahead and drop behind.
-    ::posix_fadvise(opened.file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    source_ = PictureSource(opened.file.release(), opened.length);
-    return Fail(kLoaded, {});
+    ::posix_fadvise(input.file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    source_ = PictureSource(input.file.release(), input.length);
+    return {};
 }
 
-int Document::AdoptBitmap(Bytes&& bytes, const std::string& name)
+FileProblem Document::AdoptBitmap(Bytes&& bytes, const std::string& name)
 {
     uint8_t header[kHeaderBytes] = {};
     std::copy_n(bytes.begin(), std::min<int64_t>(static_cast<int64_t>(bytes.size()), kHeaderBytes), header);
-    if (const FileProblem problem = CheckLayout(header, static_cast<int64_t>(bytes.size()));
-        problem.kind != FileProblemKind::None)
-        return Fail(kRefused, problem);
+    if (FileProblem problem = CheckLayout(header, static_cast<int64_t>(bytes.size())); !problem.ok())
+        return problem;
     return Install(std::move(bytes), name);
 }
 
-int Document::Install(Bytes&& bytes, const std::string& name)
+FileProblem Document::Install(Bytes&& bytes, const std::string& name)
 {
     const int32_t width = ReadInt32(bytes.data(), 18);
     const int32_t height = ReadInt32(bytes.data(), 22);
@@ -279,7 +181,7 @@ int Document::Install(Bytes&& bytes, const std::string& name)
         }
         new_name = name;
     } catch (const std::bad_alloc&) {
-        return Fail(kRefused, {FileProblemKind::OutOfMemory});
+        return {FileProblemKind::OutOfMemory};
     }
     if (keep_undo)
         SplitPlanes(bytes, source[0].data(), source[1].data(), source[2].data(), width, height);
@@ -290,7 +192,7 @@ int Document::Install(Bytes&& bytes, const std::string& name)
     undo_bytes.swap(new_undo);
     source_planes.swap(source);
     target_planes.swap(target);
-    return Fail(kLoaded, {});
+    return {};
 }
 
 PictureSource::~PictureSource()
@@ -324,6 +226,18 @@ void PictureSource::Read(int64_t offset, uint8_t* into, size_t size)
         problem_ = errno != 0 ? FileProblem{FileProblemKind::ReadFailed, errno}
                               : FileProblem{FileProblemKind::Truncated, 0, length_ - offset - static_cast<int64_t>(done)};
     std::fill(into + done, into + size, 0);
+}
+
+FileProblem Document::SaveBitmap(const std::string& path) const
+{
+    return HasPicture() || path.empty() ? SaveFile(path, file_bytes, Durability::Synced, *file_ops)
+                                        : FileProblem{FileProblemKind::WriteFailed};
+}
+
+FileProblem Document::SaveScratchCopy(const std::string& path) const
+{
+    return HasPicture() || path.empty() ? SaveFile(path, file_bytes, Durability::Unsynced, *file_ops)
+                                        : FileProblem{FileProblemKind::WriteFailed};
 }
 
 void Document::SetPicture(int32_t width, int32_t height, std::string&& name)

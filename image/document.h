@@ -9,49 +9,14 @@
 
 #include "image/bitmap_file.h"
 #include "image/file_ops.h"
+#include "image/input_file.h"
 #include "image/planes.h"
+#include "image/problem.h"
 
 namespace korvanti {
 
-// Results of LoadBitmap.
-inline constexpr int kLoaded = 1;
-inline constexpr int kRefused = 0;     // read, but not a picture we handle
-inline constexpr int kNotOpened = -5;  // empty path, or the file cannot be read
-// Results of SaveBitmap besides the byte count.
-inline constexpr int kWriteFailed = -1;
-inline constexpr int kEmptyPath = -5;
-
 // True when the first 30 bytes describe a bottom-up 24-bit "BM" picture.
 bool IsValidBitmap(const uint8_t* bytes);
-
-// What went wrong with the last load or save, in enough detail for a
-// message that names the cause.
-enum class FileProblemKind {
-    None,
-    EmptyPath,
-    CannotOpen,     // open or fstat failed; error says why
-    NotRegularFile, // a folder (error EISDIR), FIFO, device or socket
-    ReadFailed,     // error says why
-    Empty,          // no bytes at all
-    NotBitmap,      // no "BM" at the start
-    Truncated,      // amount: the bytes missing
-    HeaderDamaged,  // sizes, offsets or fields no usable file has
-    OldHeader,      // the 12- or 16-byte header of OS/2 pictures
-    TopDown,        // negative height
-    BitDepth,       // amount: the bits per pixel, not 24
-    Compressed,
-    TooLarge,       // the file or its picture over the 2 GiB limit
-    OutOfMemory,
-    ReadOnlyFile,   // saving: the existing file may not be written
-    CannotCreate,   // saving: no new file in the folder; error says why
-    WriteFailed,    // saving: a write, sync, close or rename failed; error
-};
-
-struct FileProblem {
-    FileProblemKind kind = FileProblemKind::None;
-    int error = 0;      // errno of the call that failed, where one did
-    int64_t amount = 0; // the number the kind speaks of
-};
 
 // The layout checks of a load, on the first 54 bytes of a file of the
 // given length (bytes past the length read as 0): None when the file is a
@@ -111,37 +76,40 @@ public:
     // the planes are left to the runs that use them.
     bool keep_undo = true;
 
-    // Reads a whole regular file. All or nothing: anything but 1 leaves
-    // every field of the document exactly as it was.
-    int LoadBitmap(const std::string& path);
+    // Every load and save returns why it failed: kind None when it did
+    // what it says. A load is all or nothing: a failure leaves every field
+    // of the document exactly as it was.
+
+    // Reads a whole regular file.
+    FileProblem LoadBitmap(const std::string& path);
+    // The same for a file its caller has opened already (to tell its type
+    // by its first bytes, say).
+    FileProblem LoadBitmap(InputFile&& input);
     // Takes a whole BMP file already in memory (a picture decoded from
-    // another format, say) with the same checks and results as LoadBitmap;
-    // bytes is left as it was unless the result is 1.
-    int AdoptBitmap(Bytes&& bytes, const std::string& name);
+    // another format, say) with the same checks as LoadBitmap; bytes is
+    // left as it was unless the load succeeds.
+    FileProblem AdoptBitmap(Bytes&& bytes, const std::string& name);
 
     // For a user of the core that streams its one run from the file to its
     // result (the batch tool, keep_undo off): the file opened and checked
-    // with the same results as LoadBitmap, but not read. file_bytes stays
-    // empty, so no ordinary run takes the document; a streaming run reads
-    // the picture through Source(), open until the next load.
-    int OpenForStreaming(const std::string& path);
+    // as LoadBitmap does, but not read. file_bytes stays empty, so no
+    // ordinary run takes the document; a streaming run reads the picture
+    // through Source(), open until the next load.
+    FileProblem OpenForStreaming(const std::string& path);
+    FileProblem OpenForStreaming(InputFile&& input);
     PictureSource& Source() { return source_; }
 
     // Replaces the file at path with file_bytes in one step (temporary file
     // in the same folder, synced, renamed over the target), following a
-    // symbolic link to the file it names. Returns the number of bytes
-    // written, -1 on any failure (the target then stays as it was) or -5
-    // for an empty path. Where the folder refuses the temporary but the
-    // existing file may be written, the file is rewritten in place instead,
-    // keeping its inode, owner, mode and links; a failure part way then
-    // leaves it damaged. Changes nothing in memory but LastProblem.
-    int SaveBitmap(const std::string& path);
+    // symbolic link to the file it names; on a failure the target stays as
+    // it was. Where the folder refuses the temporary but the existing file
+    // may be written, the file is rewritten in place instead, keeping its
+    // inode, owner, mode and links; a failure part way then leaves it
+    // damaged. Changes nothing in memory.
+    FileProblem SaveBitmap(const std::string& path) const;
     // The same for a scratch copy nobody relies on after a crash: replaced
     // in one step all the same, but not waited for on the disk.
-    int SaveScratchCopy(const std::string& path);
-
-    // Why the last load or save failed; kind None after a success.
-    const FileProblem& LastProblem() const { return last_problem_; }
+    FileProblem SaveScratchCopy(const std::string& path) const;
 
     bool HasPicture() const { return !file_bytes.empty(); }
 
@@ -163,14 +131,11 @@ public:
     FileOps* file_ops = &SystemFileOps();
 
 private:
-    int Save(const std::string& path, bool durable);
     void SetPicture(int32_t width, int32_t height, std::string&& name);
-    int Fail(int result, FileProblem problem);
     // The end of every load: undo copy and planes as keep_undo asks, then
     // the new picture swapped in. All or nothing.
-    int Install(Bytes&& bytes, const std::string& name);
+    FileProblem Install(Bytes&& bytes, const std::string& name);
 
-    FileProblem last_problem_;
     PictureSource source_;
 };
 

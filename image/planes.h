@@ -12,15 +12,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "image/bmp_layout.h"
+
 namespace korvanti {
 
 using Bytes = std::vector<uint8_t>;
 using Plane = std::vector<uint8_t>;
-
-inline constexpr int64_t kHeaderBytes = 54;
-
-// Bytes per stored pixel row, padding included.
-constexpr int64_t RowStride(int32_t width) { return (int64_t{3} * width + 3) & ~int64_t{3}; }
 
 // Elements in each plane: every pixel, element 0, one spare row and two
 // more elements so that every neighbourhood read stays inside the plane.

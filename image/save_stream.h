@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "image/document.h"
 #include "image/file_ops.h"
+#include "image/problem.h"
 
 namespace korvanti {
 
@@ -37,6 +37,10 @@ private:
     std::vector<uint8_t> room_;
 };
 
+// Whether a save waits for the disk: a file people rely on does; a scratch
+// copy nobody relies on after a crash does not.
+enum class Durability { Synced, Unsynced };
+
 // One save: the bytes go to a temporary beside the target, which Commit
 // syncs and renames over it; where the folder takes no new file but the
 // target may be written, into the target itself (keeping its inode, owner,
@@ -54,7 +58,7 @@ public:
 
     // Checks the target (following symbolic links) and opens where the
     // bytes go: kind None, or why the save cannot be made.
-    FileProblem Begin(const std::string& path, bool durable);
+    FileProblem Begin(const std::string& path, Durability durability);
     // Copies the bytes into the writer's next chunk.
     void Put(const uint8_t* bytes, size_t size) override;
     // Room in the writer's next chunk, where it fits in one.
@@ -77,6 +81,11 @@ private:
         size_t size = 0;
     };
 
+    // The steps of Begin: where the file goes, whether it may be replaced,
+    // and the temporary (or the file itself) opened.
+    FileProblem FindTarget(const std::string& path);
+    FileProblem CheckExisting();
+    FileProblem OpenWhereBytesGo();
     void Submit();
     void WaitUntilWritten();
     void WriterLoop();
@@ -104,5 +113,9 @@ private:
     std::condition_variable changed_;
     std::thread writer_;
 };
+
+// Replaces the file at path with bytes in one save: kind None, or why not.
+FileProblem SaveFile(const std::string& path, std::span<const uint8_t> bytes, Durability durability,
+                     FileOps& ops = SystemFileOps());
 
 } // namespace korvanti

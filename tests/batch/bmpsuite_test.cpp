@@ -78,8 +78,8 @@ TEST_P(AcceptedFile, LoadsSavesSplitsAndKeepsWhatIsNotAPixel)
     const Bytes original = ReadFile(File());
     TempDir temp;
     Document document;
-    ASSERT_EQ(document.LoadBitmap(File().string()), kLoaded);
-    EXPECT_EQ(document.SaveBitmap(temp / "copy.bmp"), int(original.size()));
+    ASSERT_TRUE(document.LoadBitmap(File().string()).ok());
+    EXPECT_TRUE(document.SaveBitmap(temp / "copy.bmp").ok());
     EXPECT_EQ(ReadFile(temp / "copy.bmp"), original);
 
     const int32_t width = document.bitmap.GetWidth();
@@ -140,7 +140,7 @@ TEST(BmpSuite, RefusedFilesKeepTheOpenPictureAndTheToolReportsEach)
     TempDir temp;
     WriteFile(temp / "open.bmp", VariedBmp(5, 3, 7));
     Document document;
-    ASSERT_EQ(document.LoadBitmap(temp / "open.bmp"), kLoaded);
+    ASSERT_TRUE(document.LoadBitmap(temp / "open.bmp").ok());
     const Bytes open_bytes = document.file_bytes;
     const auto open_planes = document.source_planes;
     std::vector<std::string> accepted;
@@ -152,8 +152,9 @@ TEST(BmpSuite, RefusedFilesKeepTheOpenPictureAndTheToolReportsEach)
             continue;
         }
         refused_by_folder[fs::path(entry.path).parent_path().string()].push_back(file);
-        EXPECT_EQ(document.LoadBitmap(file), kRefused) << file;
-        EXPECT_NE(document.LastProblem().kind, FileProblemKind::ReadFailed) << file;
+        const FileProblem problem = document.LoadBitmap(file);
+        EXPECT_FALSE(problem.ok()) << file;
+        EXPECT_NE(problem.kind, FileProblemKind::ReadFailed) << file;
         EXPECT_TRUE(document.file_bytes == open_bytes && document.source_planes == open_planes) << file;
         EXPECT_EQ(document.bitmap.GetFileName(), (temp / "open.bmp").string()) << file;
     }

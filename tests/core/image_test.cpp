@@ -27,7 +27,7 @@ TEST(LoadBitmap, SplitsThePixelsAndMergesAndSavesEveryOtherByteBack)
     Put32(bytes, 14, 124);
     WriteFile(dir / "picture.txt", bytes);
     Document doc;
-    ASSERT_EQ(doc.LoadBitmap(dir / "picture.txt"), 1);
+    ASSERT_TRUE(doc.LoadBitmap(dir / "picture.txt").ok());
     EXPECT_EQ(std::tuple(doc.bitmap.GetWidth(), doc.bitmap.GetHeight(), doc.plane_width, doc.loaded_height),
               std::tuple(3, 2, 3, 2));
     EXPECT_EQ(doc.bitmap.GetFileName(), (dir / "picture.txt").string());
@@ -44,7 +44,7 @@ TEST(LoadBitmap, SplitsThePixelsAndMergesAndSavesEveryOtherByteBack)
     auto expected = bytes;
     expected[138 + 12 + 1] = 200;
     EXPECT_EQ(doc.file_bytes, expected);
-    ASSERT_EQ(doc.SaveBitmap(dir / "c.bmp"), int(bytes.size()));
+    ASSERT_TRUE(doc.SaveBitmap(dir / "c.bmp").ok());
     EXPECT_EQ(ReadFile(dir / "c.bmp"), expected);
 
     // The copies: header and pixels only; elements 0 to width x height.
@@ -64,7 +64,7 @@ TEST(LoadBitmap, RefusesWhatItCannotHandleAndKeepsTheOpenPicture)
     const auto good = MakeBmp(Varied(4, 2, 2));
     WriteFile(dir / "good.bmp", good);
     Document doc;
-    ASSERT_EQ(doc.LoadBitmap(dir / "good.bmp"), 1);
+    ASSERT_TRUE(doc.LoadBitmap(dir / "good.bmp").ok());
     doc.edit_count = 3;
 
     using Kind = FileProblemKind;
@@ -103,8 +103,8 @@ TEST(LoadBitmap, RefusesWhatItCannotHandleAndKeepsTheOpenPicture)
         auto bytes = MakeBmp(Picture(2, 2, 9));
         c.spoil(bytes);
         WriteFile(dir / "bad.bmp", bytes);
-        EXPECT_EQ(doc.LoadBitmap(dir / "bad.bmp"), 0) << c.name;
-        EXPECT_EQ(std::pair(doc.LastProblem().kind, doc.LastProblem().amount), std::pair(c.kind, c.amount)) << c.name;
+        const FileProblem problem = doc.LoadBitmap(dir / "bad.bmp");
+        EXPECT_EQ(std::pair(problem.kind, problem.amount), std::pair(c.kind, c.amount)) << c.name;
         unchanged(c.name);
     }
 
@@ -121,8 +121,8 @@ TEST(LoadBitmap, RefusesWhatItCannotHandleAndKeepsTheOpenPicture)
         {"/dev/zero", Kind::NotRegularFile, 0},
     };
     for (const auto& [path, kind, error] : unopened) {
-        EXPECT_EQ(doc.LoadBitmap(path), -5) << path;
-        EXPECT_EQ(std::pair(doc.LastProblem().kind, doc.LastProblem().error), std::pair(kind, error)) << path;
+        const FileProblem problem = doc.LoadBitmap(path);
+        EXPECT_EQ(std::pair(problem.kind, problem.error), std::pair(kind, error)) << path;
         unchanged(path);
     }
     ::close(writer);
@@ -178,7 +178,7 @@ protected:
     {
         original = MakeBmp(Varied(4, 2, 2));
         WriteFile(dir / "a.bmp", original);
-        ASSERT_EQ(doc.LoadBitmap(dir / "a.bmp"), 1);
+        ASSERT_TRUE(doc.LoadBitmap(dir / "a.bmp").ok());
     }
     void TearDown() override { doc.file_ops = &SystemFileOps(); }
     TempDir dir;
@@ -189,11 +189,11 @@ protected:
 TEST_F(SaveBitmapTest, ReplacesWholeFilesKeepingTheirPermissionsAndRefusesWhatItMayNotReplace)
 {
     const mode_t mask = ::umask(022);
-    EXPECT_EQ(doc.SaveBitmap(dir / "new.bmp"), 78);
+    EXPECT_TRUE(doc.SaveBitmap(dir / "new.bmp").ok());
     ::umask(mask);
     WriteFile(dir / "long.bmp", Bytes(100, 0x55));
     ::chmod((dir / "long.bmp").c_str(), 0640);
-    EXPECT_EQ(doc.SaveBitmap(dir / "long.bmp"), 78);
+    EXPECT_TRUE(doc.SaveBitmap(dir / "long.bmp").ok());
     EXPECT_EQ(ReadFile(dir / "long.bmp"), original) << "no stale tail from the longer file";
     EXPECT_EQ(ReadFile(dir / "new.bmp"), original);
     for (const auto& [name, mode] : {std::pair{"new.bmp", 0644u}, std::pair{"long.bmp", 0640u}})
@@ -204,7 +204,7 @@ TEST_F(SaveBitmapTest, ReplacesWholeFilesKeepingTheirPermissionsAndRefusesWhatIt
     fs::create_symlink(dir / "real.bmp", dir / "link.bmp");
     fs::create_symlink("made.bmp", dir / "dangling.bmp"); // relative to its folder
     for (const char* link : {"link.bmp", "dangling.bmp"}) {
-        ASSERT_EQ(doc.SaveBitmap(dir / link), 78) << link;
+        ASSERT_TRUE(doc.SaveBitmap(dir / link).ok()) << link;
         EXPECT_TRUE(fs::is_symlink(dir / link)) << link;
     }
     EXPECT_EQ(ReadFile(dir / "real.bmp"), original);
@@ -213,11 +213,11 @@ TEST_F(SaveBitmapTest, ReplacesWholeFilesKeepingTheirPermissionsAndRefusesWhatIt
     const Bytes old(90, 0x11);
     WriteFile(dir / "ro.bmp", old);
     ::chmod((dir / "ro.bmp").c_str(), 0444);
-    EXPECT_EQ(doc.SaveBitmap(dir / "ro.bmp"), -1);
+    EXPECT_FALSE(doc.SaveBitmap(dir / "ro.bmp").ok());
     EXPECT_EQ(ReadFile(dir / "ro.bmp"), old);
-    EXPECT_EQ(doc.SaveBitmap(""), -5);
-    EXPECT_EQ(doc.SaveBitmap(dir / "no-such-folder/x.bmp"), -1);
-    EXPECT_EQ(doc.SaveBitmap(dir.path()), -1) << "a folder is never replaced";
+    EXPECT_EQ(doc.SaveBitmap("").kind, FileProblemKind::EmptyPath);
+    EXPECT_FALSE(doc.SaveBitmap(dir / "no-such-folder/x.bmp").ok());
+    EXPECT_FALSE(doc.SaveBitmap(dir.path()).ok()) << "a folder is never replaced";
     EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.bmp", "dangling.bmp", "link.bmp", "long.bmp", "made.bmp",
                                                        "new.bmp", "real.bmp", "ro.bmp"}));
 }
@@ -241,8 +241,8 @@ TEST_F(SaveBitmapTest, AnyFailingFileCallLeavesTheTargetAsItWasAndNoTemporaryFil
         ops.error = error;
         ops.short_writes = true; // so that a fourth write exists, and short writes alone are finished
         doc.file_ops = &ops;
-        EXPECT_EQ(doc.SaveBitmap(dir / "target.bmp"), problem == Problem::None ? 78 : -1);
-        EXPECT_EQ(std::pair(doc.LastProblem().kind, doc.LastProblem().error), std::pair(problem, error));
+        const FileProblem result = doc.SaveBitmap(dir / "target.bmp");
+        EXPECT_EQ(std::pair(result.kind, result.error), std::pair(problem, error));
         EXPECT_EQ(ReadFile(dir / "target.bmp"), problem == Problem::None ? original : old);
         EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.bmp", "target.bmp"}));
     }
@@ -259,7 +259,7 @@ TEST_F(SaveBitmapTest, TemporariesTakenOrRefusedAndScratchCopies)
     taken.count = 5;
     taken.error = EEXIST;
     doc.file_ops = &taken;
-    EXPECT_EQ(doc.SaveBitmap(dir / "out.bmp"), 78);
+    EXPECT_TRUE(doc.SaveBitmap(dir / "out.bmp").ok());
     EXPECT_EQ(taken.calls[FailingOps::kOpen], 6);
     EXPECT_EQ(taken.calls[FailingOps::kSync], 2) << "a real save syncs the file and its folder";
     EXPECT_EQ(ReadFile(dir / "out.bmp"), original);
@@ -273,7 +273,7 @@ TEST_F(SaveBitmapTest, TemporariesTakenOrRefusedAndScratchCopies)
     read_only_folder.kind = FailingOps::kOpen;
     read_only_folder.error = EACCES;
     doc.file_ops = &read_only_folder;
-    EXPECT_EQ(doc.SaveBitmap(dir / "t.bmp"), 78);
+    EXPECT_TRUE(doc.SaveBitmap(dir / "t.bmp").ok());
     EXPECT_EQ(ReadFile(dir / "t.bmp"), original) << "the whole file, no stale tail";
     EXPECT_EQ(ReadFile(dir / "second-name.bmp"), original) << "the same file under its other name";
     ::stat((dir / "t.bmp").c_str(), &after);
@@ -284,15 +284,14 @@ TEST_F(SaveBitmapTest, TemporariesTakenOrRefusedAndScratchCopies)
     FailingOps refused = read_only_folder;
     refused.calls[FailingOps::kOpen] = 0;
     doc.file_ops = &refused;
-    EXPECT_EQ(doc.SaveBitmap(dir / "new.bmp"), -1);
-    EXPECT_EQ(std::pair(doc.LastProblem().kind, doc.LastProblem().error),
-              std::pair(FileProblemKind::CannotCreate, EACCES));
+    const FileProblem problem = doc.SaveBitmap(dir / "new.bmp");
+    EXPECT_EQ(std::pair(problem.kind, problem.error), std::pair(FileProblemKind::CannotCreate, EACCES));
     EXPECT_EQ(refused.calls[FailingOps::kOpen], 1);
 
     FailingOps counting;
     doc.file_ops = &counting;
     WriteFile(dir / "scratch.bmp", Bytes(500, 1));
-    EXPECT_EQ(doc.SaveScratchCopy(dir / "scratch.bmp"), 78);
+    EXPECT_TRUE(doc.SaveScratchCopy(dir / "scratch.bmp").ok());
     EXPECT_EQ(ReadFile(dir / "scratch.bmp"), original);
     EXPECT_EQ(counting.calls[FailingOps::kSync], 0);
     EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.bmp", "out.bmp", "scratch.bmp", "second-name.bmp", "t.bmp"}));
@@ -307,11 +306,10 @@ TEST_F(SaveBitmapTest, SavesUnderTheLongestNamesTheFolderTakes)
     const std::vector<std::string> names = {std::string(name_max - 17, 'n') + ".bmp",
                                             std::string(name_max - 4, 'm') + ".bmp", wide};
     for (const std::string& name : names) {
-        EXPECT_EQ(doc.SaveBitmap(dir / name), 78) << name.size() << " bytes";
+        EXPECT_TRUE(doc.SaveBitmap(dir / name).ok()) << name.size() << " bytes";
         EXPECT_EQ(ReadFile(dir / name), original) << name.size() << " bytes";
     }
-    EXPECT_EQ(doc.SaveBitmap(dir / std::string(name_max + 1, 'x')), -1);
-    EXPECT_EQ(doc.LastProblem().error, ENAMETOOLONG);
+    EXPECT_EQ(doc.SaveBitmap(dir / std::string(name_max + 1, 'x')).error, ENAMETOOLONG);
     EXPECT_EQ(dir.Listing().size(), 4u) << "no temporary left";
 }
 
@@ -335,8 +333,8 @@ TEST_F(SaveBitmapTest, RemovesTemporariesOfDeadRunsForTheSameFileOnly)
     for (const auto* names : {&removed, &kept})
         for (const std::string& name : *names)
             WriteFile(dir / name, {1});
-    ASSERT_EQ(doc.SaveBitmap(dir / "t.bmp"), 78);
-    ASSERT_EQ(doc.SaveBitmap(dir / long_name), 78);
+    ASSERT_TRUE(doc.SaveBitmap(dir / "t.bmp").ok());
+    ASSERT_TRUE(doc.SaveBitmap(dir / long_name).ok());
     std::vector<std::string> expected = kept;
     expected.insert(expected.end(), {"a.bmp", "t.bmp", long_name});
     std::sort(expected.begin(), expected.end());
@@ -362,7 +360,7 @@ TEST_F(SaveBitmapTest, StreamedSavesWriteEveryPieceInOrderOrLeaveTheTargetAsItWa
         ops.error = ENOSPC;
         {
             SaveStream save(ops);
-            ASSERT_EQ(save.Begin(dir / "big.bmp", true).kind, FileProblemKind::None);
+            ASSERT_EQ(save.Begin(dir / "big.bmp", Durability::Synced).kind, FileProblemKind::None);
             for (size_t at = 0, piece = 0; at < whole.size(); at += 1000003, ++piece) {
                 const size_t size = std::min<size_t>(1000003, whole.size() - at);
                 if (piece % 2 == 0) {

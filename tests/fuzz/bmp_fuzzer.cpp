@@ -31,9 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static NoSyncOps ops;
     Document doc;
     doc.file_ops = &ops;
-    const int loaded = doc.LoadBitmap(input);
-    if (loaded != 1) {
-        if (loaded != 0 || doc.HasPicture())
+    const korvanti::FileProblem loaded = doc.LoadBitmap(input);
+    if (!loaded.ok()) {
+        if (doc.HasPicture())
             std::abort();
         return 0;
     }
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
     }
 
-    if (doc.SaveBitmap(output) != int(doc.file_bytes.size()) || korvanti::testing::ReadFile(output) != doc.file_bytes)
+    if (!doc.SaveBitmap(output).ok() || korvanti::testing::ReadFile(output) != doc.file_bytes)
         std::abort();
     return 0;
 }

@@ -30,19 +30,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::span<const uint8_t> input(data, size);
     const JpegMetadata metadata = ReadJpegMetadata(input);
     Check(metadata.orientation >= 1 && metadata.orientation <= 8);
-    const Decoded decoded = SniffFormat(input) == Format::Png ? DecodePng(input, kLimit) : DecodeJpeg(input, kLimit);
-    if (!decoded.ok()) {
-        Check(decoded.bitmap.empty());
+    Decoded decoded;
+    const korvanti::FileProblem problem = SniffFormat(input) == Format::Png ? DecodePng(input, decoded, kLimit)
+                                                                            : DecodeJpeg(input, decoded, kLimit);
+    if (!problem.ok()) {
+        Check(decoded.bitmap.empty() && !problem.reason.empty());
         return 0;
     }
     const std::optional<int64_t> expected = BitmapSize(decoded.width, decoded.height, kLimit);
     Check(expected && decoded.bitmap.size() == static_cast<size_t>(*expected));
-    const BitmapRows rows{decoded.bitmap.data() + kBitmapHeaderBytes, decoded.width, decoded.height,
-                          BitmapStride(decoded.width)};
+    const BitmapRows rows{decoded.bitmap.data() + korvanti::kHeaderBytes, decoded.width, decoded.height,
+                          korvanti::RowStride(decoded.width)};
     Bytes png;
-    std::string error;
-    Check(EncodePng(rows, {}, png, error));
-    const Decoded back = DecodePng(png, kLimit);
-    Check(back.ok() && back.bitmap == decoded.bitmap);
+    Check(EncodePng(rows, {}, png).ok());
+    Decoded back;
+    Check(DecodePng(png, back, kLimit).ok() && back.bitmap == decoded.bitmap);
     return 0;
 }

@@ -59,7 +59,7 @@ struct Bench {
     {
         host.context = &context;
         WriteFile(dir / "in.bmp", MakeBmp(picture, offset));
-        if (doc.LoadBitmap(dir / "in.bmp") != 1)
+        if (!doc.LoadBitmap(dir / "in.bmp").ok())
             std::abort();
         doc.edit_count = 1;
     }
@@ -84,7 +84,7 @@ inline Bytes CoreResult(const fs::path& path, const std::vector<std::string>& ef
                         int* pumps = nullptr, CRand* random = nullptr)
 {
     Document document;
-    if (document.LoadBitmap(path) != kLoaded)
+    if (!document.LoadBitmap(path).ok())
         throw std::runtime_error("the core cannot load " + path.string());
     CRand fresh;
     RecordingHost host;

@@ -161,15 +161,24 @@ constexpr size_t kChunksInFlight = 3;
 
 } // namespace
 
-FileProblem SaveStream::Begin(const std::string& path, bool durable)
+FileProblem SaveStream::Begin(const std::string& path, Durability durability)
 {
     Abandon();
     offset_ = 0;
     error_ = 0;
     failed_ = in_place_ = false;
-    durable_ = durable;
+    durable_ = durability == Durability::Synced;
     if (path.empty())
         return {Kind::EmptyPath};
+    if (FileProblem problem = FindTarget(path); !problem.ok())
+        return problem;
+    if (FileProblem problem = CheckExisting(); !problem.ok())
+        return problem;
+    return OpenWhereBytesGo();
+}
+
+FileProblem SaveStream::FindTarget(const std::string& path)
+{
     target_ = FollowLinks(path);
     if (target_.empty())
         return {Kind::WriteFailed, errno};
@@ -178,25 +187,33 @@ FileProblem SaveStream::Begin(const std::string& path, bool durable)
     name_max_ = NameMax(folder_);
     if (name_.size() > name_max_)
         return {Kind::WriteFailed, ENAMETOOLONG};
+    return {};
+}
 
+FileProblem SaveStream::CheckExisting()
+{
     struct stat existing {};
     exists_ = ::stat(target_.c_str(), &existing) == 0;
-    if (exists_ && !S_ISREG(existing.st_mode))
+    if (!exists_)
+        return {};
+    if (!S_ISREG(existing.st_mode))
         return {Kind::NotRegularFile, S_ISDIR(existing.st_mode) ? EISDIR : 0};
-    if (exists_) {
-        // A read-only file is never replaced.
-        const int denied = (existing.st_mode & S_IWUSR) == 0        ? EACCES
-                           : ::access(target_.c_str(), W_OK) != 0 ? errno
-                                                                   : 0;
-        if (denied == EROFS)
-            return {Kind::WriteFailed, EROFS};
-        if (denied != 0)
-            return {Kind::ReadOnlyFile};
-        existing_mode_ = existing.st_mode & 07777;
-        existing_uid_ = existing.st_uid;
-        existing_gid_ = existing.st_gid;
-    }
+    // A read-only file is never replaced.
+    const int denied = (existing.st_mode & S_IWUSR) == 0        ? EACCES
+                       : ::access(target_.c_str(), W_OK) != 0 ? errno
+                                                               : 0;
+    if (denied == EROFS)
+        return {Kind::WriteFailed, EROFS};
+    if (denied != 0)
+        return {Kind::ReadOnlyFile};
+    existing_mode_ = existing.st_mode & 07777;
+    existing_uid_ = existing.st_uid;
+    existing_gid_ = existing.st_gid;
+    return {};
+}
 
+FileProblem SaveStream::OpenWhereBytesGo()
+{
     // A temporary left by a killed run (or another process that had the
     // same id, as in a container) is stepped over, never reused.
     for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
@@ -398,26 +415,19 @@ void SaveStream::Abandon()
     }
 }
 
-int Document::SaveBitmap(const std::string& path) { return Save(path, true); }
-
-int Document::SaveScratchCopy(const std::string& path) { return Save(path, false); }
-
-int Document::Save(const std::string& path, bool durable)
+FileProblem SaveFile(const std::string& path, std::span<const uint8_t> bytes, Durability durability,
+                     FileOps& ops)
 {
-    if (path.empty())
-        return Fail(kEmptyPath, {Kind::EmptyPath});
-    if (!HasPicture())
-        return Fail(kWriteFailed, {Kind::WriteFailed});
     try {
-        SaveStream save(*file_ops);
-        FileProblem problem = save.Begin(path, durable);
-        if (problem.kind == Kind::None) {
-            save.Write(file_bytes);
+        SaveStream save(ops);
+        FileProblem problem = save.Begin(path, durability);
+        if (problem.ok()) {
+            save.Write(bytes);
             problem = save.Commit();
         }
-        return Fail(problem.kind == Kind::None ? static_cast<int>(file_bytes.size()) : kWriteFailed, problem);
+        return problem;
     } catch (const std::bad_alloc&) {
-        return Fail(kWriteFailed, {Kind::OutOfMemory});
+        return {Kind::OutOfMemory};
     }
 }
 

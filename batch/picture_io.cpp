@@ -1,0 +1,74 @@
+// JPEG and PNG in and out of the batch tool's documents.
+#include "batch/picture_io.h"
+
+#include <new>
+
+#include "codecs/jpeg.h"
+#include "codecs/png.h"
+#include "image/planes.h"
+#include "image/save_stream.h"
+
+namespace korvanti::batch {
+
+FileProblem OpenPicture(const std::string& path, PictureInput& input)
+{
+    FileProblem problem = OpenInput(path, input.file);
+    const codecs::Format format = codecs::SniffFormat({input.file.head, input.file.head_size});
+    input.format = format == codecs::Format::Png || format == codecs::Format::Jpeg ? format : codecs::Format::Bmp;
+    return problem;
+}
+
+FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet)
+{
+    if (input.format == codecs::Format::Bmp)
+        return document.LoadBitmap(std::move(input.file));
+    codecs::Bytes file;
+    if (FileProblem problem = ReadWhole(input.file, file); !problem.ok())
+        return problem;
+    codecs::Decoded decoded;
+    FileProblem problem = input.format == codecs::Format::Jpeg ? codecs::DecodeJpeg(file, decoded)
+                                                               : codecs::DecodePng(file, decoded);
+    codecs::Bytes().swap(file);
+    if (!problem.ok())
+        return problem;
+    // The document's own checks and out-of-memory refusal apply as for a BMP file.
+    if (problem = document.AdoptBitmap(std::move(decoded.bitmap), input.file.path); !problem.ok())
+        return problem;
+    input.icc = std::move(decoded.icc);
+    if (decoded.alpha_composited && !quiet)
+        input.note = "transparency flattened over white";
+    return {};
+}
+
+codecs::Format OutputFormatFor(const std::string& output, const OutputSettings& settings, codecs::Format input)
+{
+    if (settings.format != codecs::Format::Unknown)
+        return settings.format;
+    const codecs::Format named = codecs::FormatOfName(output);
+    return named != codecs::Format::Unknown ? named : input;
+}
+
+FileProblem SavePicture(const Document& document, const std::string& path, codecs::Format format, int quality,
+                        const codecs::Bytes& icc, int64_t& written)
+{
+    if (format != codecs::Format::Png && format != codecs::Format::Jpeg) {
+        FileProblem problem = document.SaveBitmap(path);
+        written = static_cast<int64_t>(document.file_bytes.size());
+        return problem;
+    }
+    if (path.empty())
+        return {FileProblemKind::EmptyPath};
+    const int32_t width = document.bitmap.GetWidth();
+    const int32_t height = document.bitmap.GetHeight();
+    const codecs::BitmapRows rows{document.file_bytes.data() + PixelOffset(document.file_bytes.data()), width, height,
+                                  RowStride(width)};
+    codecs::Bytes encoded;
+    FileProblem problem = format == codecs::Format::Jpeg ? codecs::EncodeJpeg(rows, quality, icc, encoded)
+                                                         : codecs::EncodePng(rows, icc, encoded);
+    if (!problem.ok())
+        return problem;
+    written = static_cast<int64_t>(encoded.size());
+    return SaveFile(path, encoded, Durability::Synced, *document.file_ops);
+}
+
+} // namespace korvanti::batch

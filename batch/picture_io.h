@@ -1,0 +1,48 @@
+// The batch tool's pictures in and out. An input is opened once and told
+// apart by its first bytes; a JPEG or PNG is decoded into the bytes of the
+// 24-bit BMP file of the same picture, so the document gets exactly what
+// opening that file would give it and the effects see no difference. A
+// result is encoded in the format asked for and saved in one step.
+#pragma once
+
+#include <string>
+
+#include "codecs/format.h"
+#include "image/document.h"
+
+namespace korvanti::batch {
+
+struct OutputSettings {
+    codecs::Format format = codecs::Format::Unknown; // --format; Unknown: by the output name
+    int quality = 92;                                // JPEG only
+    bool quiet = false;                              // no notes
+};
+
+// An input file, opened, and what the batch tool keeps of it besides its
+// pixels.
+struct PictureInput {
+    InputFile file;
+    codecs::Format format = codecs::Format::Bmp; // by content: JPEG, PNG, else BMP
+    codecs::Bytes icc;
+    std::string note; // said once on stderr (unless quiet), e.g. about transparency
+};
+
+// Opens path and tells its format by its first bytes. Whatever is no
+// picture at all counts as BMP: the BMP load refuses it with its cause.
+FileProblem OpenPicture(const std::string& path, PictureInput& input);
+
+// Loads the opened input into document, decoding a JPEG or PNG. On a
+// refusal the document is unchanged; a codec's refusal carries its reason.
+FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet);
+
+// The format a result is written in: --format, else the output name's
+// extension, else the input's own format.
+codecs::Format OutputFormatFor(const std::string& output, const OutputSettings& settings, codecs::Format input);
+
+// Writes the document's picture to path in format, in one step (the core's
+// save does the writing), keeping icc in a JPEG or PNG. written is the
+// size of the file on success.
+FileProblem SavePicture(const Document& document, const std::string& path, codecs::Format format, int quality,
+                        const codecs::Bytes& icc, int64_t& written);
+
+} // namespace korvanti::batch

@@ -1,3 +1,5 @@
+// The command line of korvanti-batch: --help, --version and --list, and
+// the whole run from arguments to exit status.
 #include <algorithm>
 #include <string>
 

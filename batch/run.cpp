@@ -1,3 +1,5 @@
+// Running every input through its effects: the workers, the console
+// lines and progress bar they share, and stopping on a signal.
 #include "batch/run.h"
 
 #include <algorithm>

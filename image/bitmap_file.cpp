@@ -1,3 +1,4 @@
+// The header record of the open picture: default fields and sizes.
 #include "image/bitmap_file.h"
 
 namespace korvanti {

@@ -1,3 +1,5 @@
+// Splitting the stored pixel rows into the three channel planes and
+// merging them back, and the copies undo and the runs make.
 #include "image/planes.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Installing plug-ins: every ".dll" file in a folder is tried as a shared
+// library and each outcome reported.
 #include "plugins/plugin_installer.h"
 
 #include <dirent.h>

@@ -3,8 +3,7 @@
 
 #include <new>
 
-#include "codecs/jpeg.h"
-#include "codecs/png.h"
+#include "codecs/codecs.h"
 #include "image/planes.h"
 #include "image/save_stream.h"
 
@@ -14,7 +13,7 @@ FileProblem OpenPicture(const std::string& path, PictureInput& input)
 {
     FileProblem problem = OpenInput(path, input.file);
     const codecs::Format format = codecs::SniffFormat({input.file.head, input.file.head_size});
-    input.format = format == codecs::Format::Png || format == codecs::Format::Jpeg ? format : codecs::Format::Bmp;
+    input.format = codecs::CanDecode(format) ? format : codecs::Format::Bmp;
     return problem;
 }
 
@@ -26,8 +25,7 @@ FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet)
     if (FileProblem problem = ReadWhole(input.file, file); !problem.ok())
         return problem;
     codecs::Decoded decoded;
-    FileProblem problem = input.format == codecs::Format::Jpeg ? codecs::DecodeJpeg(file, decoded)
-                                                               : codecs::DecodePng(file, decoded);
+    FileProblem problem = codecs::Decode(input.format, file, decoded);
     codecs::Bytes().swap(file);
     if (!problem.ok())
         return problem;
@@ -35,8 +33,11 @@ FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet)
     if (problem = document.AdoptBitmap(std::move(decoded.bitmap), input.file.path); !problem.ok())
         return problem;
     input.icc = std::move(decoded.icc);
-    if (decoded.alpha_composited && !quiet)
-        input.note = "transparency flattened over white";
+    if (!quiet) {
+        input.note = decoded.alpha_composited ? "transparency flattened over white" : "";
+        if (!decoded.note.empty())
+            input.note += (input.note.empty() ? "" : "; ") + decoded.note;
+    }
     return {};
 }
 
@@ -51,7 +52,7 @@ codecs::Format OutputFormatFor(const std::string& output, const OutputSettings& 
 FileProblem SavePicture(const Document& document, const std::string& path, codecs::Format format, int quality,
                         const codecs::Bytes& icc, int64_t& written)
 {
-    if (format != codecs::Format::Png && format != codecs::Format::Jpeg) {
+    if (!codecs::CanEncode(format)) {
         FileProblem problem = document.SaveBitmap(path);
         written = static_cast<int64_t>(document.file_bytes.size());
         return problem;
@@ -63,8 +64,7 @@ FileProblem SavePicture(const Document& document, const std::string& path, codec
     const codecs::BitmapRows rows{document.file_bytes.data() + PixelOffset(document.file_bytes.data()), width, height,
                                   RowStride(width)};
     codecs::Bytes encoded;
-    FileProblem problem = format == codecs::Format::Jpeg ? codecs::EncodeJpeg(rows, quality, icc, encoded)
-                                                         : codecs::EncodePng(rows, icc, encoded);
+    FileProblem problem = codecs::Encode(format, rows, {quality}, icc, encoded);
     if (!problem.ok())
         return problem;
     written = static_cast<int64_t>(encoded.size());

@@ -3,6 +3,7 @@
 // the bytes of a standard bottom-up 24-bit BMP file.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -46,6 +47,14 @@ struct Decoded {
     int32_t height = 0;
     Bytes icc;                     // the colour profile, if the file had one
     bool alpha_composited = false; // transparency was flattened over white
+    std::string note;              // what else was done to it, in words, for the batch tool's notes
+};
+
+// What bounds a decode: the largest BMP form it may make, and a request to
+// stop (checked between rows; a stopped decode is refused as interrupted).
+struct DecodeOptions {
+    int64_t limit = kLargestBitmap;
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // The refusal of a picture whose BMP form would pass the limit.

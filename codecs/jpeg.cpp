@@ -48,7 +48,7 @@ void PlaceTurned(const uint8_t* source, int64_t w, int64_t h, int orientation, B
 
 } // namespace
 
-FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, int64_t limit)
+FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, const DecodeOptions& options)
 {
     Handle handle(tjInitDecompress());
     if (!handle)
@@ -64,7 +64,7 @@ FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, int64_t 
     const bool swapped = metadata.orientation >= 5;
     const int32_t out_w = swapped ? height : width;
     const int32_t out_h = swapped ? width : height;
-    const std::optional<int64_t> size = BitmapSize(out_w, out_h, limit);
+    const std::optional<int64_t> size = BitmapSize(out_w, out_h, options.limit);
     if (!size)
         return TooLargeProblem(width, height);
 

@@ -9,9 +9,9 @@ namespace korvanti::codecs {
 
 // Decodes to 8-bit BGR in BMP form, grey expanded to three channels and
 // the EXIF orientation applied (the result is the right way up). Refuses
-// a picture whose BMP form would exceed limit before allocating it, and any
+// a picture whose BMP form would exceed limit before allocating it (options.limit), and any
 // file the library reports trouble with, warnings included.
-FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, int64_t limit = kLargestBitmap);
+FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, const DecodeOptions& options = {});
 
 // Encodes with 4:2:0 chroma at quality 1 to 100, carrying icc when given;
 // EncodeFailed with the library's reason when it cannot.

@@ -232,7 +232,7 @@ bool ReadPixels(Reader& r, Decoded& decoded, PixelBuffers& buffers)
 
 } // namespace
 
-FileProblem DecodePng(std::span<const uint8_t> file, Decoded& decoded, int64_t limit)
+FileProblem DecodePng(std::span<const uint8_t> file, Decoded& decoded, const DecodeOptions& options)
 {
     Reader r;
     r.stream.data = file.data();
@@ -244,7 +244,7 @@ FileProblem DecodePng(std::span<const uint8_t> file, Decoded& decoded, int64_t l
     png_set_read_fn(r.png, &r.stream, ReadFromMemory);
     if (!ReadInfo(r))
         return Refusal(r.stream.error);
-    const std::optional<int64_t> size = BitmapSize(r.width, r.height, limit);
+    const std::optional<int64_t> size = BitmapSize(r.width, r.height, options.limit);
     if (!size)
         return TooLargeProblem(r.width, r.height);
     Decoded result;

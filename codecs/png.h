@@ -9,9 +9,9 @@ namespace korvanti::codecs {
 
 // Decodes to 8-bit BGR in BMP form: grey and palette pictures expanded,
 // 16-bit samples rounded to 8 bits, transparency composited over white.
-// Refuses a picture whose BMP form would exceed limit before allocating it,
+// Refuses a picture whose BMP form would exceed limit before allocating it (options.limit),
 // and any file libpng reports an error for (a bad CRC, truncated data...).
-FileProblem DecodePng(std::span<const uint8_t> png, Decoded& decoded, int64_t limit = kLargestBitmap);
+FileProblem DecodePng(std::span<const uint8_t> png, Decoded& decoded, const DecodeOptions& options = {});
 
 // Encodes losslessly as 8-bit RGB, carrying icc when given; EncodeFailed
 // with the library's reason when it cannot.

@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const JpegMetadata metadata = ReadJpegMetadata(input);
     Check(metadata.orientation >= 1 && metadata.orientation <= 8);
     Decoded decoded;
-    const korvanti::FileProblem problem = SniffFormat(input) == Format::Png ? DecodePng(input, decoded, kLimit)
-                                                                            : DecodeJpeg(input, decoded, kLimit);
+    const korvanti::FileProblem problem = SniffFormat(input) == Format::Png ? DecodePng(input, decoded, {kLimit})
+                                                                            : DecodeJpeg(input, decoded, {kLimit});
     if (!problem.ok()) {
         Check(decoded.bitmap.empty() && !problem.reason.empty());
         return 0;
@@ -44,6 +44,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Bytes png;
     Check(EncodePng(rows, {}, png).ok());
     Decoded back;
-    Check(DecodePng(png, back, kLimit).ok() && back.bitmap == decoded.bitmap);
+    Check(DecodePng(png, back, {kLimit}).ok() && back.bitmap == decoded.bitmap);
     return 0;
 }

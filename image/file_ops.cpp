@@ -11,11 +11,24 @@ namespace korvanti {
 int FileOps::Open(const char* path, int flags, mode_t mode) { return ::open(path, flags | O_CLOEXEC, mode); }
 ssize_t FileOps::Write(int fd, const void* data, size_t size) { return ::write(fd, data, size); }
 int FileOps::Truncate(int fd, off_t size) { return ::ftruncate(fd, size); }
+int FileOps::Reserve(int fd, off_t size) { return ::posix_fallocate(fd, 0, size); }
 int FileOps::Flush(int) { return 0; }
 int FileOps::Sync(int fd) { return ::fsync(fd); }
 int FileOps::Close(int fd) { return ::close(fd); }
 int FileOps::Rename(const char* from, const char* to) { return ::rename(from, to); }
 int FileOps::Unlink(const char* path) { return ::unlink(path); }
+
+void EnsureStandardDescriptors()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1)
+            continue;
+        // open() takes the lowest free number: this one.
+        const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd)
+            ::close(opened);
+    }
+}
 
 FileOps& SystemFileOps()
 {

@@ -15,6 +15,9 @@ public:
     virtual int Open(const char* path, int flags, mode_t mode);
     virtual ssize_t Write(int fd, const void* data, size_t size);
     virtual int Truncate(int fd, off_t size);
+    // Makes sure the file has room for size bytes: 0, or an errno value
+    // (ENOSPC when the disk has not the room). Changes no byte of it.
+    virtual int Reserve(int fd, off_t size);
     virtual int Flush(int fd); // user-space buffers; a no-op for raw descriptors
     virtual int Sync(int fd);
     virtual int Close(int fd);
@@ -24,5 +27,10 @@ public:
 
 // The process-wide POSIX implementation.
 FileOps& SystemFileOps();
+
+// Opens /dev/null on whichever of descriptors 0, 1 and 2 is closed, so
+// that no file the program opens later becomes its standard input, output
+// or error (and a message meant for the terminal lands in a picture).
+void EnsureStandardDescriptors();
 
 } // namespace korvanti

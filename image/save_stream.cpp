@@ -4,6 +4,7 @@
 // runs left for the same target.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +13,9 @@
 #include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <new>
@@ -28,6 +31,9 @@ namespace {
 using Kind = FileProblemKind;
 
 constexpr int kMostLinks = 40; // as many as the kernel follows
+// How long a temporary may go unlocked after it is made before a run that
+// finds it may take it for a killed run's.
+constexpr time_t kSettleSeconds = 2;
 constexpr std::string_view kMark = ".kv";
 constexpr std::string_view kEnd = ".tmp";
 
@@ -106,8 +112,24 @@ pid_t TemporaryOwner(std::string_view entry, std::string_view name, size_t name_
     return number_error == std::errc() && end == last ? pid : 0;
 }
 
-// Removes the temporaries for name in folder whose process is gone: a run
-// killed while it wrote. Never one of a live process, nor one of ours.
+// Whether the run that made the temporary at path is gone. Its writer
+// holds a lock on it for as long as it lives, whatever process-id
+// namespace it runs in; a temporary only just made (its lock not taken
+// yet) counts as live too.
+bool Abandoned(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    const bool settled = ::fstat(fd, &info) == 0 && ::time(nullptr) - info.st_mtime >= kSettleSeconds;
+    const bool unlocked = settled && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return unlocked;
+}
+
+// Removes the temporaries for name in folder that no live run holds: a run
+// killed while it wrote. Never one of ours.
 void RemoveDeadTemporaries(FileOps& ops, const std::string& folder, const std::string& name, size_t name_max)
 {
     DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
@@ -117,13 +139,29 @@ void RemoveDeadTemporaries(FileOps& ops, const std::string& folder, const std::s
     try {
         while (const dirent* entry = ::readdir(listing)) {
             const pid_t owner = TemporaryOwner(entry->d_name, name, name_max);
-            if (owner != 0 && owner != self && ::kill(owner, 0) == -1 && errno == ESRCH)
-                ops.Unlink((folder + entry->d_name).c_str());
+            const std::string path = folder + entry->d_name;
+            if (owner != 0 && owner != self && Abandoned(path))
+                ops.Unlink(path.c_str());
         }
     } catch (const std::bad_alloc&) {
         // They stay for the next save.
     }
     ::closedir(listing);
+}
+
+// The permission bits a new file gets: 0666 less the process's umask, read
+// without changing it (umask() would, for every thread at once).
+mode_t NewFileMode()
+{
+    mode_t mask = 022;
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status))
+            if (std::sscanf(line, "Umask: %o", &mask) == 1)
+                break;
+        std::fclose(status);
+    }
+    return 0666 & ~mask;
 }
 
 // Writes all of bytes from the descriptor's position; false with errno
@@ -207,6 +245,7 @@ FileProblem SaveStream::CheckExisting()
     if (denied != 0)
         return {Kind::ReadOnlyFile};
     existing_mode_ = existing.st_mode & 07777;
+    existing_size_ = existing.st_size;
     existing_uid_ = existing.st_uid;
     existing_gid_ = existing.st_gid;
     return {};
@@ -218,12 +257,17 @@ FileProblem SaveStream::OpenWhereBytesGo()
     // same id, as in a container) is stepped over, never reused.
     for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
         temporary_ = folder_ + TemporaryName(name_, name_max_);
-        fd_ = ops_.Open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+        // Private until Commit gives it the target's permissions: what it
+        // holds meanwhile may be a private file's new content.
+        fd_ = ops_.Open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
         if (fd_ < 0 && errno != EEXIST)
             break;
     }
-    if (fd_ >= 0)
+    if (fd_ >= 0) {
+        // Held until the descriptor closes: the sign that this run is alive.
+        ::flock(fd_, LOCK_EX | LOCK_NB);
         return {};
+    }
     const int error = errno;
     temporary_.clear();
     // The folder takes no new file, but the file itself may be written.
@@ -274,6 +318,12 @@ void SaveStream::Filled(size_t size)
 
 void SaveStream::Write(std::span<const uint8_t> bytes)
 {
+    if (in_place_ && (offset_ != 0 || current_.size != 0 || !held_.empty())) {
+        Put(bytes.data(), bytes.size()); // after other bytes: held with them
+        return;
+    }
+    if (in_place_ && !ReserveInPlace(static_cast<int64_t>(bytes.size())))
+        return;
     Submit();
     WaitUntilWritten();
     for (size_t done = 0; done < bytes.size(); done += kChunkBytes)
@@ -284,6 +334,12 @@ void SaveStream::Submit()
 {
     if (current_.size == 0)
         return;
+    if (in_place_) {
+        // Nothing goes into the file itself before the whole of it is here.
+        held_.push_back(std::move(current_));
+        current_ = Chunk();
+        return;
+    }
     if (!writer_.joinable()) {
         try {
             writer_ = std::thread(&SaveStream::WriterLoop, this);
@@ -359,10 +415,39 @@ void SaveStream::StopWriter()
     stopping_ = false;
 }
 
+bool SaveStream::ReserveInPlace(int64_t size)
+{
+    if (failed_)
+        return false;
+    if (const int error = ops_.Reserve(fd_, static_cast<off_t>(std::max(size, existing_size_))); error != 0) {
+        // Whatever the attempt added goes; no byte of the file has changed.
+        [[maybe_unused]] const int restored = ops_.Truncate(fd_, static_cast<off_t>(existing_size_));
+        failed_ = true;
+        error_ = error;
+        return false;
+    }
+    return true;
+}
+
+void SaveStream::WriteHeld()
+{
+    Submit();
+    int64_t size = 0;
+    for (const Chunk& chunk : held_)
+        size += static_cast<int64_t>(chunk.size);
+    if (!held_.empty() && ReserveInPlace(size)) {
+        for (const Chunk& chunk : held_)
+            WriteOut(chunk.data.get(), chunk.size);
+    }
+    held_.clear();
+}
+
 FileProblem SaveStream::Commit()
 {
     if (fd_ < 0)
         return {Kind::WriteFailed, EBADF};
+    if (in_place_)
+        WriteHeld();
     Submit();
     StopWriter();
     bool written = !failed_;
@@ -373,6 +458,8 @@ FileProblem SaveStream::Commit()
         // Keep the replaced file's owner (where we may) and permission bits.
         [[maybe_unused]] const int owner = ::fchown(fd_, existing_uid_, existing_gid_);
         written = ::fchmod(fd_, existing_mode_) == 0;
+    } else if (written && !in_place_) {
+        written = ::fchmod(fd_, NewFileMode()) == 0;
     }
     FileProblem problem = Finish(ops_, fd_, written, durable_);
     fd_ = -1;
@@ -405,6 +492,7 @@ void SaveStream::Abandon()
     }
     StopWriter();
     current_.size = 0;
+    held_.clear();
     if (fd_ >= 0) {
         ops_.Close(fd_);
         fd_ = -1;

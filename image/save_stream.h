@@ -41,10 +41,14 @@ private:
 // copy nobody relies on after a crash does not.
 enum class Durability { Synced, Unsynced };
 
-// One save: the bytes go to a temporary beside the target, which Commit
-// syncs and renames over it; where the folder takes no new file but the
-// target may be written, into the target itself (keeping its inode, owner,
-// mode and links; a failure part way then leaves it damaged). Bytes given
+// One save: the bytes go to a temporary beside the target (private until
+// Commit gives it the target's permissions, and locked while its writer
+// lives), which Commit syncs and renames over it. Where the folder takes no
+// new file but the target may be written, into the target itself, keeping
+// its inode, owner, mode and links: then nothing is written before Commit,
+// which first reserves the room the new file needs (a full disk refuses the
+// save with the file untouched) and then writes it in one pass; only a
+// kill or a failing disk during that pass can leave it damaged. Bytes given
 // to Put are written by a thread of its own while the caller goes on, and
 // a durable save sets the disk to work on them as they come, so that little
 // is left to wait for at the end. Whatever is not committed is undone: the
@@ -86,6 +90,9 @@ private:
     FileProblem FindTarget(const std::string& path);
     FileProblem CheckExisting();
     FileProblem OpenWhereBytesGo();
+    // In place: the room for size bytes taken before the first is written.
+    bool ReserveInPlace(int64_t size);
+    void WriteHeld();
     void Submit();
     void WaitUntilWritten();
     void WriterLoop();
@@ -97,6 +104,7 @@ private:
     size_t name_max_ = 0;
     bool exists_ = false;
     unsigned existing_mode_ = 0, existing_uid_ = 0, existing_gid_ = 0;
+    int64_t existing_size_ = 0;
     bool durable_ = false;
     bool in_place_ = false;
     int fd_ = -1;
@@ -108,6 +116,7 @@ private:
     Chunk current_;
     bool room_in_chunk_ = false;
     std::vector<Chunk> queue_, spare_;
+    std::vector<Chunk> held_; // in place: every chunk, until Commit
     bool writing_ = false, stopping_ = false;
     std::mutex mutex_;
     std::condition_variable changed_;

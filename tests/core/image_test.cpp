@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <tuple>
@@ -313,32 +315,115 @@ TEST_F(SaveBitmapTest, SavesUnderTheLongestNamesTheFolderTakes)
     EXPECT_EQ(dir.Listing().size(), 4u) << "no temporary left";
 }
 
-TEST_F(SaveBitmapTest, RemovesTemporariesOfDeadRunsForTheSameFileOnly)
+// A temporary is a killed run's when no process holds its lock, whatever
+// process id its name carries (a live run in another process-id namespace
+// may carry any); one made a moment ago, before its writer could lock it,
+// is left alone too. Only temporaries of the same file go.
+TEST_F(SaveBitmapTest, RemovesTemporariesNoLiveRunHoldsForTheSameFileOnly)
 {
-    const pid_t dead = ::fork();
-    if (dead == 0)
-        ::_exit(0);
-    ::waitpid(dead, nullptr, 0);
     const size_t name_max = size_t(::pathconf(dir.path().c_str(), _PC_NAME_MAX));
     const std::string long_name = std::string(name_max - 4, 'L') + ".bmp";
-    const std::string dead_mark = ".kv" + std::to_string(dead) + "-0.tmp";
-    const std::vector<std::string> removed = {
-        ".t.bmp" + dead_mark, ".t.bmp.kv" + std::to_string(dead) + "-17.tmp",
-        "." + long_name.substr(0, name_max - 1 - dead_mark.size()) + dead_mark};
+    const std::string other = std::to_string(::getpid() + 1);
+    const std::string mark = ".kv" + other + "-0.tmp";
+    const std::vector<std::string> removed = {".t.bmp" + mark, ".t.bmp.kv" + other + "-17.tmp",
+                                              "." + long_name.substr(0, name_max - 1 - mark.size()) + mark};
     const std::vector<std::string> kept = {
-        ".t.bmp.kv" + std::to_string(::getppid()) + "-0.tmp", // a live process
-        ".t.bmp.kv" + std::to_string(::getpid()) + "-99.tmp", // this one
-        ".u.bmp" + dead_mark,                                 // another file's
-        ".t.bmp" + dead_mark + "~", "t.bmp" + dead_mark, ".t.bmp.kv" + std::to_string(dead) + ".tmp"};
+        ".t.bmp.kv" + other + "-1.tmp",                       // locked by its live writer
+        ".t.bmp.kv" + other + "-2.tmp",                       // made a moment ago
+        ".t.bmp.kv" + std::to_string(::getpid()) + "-99.tmp", // this process's
+        ".u.bmp" + mark,                                      // another file's
+        ".t.bmp" + mark + "~", "t.bmp" + mark, ".t.bmp.kv" + other + ".tmp"};
+    const timespec old[2] = {{::time(nullptr) - 60, 0}, {::time(nullptr) - 60, 0}};
     for (const auto* names : {&removed, &kept})
-        for (const std::string& name : *names)
+        for (const std::string& name : *names) {
             WriteFile(dir / name, {1});
+            if (name != kept[1])
+                ::utimensat(AT_FDCWD, (dir / name).c_str(), old, 0);
+        }
+    const int held = ::open((dir / kept[0]).c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
     ASSERT_TRUE(doc.SaveBitmap(dir / "t.bmp").ok());
     ASSERT_TRUE(doc.SaveBitmap(dir / long_name).ok());
+    ::close(held);
     std::vector<std::string> expected = kept;
     expected.insert(expected.end(), {"a.bmp", "t.bmp", long_name});
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(dir.Listing(), expected);
+}
+
+// While a save is written, its temporary is private: the new content of a
+// private file is never readable by others, even if the run is killed
+// then. Once in place, the file has the target's permissions, or a new
+// file's under the umask.
+TEST_F(SaveBitmapTest, TemporariesArePrivateUntilTheFileIsInPlace)
+{
+    struct ModeAtWrite : FileOps {
+        mode_t seen = 0;
+        ssize_t Write(int fd, const void* data, size_t size) override
+        {
+            struct stat info {};
+            ::fstat(fd, &info);
+            seen = info.st_mode & 07777;
+            return FileOps::Write(fd, data, size);
+        }
+    } ops;
+    doc.file_ops = &ops;
+    const mode_t mask = ::umask(022);
+    WriteFile(dir / "private.bmp", {1});
+    ::chmod((dir / "private.bmp").c_str(), 0600);
+    for (const auto& [name, final_mode] : {std::pair{"private.bmp", 0600u}, std::pair{"new.bmp", 0644u}}) {
+        ASSERT_TRUE(doc.SaveBitmap(dir / name).ok());
+        EXPECT_EQ(ops.seen, 0600u) << name;
+        EXPECT_EQ(fs::status(dir / name).permissions(), fs::perms(final_mode)) << name;
+    }
+    ::umask(mask);
+}
+
+// Rewritten in place (the folder takes no temporary), nothing of the file
+// changes before the room for the whole new file is reserved: a full disk
+// refuses the save with the file untouched, whether the save was given
+// whole or streamed.
+TEST_F(SaveBitmapTest, InPlaceSavesReserveTheRoomFirstAndLeaveTheFileUntouchedWhenTheDiskIsFull)
+{
+    struct NoRoom : FileOps {
+        int writes = 0;
+        bool room = false;
+        int Open(const char* path, int flags, mode_t mode) override
+        {
+            return (flags & O_CREAT) ? (errno = EACCES, -1) : FileOps::Open(path, flags, mode);
+        }
+        int Reserve(int fd, off_t size) override { return room ? FileOps::Reserve(fd, size) : ENOSPC; }
+        ssize_t Write(int fd, const void* data, size_t size) override
+        {
+            ++writes;
+            return FileOps::Write(fd, data, size);
+        }
+    };
+    const Bytes old(100, 0x42);
+    for (bool streamed : {false, true}) {
+        for (bool room : {false, true}) {
+            SCOPED_TRACE(std::string(streamed ? "streamed" : "whole") + (room ? ", room" : ", disk full"));
+            WriteFile(dir / "t.bmp", old);
+            NoRoom ops;
+            ops.room = room;
+            FileProblem problem;
+            if (streamed) {
+                SaveStream save(ops);
+                ASSERT_TRUE(save.Begin(dir / "t.bmp", Durability::Synced).ok());
+                save.Put(original.data(), 40);
+                save.Put(original.data() + 40, original.size() - 40);
+                EXPECT_EQ(ops.writes, 0) << "nothing written before the whole file is here";
+                problem = save.Commit();
+            } else {
+                doc.file_ops = &ops;
+                problem = doc.SaveBitmap(dir / "t.bmp");
+            }
+            EXPECT_EQ(std::pair(problem.kind, problem.error),
+                      room ? std::pair(FileProblemKind::None, 0) : std::pair(FileProblemKind::WriteFailed, ENOSPC));
+            EXPECT_EQ(ReadFile(dir / "t.bmp"), room ? original : old);
+            EXPECT_EQ(ops.writes > 0, room);
+        }
+    }
 }
 
 // A streamed save: bytes put, or written into its room, in pieces that

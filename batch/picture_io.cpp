@@ -17,7 +17,7 @@ FileProblem OpenPicture(const std::string& path, PictureInput& input)
     return problem;
 }
 
-FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet)
+FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet, const std::atomic<bool>* stop)
 {
     if (input.format == codecs::Format::Bmp)
         return document.LoadBitmap(std::move(input.file));
@@ -25,7 +25,7 @@ FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet)
     if (FileProblem problem = ReadWhole(input.file, file); !problem.ok())
         return problem;
     codecs::Decoded decoded;
-    FileProblem problem = codecs::Decode(input.format, file, decoded);
+    FileProblem problem = codecs::Decode(input.format, file, decoded, {kLargestBitmap, stop});
     codecs::Bytes().swap(file);
     if (!problem.ok())
         return problem;

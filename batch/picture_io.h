@@ -33,7 +33,9 @@ FileProblem OpenPicture(const std::string& path, PictureInput& input);
 
 // Loads the opened input into document, decoding a JPEG or PNG. On a
 // refusal the document is unchanged; a codec's refusal carries its reason.
-FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet);
+// A set stop ends a decode between rows (Interrupted).
+FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet,
+                        const std::atomic<bool>* stop = nullptr);
 
 // The format a result is written in: --format, else the output name's
 // extension, else the input's own format.

@@ -132,6 +132,8 @@ std::string DescribeProblem(const FileProblem& problem)
     case Kind::Truncated:
         return "truncated (" + std::to_string(problem.amount) + (problem.amount == 1 ? " byte" : " bytes") +
                " short)";
+    case Kind::Changed:
+        return "changed while being read";
     case Kind::HeaderDamaged:
         return "header damaged";
     case Kind::OldHeader:
@@ -286,8 +288,9 @@ FileResult StreamFile(InputFile&& input, const std::string& output, const Effect
     RunEffectStreamed(context, effect, result);
     if (host.Stopped())
         return Failure(Outcome::Interrupted, name, kInterrupted);
-    // A file cut short or failing while it was read: the result is dropped.
-    if (const FileProblem& problem = document.Source().Problem(); !problem.ok())
+    // A file cut short, failing or written to while it was read: the result
+    // is dropped.
+    if (const FileProblem problem = document.Source().Verdict(); !problem.ok())
         return LoadFailure(name, problem, codecs::Format::Bmp);
     return result.Finish();
 }
@@ -346,8 +349,9 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
             return StreamFile(std::move(picture.file), output, *effects[0], progress, host);
         Document document;
         document.keep_undo = false; // nothing here undoes a run
-        if (FileProblem problem = LoadPicture(document, picture, settings.quiet); !problem.ok())
-            return LoadFailure(input, problem, picture.format);
+        if (FileProblem problem = LoadPicture(document, picture, settings.quiet, stop); !problem.ok())
+            return problem.kind == FileProblemKind::Interrupted ? Failure(Outcome::Interrupted, input, kInterrupted)
+                                                                : LoadFailure(input, problem, picture.format);
         if (FileResult stopped = RunEffects(document, effects, progress, host); stopped.outcome != Outcome::Written)
             return stopped;
         return SaveResult(document, output, output_format, picture, settings, progress);

@@ -142,7 +142,7 @@ FileProblem Document::OpenForStreaming(InputFile&& input)
     target_planes = {};
     // Read once, front to back: the system may read ahead and drop behind.
     ::posix_fadvise(input.file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    source_ = PictureSource(input.file.release(), input.length);
+    source_ = PictureSource(input.file.release(), input.length, input.modified);
     return {};
 }
 
@@ -202,7 +202,7 @@ PictureSource::~PictureSource()
 }
 
 PictureSource::PictureSource(PictureSource&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), length_(other.length_), problem_(other.problem_)
+    : fd_(std::exchange(other.fd_, -1)), length_(other.length_), modified_(other.modified_), problem_(other.problem_)
 {
 }
 
@@ -212,9 +212,17 @@ PictureSource& PictureSource::operator=(PictureSource&& other) noexcept
         PictureSource gone(std::move(*this));
         fd_ = std::exchange(other.fd_, -1);
         length_ = other.length_;
+        modified_ = other.modified_;
         problem_ = other.problem_;
     }
     return *this;
+}
+
+FileProblem PictureSource::Verdict() const
+{
+    if (!problem_.ok() || fd_ < 0)
+        return problem_;
+    return CheckUnchanged(fd_, length_, modified_);
 }
 
 void PictureSource::Read(int64_t offset, uint8_t* into, size_t size)

@@ -31,7 +31,7 @@ FileProblem CheckLayout(const uint8_t* header, int64_t length);
 class PictureSource {
 public:
     PictureSource() = default;
-    PictureSource(int fd, int64_t length) : fd_(fd), length_(length) {}
+    PictureSource(int fd, int64_t length, timespec modified) : fd_(fd), length_(length), modified_(modified) {}
     ~PictureSource();
     PictureSource(PictureSource&& other) noexcept;
     PictureSource& operator=(PictureSource&& other) noexcept;
@@ -44,10 +44,14 @@ public:
     void Read(int64_t offset, uint8_t* into, size_t size);
     // The first failed read: ReadFailed, or Truncated with the bytes missing.
     const FileProblem& Problem() const { return problem_; }
+    // Once every piece is read: the first failed read, else Changed when
+    // the file was written meanwhile (its pieces may mix two pictures).
+    FileProblem Verdict() const;
 
 private:
     int fd_ = -1;
     int64_t length_ = 0;
+    timespec modified_{};
     FileProblem problem_;
 };
 

@@ -73,6 +73,16 @@ FileProblem OpenInput(const std::string& path, InputFile& input)
     return {};
 }
 
+FileProblem CheckUnchanged(int fd, int64_t length, const timespec& modified)
+{
+    struct stat now {};
+    if (::fstat(fd, &now) != 0)
+        return {FileProblemKind::ReadFailed, errno};
+    if (now.st_size != length || now.st_mtim.tv_sec != modified.tv_sec || now.st_mtim.tv_nsec != modified.tv_nsec)
+        return {FileProblemKind::Changed};
+    return {};
+}
+
 FileProblem ReadWhole(InputFile& input, std::vector<uint8_t>& bytes)
 {
     const auto size = static_cast<size_t>(input.length);
@@ -85,7 +95,7 @@ FileProblem ReadWhole(InputFile& input, std::vector<uint8_t>& bytes)
     const size_t rest = size - input.head_size;
     if (size_t done = ReadFully(input.file.get(), bytes.data() + input.head_size, rest); done < rest)
         return ReadProblem(done, rest);
-    return {};
+    return CheckUnchanged(input.file.get(), input.length, input.modified);
 }
 
 } // namespace korvanti

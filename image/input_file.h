@@ -61,6 +61,10 @@ FileProblem OpenInput(const std::string& path, InputFile& input);
 // mapping, so a file that shrinks meanwhile is Truncated, not a crash.
 FileProblem ReadWhole(InputFile& input, std::vector<uint8_t>& bytes);
 
+// Changed when the file's size or modification time is no longer what it
+// was when it was opened: someone wrote it while it was read.
+FileProblem CheckUnchanged(int fd, int64_t length, const timespec& modified);
+
 // Reads size bytes from fd at offset (or its position when offset < 0)
 // unless the file ends or fails first; returns how many it read, with
 // errno set (0 at the end of the file) when that is fewer.

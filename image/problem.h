@@ -18,6 +18,7 @@ enum class FileProblemKind {
     Empty,          // no bytes at all
     NotBitmap,      // no "BM" at the start (nor any other picture type read)
     Truncated,      // amount: the bytes missing, where known
+    Changed,        // the file's size or time changed while it was read
     HeaderDamaged,  // sizes, offsets or fields no usable file has
     OldHeader,      // the 12- or 16-byte header of OS/2 pictures
     TopDown,        // negative height
@@ -30,6 +31,7 @@ enum class FileProblemKind {
     ReadOnlyFile,   // saving: the existing file may not be written
     CannotCreate,   // saving: no new file in the folder; error says why
     WriteFailed,    // saving: a write, sync, close or rename failed; error
+    Interrupted,    // a stop request ended the decode
 };
 
 struct FileProblem {

@@ -34,10 +34,10 @@ done
 if ! out=$(desktop-file-validate "$stage/share/applications/korvanti.desktop" 2>&1) || [[ -n $out ]]; then
   fail "desktop-file-validate: $out"
 fi
+metainfo=$stage/share/metainfo/org.example.Korvanti.metainfo.xml
+out=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli validate: $out"
 # The tree check also finds the desktop entry the metainfo file launches.
-if ! out=$(appstreamcli validate-tree --no-net "$stage" 2>&1); then
-  fail "appstreamcli validate-tree: $out"
-fi
+out=$(appstreamcli validate-tree --no-net "$stage" 2>&1) || fail "appstreamcli validate-tree: $out"
 
 # Every program has a manual page whose NAME line makes a whatis entry and
 # which renders without a warning from groff.

@@ -30,8 +30,9 @@ void MainWindow::ShowAbout()
 
 void MainWindow::OpenHelp()
 {
-    // The current folder first, then beside the program, then where the
-    // installation puts the documentation.
+    // The current folder first, then beside the program (a build tree copies
+    // it there), then the installed data folder, ../share/korvanti from the
+    // program's folder.
     const QString program_folder = QCoreApplication::applicationDirPath();
     const QString candidates[] = {
         QDir::current().absoluteFilePath(help_file_name),

@@ -1,5 +1,5 @@
-// The command line of korvanti-batch: --help, --version and --list, and
-// the whole run from arguments to exit status.
+// The tool's entry point behind main(): usage and help texts, --list and
+// --version, and the hand-over to a run.
 #include <algorithm>
 #include <string>
 
@@ -42,6 +42,33 @@ constexpr std::string_view kHelp =
     "2 for a usage error, 130 when stopped by Ctrl-C and 143 by SIGTERM (files\n"
     "not finished are not written).\n";
 
+// A menu caption as plain text: an accelerator mark in brackets, "(&S)" or
+// "（&T）", goes with its brackets; any other "&" before a character goes,
+// and "&&" stands for one "&".
+std::string WithoutAccelerators(std::string_view caption)
+{
+    constexpr std::string_view kMarks[][2] = {{"(&", ")"}, {"（&", "）"}};
+    std::string text;
+    for (size_t i = 0; i < caption.size();) {
+        const std::string_view rest = caption.substr(i);
+        size_t mark = 0;
+        for (const auto& [open, close] : kMarks) {
+            if (rest.size() > open.size() && rest.starts_with(open) && rest.substr(open.size() + 1).starts_with(close))
+                mark = open.size() + 1 + close.size();
+        }
+        if (mark == 0 && rest.size() > 1 && rest[0] == '&') {
+            text += rest[1];
+            mark = 2;
+        }
+        if (mark == 0) {
+            text += rest[0];
+            mark = 1;
+        }
+        i += mark;
+    }
+    return text;
+}
+
 void PrintList(std::ostream& out)
 {
     size_t name_width = 0;
@@ -55,9 +82,9 @@ void PrintList(std::ostream& out)
         line.append(name_width + 2 - entry.batch_name.size(), ' ');
         line += entry.menu_id;
         line.append(id_width + 2 - entry.menu_id.size(), ' ');
-        line += entry.menu_path;
+        line += WithoutAccelerators(entry.menu_path);
         line += " → ";
-        line += entry.caption;
+        line += WithoutAccelerators(entry.caption);
         out << line << '\n';
     }
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "batch/run.h"
+#include "image/file_ops.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ int main(int argc, char** argv)
 {
     try {
         std::vector<std::string_view> args(argv + 1, argv + argc);
+        korvanti::EnsureStandardDescriptors();
         CatchSignals();
         const int status =
             korvanti::batch::BatchMain(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1, &g_stop);

@@ -4,7 +4,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cerrno>
 #include <new>
 #include <system_error>
@@ -157,6 +159,37 @@ std::string DescribeProblem(const FileProblem& problem)
         return CreateWords(problem.error);
     }
     return "failed";
+}
+
+std::string QuoteName(std::string_view name)
+{
+    const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+    if (std::none_of(name.begin(), name.end(), control))
+        return std::string(name);
+    std::string quoted;
+    bool open = false; // inside '...'
+    for (const char c : name) {
+        if (control(c)) {
+            if (open)
+                quoted += '\'';
+            open = false;
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, c == '\n' ? "\\n" : c == '\t' ? "\\t" : "\\%03o",
+                          static_cast<unsigned char>(c));
+            quoted += std::string("$'") + escaped + "'";
+            continue;
+        }
+        if (!open)
+            quoted += '\'';
+        open = true;
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    if (open)
+        quoted += '\'';
+    return quoted;
 }
 
 namespace {
@@ -325,7 +358,7 @@ FileResult SaveResult(const Document& document, const std::string& output, codec
         return SaveFailure(output, problem);
     FileResult result;
     if (!picture.note.empty())
-        result.note = document.bitmap.GetFileName() + ": " + picture.note;
+        result.note = QuoteName(document.bitmap.GetFileName()) + ": " + picture.note;
     result.file = output;
     result.bytes = written;
     return result;

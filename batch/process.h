@@ -52,4 +52,9 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
 // "no such file", "truncated (5 bytes short)", "disk full" and the like.
 std::string DescribeProblem(const FileProblem& problem);
 
+// A file name as a message shows it: as it is, unless it holds control
+// characters (a newline could forge a message, an escape sequence drive the
+// terminal); then quoted as a shell reads it back, 'bad'$'\n''name'.
+std::string QuoteName(std::string_view name);
+
 } // namespace korvanti::batch

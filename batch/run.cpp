@@ -209,7 +209,7 @@ public:
             else if (settled.outcome != Outcome::Written) {
                 ++failed_;
                 // A folder that cannot be made is told once, not for every file.
-                std::string line = std::string(kProgram) + ": " + settled.file + ": " + settled.reason;
+                std::string line = std::string(kProgram) + ": " + QuoteName(settled.file) + ": " + settled.reason;
                 if (told_.insert(line).second)
                     console_.WriteLine(line);
             } else if (!settled.note.empty()) {

@@ -111,13 +111,17 @@ TEST_F(KilledTool, LeavesThePreviousOutputOrTheWholeResultAndTheNextRunWorks)
             CheckAfterKill(with_previous, part < 1.0);
         }
     }
-    // Leftovers of killed runs (one more made here, of a process that is
-    // gone) do not stand in the way of the next run, which clears them.
+    // Leftovers of killed runs a while ago (one more made here, of a
+    // process that is gone) do not stand in the way of the next run, which
+    // clears them.
     const pid_t gone = ::fork();
     if (gone == 0)
         ::_exit(0);
     WaitFor(gone);
     WriteFile(dir / (".out.bmp.kv" + std::to_string(gone) + "-0.tmp"), previous);
+    const timespec earlier[2] = {{::time(nullptr) - 60, 0}, {::time(nullptr) - 60, 0}};
+    for (const std::string& name : dir.Listing())
+        ::utimensat(AT_FDCWD, (dir / name).c_str(), earlier, 0);
     Prepare(true);
     const ToolRun next = RunTool(kArguments, dir.path());
     EXPECT_EQ(next.exit_code, 0) << next.err;

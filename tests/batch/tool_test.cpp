@@ -123,7 +123,8 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
     struct Input {
         std::string name;
         std::string cause;
-        Spoil spoil; // of a generated picture; none: made below
+        Spoil spoil;       // of a generated picture; none: made below
+        std::string shown; // the name as the message gives it, where it is not the name
     };
     const Spoil keep = [](Bytes&) {};
     const std::vector<Input> inputs = {
@@ -145,9 +146,11 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
         // The pixels inside a 124-byte info header, in a file long enough for it.
         {"header.bmp", "header damaged", [](Bytes& b) { b.resize(200), Put32(b, 14, 124); }},
         {"huge.bmp", "larger than 2 GiB", keep},
+        // A newline and escape sequences in a name forge no line and drive no terminal.
+        {"fake\n\033]0;x\a.bmp", "empty file", [](Bytes& b) { b.clear(); }, "'fake'$'\\n'$'\\033'']0;x'$'\\007''.bmp'"},
         {"good2.bmp", "", keep},
     };
-    for (const auto& [name, cause, spoil] : inputs) {
+    for (const auto& [name, cause, spoil, shown] : inputs) {
         Bytes bytes = VariedBmp(6, 4, uint32_t(name.size()));
         if (spoil)
             spoil(bytes), WriteFile(dir / name, bytes);
@@ -176,11 +179,11 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
         const std::string folder = "out" + jobs;
         std::vector<std::string> args{"-e", "emboss", "-d", folder, "-j", jobs};
         std::vector<std::string> expected_lines;
-        for (const auto& [name, cause, spoil] : inputs) {
+        for (const auto& [name, cause, spoil, shown] : inputs) {
             args.push_back(name);
             if (!cause.empty())
-                expected_lines.push_back("korvanti-batch: " + (name == "slow.bmp" ? folder + "/" : "") + name + ": " +
-                                         cause);
+                expected_lines.push_back("korvanti-batch: " + (name == "slow.bmp" ? folder + "/" : "") +
+                                         (shown.empty() ? name : shown) + ": " + cause);
         }
         expected_lines.push_back("korvanti-batch: " + std::to_string(expected_lines.size()) + " of " +
                                  std::to_string(inputs.size()) + " files failed");
@@ -229,6 +232,50 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
         batch::ProcessFile(cutting.file.string(), (dir / "cut.bmp").string(), std::span(&median, 1), cutting);
     EXPECT_EQ(cut.reason, "truncated (7 bytes short)");
     EXPECT_FALSE(fs::exists(dir / "cut.bmp"));
+
+    // Rewritten in place while the median streams it: the rows would mix
+    // two pictures, so nothing is written.
+    struct RewriteAtStart : batch::FileProgress {
+        fs::path file;
+        void StartEffect(size_t) override
+        {
+            WriteFile(file, VariedBmp(6, 4, 99));
+            const timespec later[2] = {{0, UTIME_OMIT}, {::time(nullptr) + 5, 0}};
+            ::utimensat(AT_FDCWD, file.c_str(), later, 0);
+        }
+    } rewriting;
+    rewriting.file = dir / "good2.bmp";
+    const batch::FileResult changed =
+        batch::ProcessFile(rewriting.file.string(), (dir / "changed.bmp").string(), std::span(&median, 1), rewriting);
+    EXPECT_EQ(changed.reason, "changed while being read");
+    EXPECT_FALSE(fs::exists(dir / "changed.bmp"));
+
+    // A photo cut short after it was opened is read, never mapped: a
+    // truncation, not a crash of the whole run.
+    Bytes photo = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    photo.resize(5000, 7);
+    WriteFile(dir / "photo.png", photo);
+    batch::PictureInput opened;
+    ASSERT_TRUE(batch::OpenPicture((dir / "photo.png").string(), opened).ok());
+    fs::resize_file(dir / "photo.png", 100);
+    Document document;
+    const FileProblem problem = batch::LoadPicture(document, opened, true);
+    EXPECT_EQ(std::pair(problem.kind, problem.amount), std::pair(FileProblemKind::Truncated, int64_t{4900}));
+}
+
+// With standard input and error closed, the files the tool opens must not
+// become descriptors 0 and 2: a message for the terminal would land in a
+// result.
+TEST_F(BatchTool, ClosedStandardDescriptorsNeverTakeAResultsPlace)
+{
+    Picture("big.bmp", 1500, 1000, 3);
+    WriteFile(dir / "bad.png", Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 1, 2, 3});
+    const int out = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t tool = StartTool({"-j", "2", "-e", "median", "-d", "out", "bad.png", "big.bmp"}, dir.path(), out, out,
+                                 [] { return ::close(0) == 0 && ::close(2) == 0; });
+    ::close(out);
+    EXPECT_EQ(WaitFor(tool), 1);
+    EXPECT_EQ(ReadFile(dir / "out/big.bmp"), CoreResult(dir / "big.bmp", {"median"}));
 }
 
 TEST_F(BatchTool, UnwritableDestinationsAreReportedAndLeftAlone)

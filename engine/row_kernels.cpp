@@ -251,36 +251,46 @@ void OtherChannels(const uint8_t* __restrict row1, const uint8_t* __restrict row
     }
 }
 
+// Where each row of a band's chains reads and writes: its results, with
+// column 0 and the first element of the next row copied from channel 0; the
+// row above (the band's results from its second row on); the left
+// neighbour, starting at column 0; and the row's partial and channel sums.
+struct ChainRows {
+    ChainRows(LaplacianBand& band, const uint8_t* above_first_row, const uint8_t* s0, int64_t first_row, int rows,
+              int64_t width)
+    {
+        for (int j = 0; j < rows; ++j) {
+            result[j] = band.Result(j);
+            result[j][0] = s0[(first_row + j) * width];
+            result[j][width] = s0[(first_row + j + 1) * width];
+            left[j] = result[j][0];
+            above[j] = j == 0 ? above_first_row : band.Result(j - 1);
+            partial[j] = band.Partial(j);
+            channels[j] = band.Channels(j);
+        }
+    }
+
+    uint8_t left[LaplacianBand::kRows];
+    const uint8_t* above[LaplacianBand::kRows];
+    const int16_t* partial[LaplacianBand::kRows];
+    const uint16_t* channels[LaplacianBand::kRows];
+    uint8_t* result[LaplacianBand::kRows];
+};
+
 template <Neighbours kNeighbours>
 void LaplacianChains(LaplacianBand& band, const uint8_t* above_first_row, const uint8_t* s0, int64_t first_row,
                      int rows, int64_t width)
 {
     const int64_t n = width - 1;
-    uint8_t left[LaplacianBand::kRows];
-    const uint8_t* above[LaplacianBand::kRows];
-    for (int j = 0; j < rows; ++j) {
-        uint8_t* result = band.Result(j);
-        result[0] = s0[(first_row + j) * width];
-        result[width] = s0[(first_row + j + 1) * width];
-        left[j] = result[0];
-        above[j] = j == 0 ? above_first_row : band.Result(j - 1);
-    }
-    const int16_t* partial[LaplacianBand::kRows];
-    const uint16_t* channels[LaplacianBand::kRows];
-    uint8_t* result[LaplacianBand::kRows];
-    for (int j = 0; j < rows; ++j) {
-        partial[j] = band.Partial(j);
-        channels[j] = band.Channels(j);
-        result[j] = band.Result(j);
-    }
+    ChainRows at(band, above_first_row, s0, first_row, rows, width);
     // Element i of row j; each waits for the one to its left.
     const auto step = [&](int j, int64_t i) {
         const int64_t c = i + 1;
-        const uint8_t* up = above[j];
+        const uint8_t* up = at.above[j];
         const int a = kNeighbours == Neighbours::All ? up[c - 1] + up[c] + up[c + 1] : up[c];
-        const uint8_t t0 = uint8_t(partial[j][i] - a - left[j]);
-        left[j] = uint8_t(DivideBy3(uint16_t(t0 + channels[j][i])));
-        result[j][c] = left[j];
+        const uint8_t t0 = uint8_t(at.partial[j][i] - a - at.left[j]);
+        at.left[j] = uint8_t(DivideBy3(uint16_t(t0 + at.channels[j][i])));
+        at.result[j][c] = at.left[j];
     };
     // Row j runs two elements behind row j - 1, so the three elements above
     // an element are final when it is reached; the rows' chains interleave.

@@ -203,10 +203,11 @@ int32_t ForEachRowOfFullGrid(EffectContext& context, RowBody&& body)
 }
 
 // Calls pixel(b, g, r) on count pixels of three plane rows, the channel
-// values changed in place.
+// values changed in place. The function is taken by value: a copy of its
+// own that the byte stores cannot reach keeps its captures in registers.
 template <class Pixel>
 KORVANTI_CLONES void MapPixels(uint8_t* __restrict b, uint8_t* __restrict g, uint8_t* __restrict r, int64_t count,
-                               const Pixel& pixel)
+                               Pixel pixel)
 {
     for (int64_t i = 0; i < count; ++i)
         pixel(b[i], g[i], r[i]);

@@ -2,7 +2,6 @@
 // negative, the histogram stretch and the time inversion.
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "effects/effects.h"
 #include "effects/run_steps.h"

@@ -16,7 +16,7 @@ namespace {
 // are computed a band at a time and written back one by one, each followed
 // by the usual progress and messages; the picture takes channel 0 as grey,
 // each finished row at once and the elements no row wrote at the end.
-void Laplacian(EffectContext& context, bool all_neighbours)
+void Laplacian(EffectContext& context, rows::Neighbours neighbours)
 {
     Document& doc = context.doc;
     StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
@@ -31,7 +31,7 @@ void Laplacian(EffectContext& context, bool all_neighbours)
         if (r >= band_first + band_rows) {
             band_first = r;
             band_rows = std::min(rows::LaplacianBand::kRows, last - r + 1);
-            rows::Laplacian(s.data(), band_first, band_rows, w, all_neighbours, band);
+            rows::Laplacian(s.data(), band_first, band_rows, w, neighbours, band);
         }
         if (w > 1) {
             const uint8_t* result = band.Result(r - band_first) + 1;
@@ -46,33 +46,16 @@ void Laplacian(EffectContext& context, bool all_neighbours)
 
 } // namespace
 
+// Rows and columns 1 to H - 2 and W - 2, clamped to 0..255.
 void Sharpen(EffectContext& context)
 {
-    Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap);
-    PlaneSet s = Sources(doc);
-    PlaneSet t = Targets(doc);
-    FilterPass(context, 1, doc.plane_height - 2, 1, doc.plane_width - 2, [&](int64_t first, int64_t count) {
-        for (int k = 0; k < 3; ++k)
-            rows::Sharpen(s[k], t[k], first, count, doc.plane_width, rows::Overflow::Clamp);
+    RunFilterEffect(context, kInterior, [](const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w) {
+        rows::Sharpen(src, out, first, count, w, rows::Overflow::Clamp);
     });
-    MergeFrom(doc, t);
-    context.EndEffect();
 }
 
-void Blur(EffectContext& context)
-{
-    Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap);
-    PlaneSet s = Sources(doc);
-    PlaneSet t = Targets(doc);
-    FilterPass(context, 1, doc.plane_height - 1, 1, doc.plane_width - 1, [&](int64_t first, int64_t count) {
-        for (int k = 0; k < 3; ++k)
-            rows::Blur(s[k], t[k], first, count, doc.plane_width);
-    });
-    MergeFrom(doc, t);
-    context.EndEffect();
-}
+// Rows and columns 1 to H - 1 and W - 1.
+void Blur(EffectContext& context) { RunFilterEffect(context, Border{1, 0}, rows::Blur); }
 
 // Works on the stored pixels directly: the pass over plane rows 1 to H - 1,
 // columns 1 to W - 1, computes pixels 0 to W - 2 of stored rows 1 to H - 1
@@ -120,7 +103,7 @@ void Emboss(EffectContext& context)
     context.EndEffect();
 }
 
-void LaplacianStrong(EffectContext& context) { Laplacian(context, false); }
-void LaplacianWeak(EffectContext& context) { Laplacian(context, true); }
+void LaplacianStrong(EffectContext& context) { Laplacian(context, rows::Neighbours::Edges); }
+void LaplacianWeak(EffectContext& context) { Laplacian(context, rows::Neighbours::All); }
 
 } // namespace korvanti

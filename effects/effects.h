@@ -24,7 +24,6 @@ void RoughSketch(EffectContext& context);
 void Mosaic(EffectContext& context);
 
 // Noise-cut filters.
-void MedianPass(EffectContext& context, int32_t with_undo); // begins a run, never ends it
 void Median(EffectContext& context);
 void GeometricCut(EffectContext& context);
 // The median of a document opened for streaming (OpenForStreaming): the
@@ -39,7 +38,6 @@ void MovingAverage(EffectContext& context);
 void Invert(EffectContext& context);
 void InvertMeanSquare(EffectContext& context);
 void ChromaKeyNegative(EffectContext& context);
-void StretchHistogram(EffectContext& context, int32_t with_undo); // begins a run, never ends it
 void HistogramStretch(EffectContext& context);
 void TimeInversion(EffectContext& context);
 

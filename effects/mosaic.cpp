@@ -22,23 +22,16 @@ void SampleBlocks(const uint8_t* __restrict block_row, uint8_t* __restrict out, 
 
 } // namespace
 
+// Rows 0 to H - 2, columns 0 to W - 2. A block's value is taken at its
+// first element, which the loop always reaches first: plane row r reads the
+// block row r - r mod 2.
 void Mosaic(EffectContext& context)
 {
-    Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap);
-    PlaneSet s = Sources(doc);
-    PlaneSet t = Targets(doc);
-    const int64_t w = doc.plane_width;
-    // A block's value is taken at its first element, which the loop always
-    // reaches first: plane row r reads the block row r - r mod 2.
-    FilterPass(context, 0, doc.plane_height - 2, 0, doc.plane_width - 2, [&](int64_t first, int64_t count) {
-        const int64_t r = first / w;
-        const int64_t block_row = (r - r % 2) * w;
-        for (int k = 0; k < 3; ++k)
-            SampleBlocks(s[k] + block_row, t[k] + first, count);
-    });
-    MergeFrom(doc, t);
-    context.EndEffect();
+    RunFilterEffect(context, Border{0, 1},
+                    [](const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w) {
+                        const int64_t r = first / w;
+                        SampleBlocks(src + (r - r % 2) * w, out + first, count);
+                    });
 }
 
 } // namespace korvanti

@@ -8,33 +8,10 @@
 #include "effects/effects.h"
 #include "effects/run_steps.h"
 #include "engine/row_kernels.h"
-#include "image/save_stream.h"
+#include "image/row_window.h"
 
 namespace korvanti {
 namespace {
-
-// A pass over the interior, rows 1 to H - 2 and columns 1 to W - 2.
-template <class RowBody>
-void InteriorPass(EffectContext& context, RowBody&& body)
-{
-    FilterPass(context, 1, context.doc.plane_height - 2, 1, context.doc.plane_width - 2, body);
-}
-
-// The first stage of every command here.
-void MedianStage(EffectContext& context, bool restore_unfiltered)
-{
-    PlaneSet s = Sources(context.doc);
-    PlaneSet t = Targets(context.doc);
-    const int64_t w = context.doc.plane_width;
-    InteriorPass(context, [&](int64_t first, int64_t count) {
-        for (int k = 0; k < 3; ++k) {
-            if (restore_unfiltered)
-                rows::RestoringMedian(s[k], t[k], first, count, w);
-            else
-                rows::Median(s[k], t[k], first, count, w);
-        }
-    });
-}
 
 // Sharpen without clamp, then blur, each on the previous stage's result.
 void SharpenThenBlurStages(EffectContext& context)
@@ -42,19 +19,14 @@ void SharpenThenBlurStages(EffectContext& context)
     Document& doc = context.doc;
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    const int64_t w = doc.plane_width;
     // The result planes are complete after the first stage, so what a later
     // stage does not write keeps the earlier stage's value (the copy).
     CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.plane_width, doc.plane_height);
-    InteriorPass(context, [&](int64_t first, int64_t count) {
-        for (int k = 0; k < 3; ++k)
-            rows::Sharpen(s[k], t[k], first, count, w, rows::Overflow::Wrap);
+    FilterPlanes(context, kInterior, [](const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w) {
+        rows::Sharpen(src, out, first, count, w, rows::Overflow::Wrap);
     });
     CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.plane_width, doc.plane_height);
-    InteriorPass(context, [&](int64_t first, int64_t count) {
-        for (int k = 0; k < 3; ++k)
-            rows::Blur(s[k], t[k], first, count, w);
-    });
+    FilterPlanes(context, kInterior, rows::Blur);
 }
 
 // The median pass without planes: stored rows, from row_of(q), are split
@@ -101,52 +73,6 @@ void MedianRows(EffectContext& context, RowOf&& row_of, Emit&& emit)
     });
 }
 
-// The stored rows of a picture file, read a few megabytes at a time; the
-// row asked for and the one before it stay in memory.
-class RowWindow {
-public:
-    RowWindow(PictureSource& file, int64_t pixel_offset, int64_t stride, int64_t height)
-        : file_(file), offset_(pixel_offset), stride_(stride), height_(height),
-          capacity_(std::max<int64_t>(2, std::min(height, kBytes / stride))), rows_(static_cast<size_t>(capacity_ * stride))
-    {
-    }
-
-    const uint8_t* Row(int64_t q)
-    {
-        if (q < first_ || q >= first_ + count_) {
-            // Keep row q - 1, then read on from row q.
-            const bool keep = q - 1 >= first_ && q - 1 < first_ + count_;
-            if (keep)
-                std::memmove(rows_.data(), Row(q - 1), static_cast<size_t>(stride_));
-            first_ = keep ? q - 1 : q;
-            count_ = keep ? 1 : 0;
-            const int64_t more = std::min(capacity_ - count_, height_ - first_ - count_);
-            file_.Read(offset_ + (first_ + count_) * stride_, rows_.data() + count_ * stride_,
-                       static_cast<size_t>(more * stride_));
-            count_ += more;
-        }
-        return rows_.data() + (q - first_) * stride_;
-    }
-
-private:
-    static constexpr int64_t kBytes = int64_t{4} << 20;
-    PictureSource& file_;
-    const int64_t offset_, stride_, height_, capacity_;
-    std::vector<uint8_t> rows_;
-    int64_t first_ = 0, count_ = 0;
-};
-
-// Bytes from..to of the file into the sink, as they are.
-void CopyToSink(PictureSource& file, int64_t from, int64_t to, ByteSink& sink)
-{
-    constexpr int64_t kPiece = int64_t{1} << 20;
-    for (int64_t at = from; at < to; at += kPiece) {
-        const size_t size = static_cast<size_t>(std::min(kPiece, to - at));
-        file.Read(at, sink.Room(size), size);
-        sink.Filled(size);
-    }
-}
-
 // Without an undo copy the picture is its own result buffer: each row's
 // medians go straight into the stored pixels. Every pixel the pass does not
 // reach (the border, rows left by a Cancel) already holds its source value.
@@ -163,20 +89,20 @@ void MedianInPlace(EffectContext& context)
 
 } // namespace
 
-void MedianPass(EffectContext& context, int32_t with_undo)
+void MedianPass(EffectContext& context, UndoCopy undo)
 {
     if (!context.doc.keep_undo) {
         MedianInPlace(context);
         return;
     }
-    StartRun(context, with_undo == 1 ? UndoCopy::Swap : UndoCopy::None);
-    MedianStage(context, false);
+    StartRun(context, undo);
+    FilterPlanes(context, kInterior, rows::Median);
     MergeFrom(context.doc, Targets(context.doc));
 }
 
 void Median(EffectContext& context)
 {
-    MedianPass(context, 1);
+    MedianPass(context, UndoCopy::Swap);
     context.EndEffect();
 }
 
@@ -214,34 +140,17 @@ void StreamMedian(EffectContext& context, ByteSink& sink)
 // The restoring median compares the whole quotient median / (value + 1)
 // with 0.7 and 1.3 (hard) or 0.8 and 1.2 (natural): either way only a
 // quotient of 1 restores, so both variants share one stage.
-void MedianHard(EffectContext& context)
-{
-    StartRun(context, UndoCopy::Swap);
-    MedianStage(context, true);
-    MergeFrom(context.doc, Targets(context.doc));
-    context.EndEffect();
-}
+void MedianHard(EffectContext& context) { RunFilterEffect(context, kInterior, rows::RestoringMedian); }
 
 void MedianNatural(EffectContext& context)
 {
     StartRun(context, UndoCopy::Swap);
-    MedianStage(context, true);
+    FilterPlanes(context, kInterior, rows::RestoringMedian);
     SharpenThenBlurStages(context);
     MergeFrom(context.doc, Targets(context.doc));
     context.EndEffect();
 }
 
-void MovingAverage(EffectContext& context)
-{
-    StartRun(context, UndoCopy::Swap);
-    PlaneSet s = Sources(context.doc);
-    PlaneSet t = Targets(context.doc);
-    InteriorPass(context, [&](int64_t first, int64_t count) {
-        for (int k = 0; k < 3; ++k)
-            rows::MovingAverage(s[k], t[k], first, count, context.doc.plane_width);
-    });
-    MergeFrom(context.doc, t);
-    context.EndEffect();
-}
+void MovingAverage(EffectContext& context) { RunFilterEffect(context, kInterior, rows::MovingAverage); }
 
 } // namespace korvanti

@@ -9,8 +9,6 @@
 
 namespace korvanti {
 
-std::array<int64_t, 3> SumChannels(EffectContext& context); // colour.cpp
-
 namespace {
 
 // What the sunset does to one channel value for a given glow: the real sum
@@ -64,23 +62,35 @@ const SunsetLifts& Lifts()
     return lifts;
 }
 
-// The dominant channel's extra tint where it is within e of 255.
-inline void Tint(uint8_t& b, uint8_t& g, uint8_t& red, int dominant, int e)
+// The sunset's tint: where the dominant channel (1 blue, 2 green, 3 red;
+// 0 none) is within e of 255, other channels take an extra lift.
+struct SunsetTint {
+    int dominant;
+    int e;
+};
+
+// One pixel: the tint, then the glow's lifts (blue by 30 + glow, green and
+// red by the lift tables), each only where the result stays within 255.
+inline void SunsetPixel(uint8_t& b, uint8_t& g, uint8_t& red, SunsetTint tint, int glow, const SunsetLifts& lifts)
 {
-    if (dominant == 1 && b + e >= 255) {
+    if (tint.dominant == 1 && b + tint.e >= 255) {
         if (g + 20 <= 255)
             g = uint8_t(g + 20);
-    } else if (dominant == 2 && g + e >= 255) {
+    } else if (tint.dominant == 2 && g + tint.e >= 255) {
         if (b + 100 <= 255)
             b = uint8_t(b + 100);
         if (g + 5 <= 255)
             g = uint8_t(g + 5);
         if (red + 2 <= 255)
             red = uint8_t(red + 2);
-    } else if (dominant == 3 && red + e >= 255) {
+    } else if (tint.dominant == 3 && red + tint.e >= 255) {
         if (b + 70 <= 255)
             b = uint8_t(b + 70);
     }
+    if (b + 30 + glow <= 255)
+        b = uint8_t(b + 30 + glow);
+    g = lifts.green[glow][g];
+    red = lifts.red[glow][red];
 }
 
 // Elements of one row where the glow is the same throughout, written as
@@ -121,11 +131,36 @@ void SunsetRun(uint8_t* b, uint8_t* g, uint8_t* red, int64_t count, int dominant
     }
 }
 
-KORVANTI_CLONES
-void NostalgiaRow(uint8_t* values, int64_t count, uint8_t peak)
+// The dominant channel is the last whose mean equals the peak mean.
+SunsetTint TintOf(const Document& doc)
 {
-    for (int64_t i = 0; i < count; ++i)
-        values[i] = values[i] <= peak ? 0 : values[i];
+    const ChannelPeak channels = PeakChannelMean(doc);
+    SunsetTint tint{0, channels.peak / 4};
+    for (int k = 0; k < 3; ++k)
+        if (channels.sums[k] / channels.elements == channels.peak)
+            tint.dominant = k + 1;
+    return tint;
+}
+
+// Columns 1 to W - 1 of plane row r. The glow 20 / r + 40 / c is the row's
+// own from column 41 on, where the row is done in one run when the lift
+// tables have a simple shape.
+void SunsetRow(uint8_t* b, uint8_t* g, uint8_t* red, int32_t w, int32_t r, SunsetTint tint, const SunsetLifts& lifts)
+{
+    const int32_t varying_end = std::min(w - 1, 40);
+    for (int32_t c = 1; c <= varying_end; ++c)
+        SunsetPixel(b[c], g[c], red[c], tint, 20 / r + 40 / c, lifts);
+    const int glow = 20 / r;
+    const int32_t first = varying_end + 1;
+    if (first > w - 1)
+        return;
+    if (lifts.green_rise[glow].simple && lifts.red_rise[glow].simple) {
+        SunsetRun(b + first, g + first, red + first, w - first, tint.dominant, tint.e, glow, lifts.green_rise[glow],
+                  lifts.red_rise[glow]);
+    } else {
+        for (int32_t c = first; c <= w - 1; ++c)
+            SunsetPixel(b[c], g[c], red[c], tint, glow, lifts);
+    }
 }
 
 } // namespace
@@ -135,71 +170,24 @@ void Sunset(EffectContext& context)
     Document& doc = context.doc;
     StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
     PlaneSet s = Sources(doc);
-    const auto sums = SumChannels(context);
-    const int32_t peak = context.PeakChannelMean(sums[0], sums[1], sums[2]);
-    const int64_t n = int64_t{doc.plane_width} * doc.plane_height + 1;
-    const int32_t e = peak / 4;
-    int dominant = 0;
-    if (sums[0] / n == peak)
-        dominant = 1;
-    if (sums[1] / n == peak)
-        dominant = 2;
-    if (sums[2] / n == peak)
-        dominant = 3;
-
+    const SunsetTint tint = TintOf(doc);
     const SunsetLifts& lifts = Lifts();
-    const int32_t w = doc.plane_width;
-    // No progress and no messages: the loop always runs to the end. The
-    // glow 20 / r + 40 / c is the row's own from column 41 on.
+    // No progress and no messages: the loop always runs to the end.
     for (context.row_cursor = 1; context.row_cursor <= doc.plane_height - 1; ++context.row_cursor) {
-        const int32_t r = context.row_cursor;
-        const int64_t row = int64_t{r} * w;
-        uint8_t* b = s[0] + row;
-        uint8_t* g = s[1] + row;
-        uint8_t* red = s[2] + row;
-        const int32_t varying_end = std::min(w - 1, 40);
-        for (int32_t c = 1; c <= varying_end; ++c) {
-            Tint(b[c], g[c], red[c], dominant, e);
-            const int glow = 20 / r + 40 / c;
-            if (b[c] + 30 + glow <= 255)
-                b[c] = uint8_t(b[c] + 30 + glow);
-            g[c] = lifts.green[glow][g[c]];
-            red[c] = lifts.red[glow][red[c]];
-        }
-        const int glow = 20 / r;
-        const int32_t first = varying_end + 1;
-        if (first > w - 1)
-            continue;
-        if (lifts.green_rise[glow].simple && lifts.red_rise[glow].simple) {
-            SunsetRun(b + first, g + first, red + first, w - first, dominant, e, glow, lifts.green_rise[glow],
-                      lifts.red_rise[glow]);
-        } else {
-            for (int32_t c = first; c <= w - 1; ++c) {
-                Tint(b[c], g[c], red[c], dominant, e);
-                if (b[c] + 30 + glow <= 255)
-                    b[c] = uint8_t(b[c] + 30 + glow);
-                g[c] = lifts.green[glow][g[c]];
-                red[c] = lifts.red[glow][red[c]];
-            }
-        }
+        const int64_t row = int64_t{context.row_cursor} * doc.plane_width;
+        SunsetRow(s[0] + row, s[1] + row, s[2] + row, doc.plane_width, context.row_cursor, tint, lifts);
     }
     MergeFrom(doc, s);
     context.EndEffect();
 }
 
+// Every channel value at or below the peak mean becomes 0.
 void Nostalgia(EffectContext& context)
 {
-    Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
-    PlaneSet s = Sources(doc);
-    const auto sums = SumChannels(context);
-    const int32_t peak = context.PeakChannelMean(sums[0], sums[1], sums[2]);
-    ForEachRowOfFullGrid(context, [&](int64_t first, int64_t count) {
-        for (int k = 0; k < 3; ++k)
-            NostalgiaRow(s[k] + first, count, uint8_t(peak));
+    RunPixelEffectOfPeak(context, [](int32_t peak) {
+        const uint8_t limit = uint8_t(peak);
+        return EachChannel([limit](uint8_t v) { return v <= limit ? uint8_t(0) : v; });
     });
-    MergeFrom(doc, s);
-    context.EndEffect();
 }
 
 void ProWatercolour(EffectContext& context)
@@ -208,7 +196,7 @@ void ProWatercolour(EffectContext& context)
     context.BeginEffect(PlaneUse::None);
     context.SaveUndoByCopy();
     for (int pass = 0; pass < 5; ++pass)
-        MedianPass(context, 0);
+        MedianPass(context, UndoCopy::None);
     context.EndEffect();
 }
 
@@ -218,7 +206,6 @@ void WatercolourStyle(EffectContext& context)
     StartRun(context, UndoCopy::Swap);
     PlaneSet s = Sources(doc);
     PlaneSet t = Targets(doc);
-    context.KernelBank(3);
     const int32_t w = doc.plane_width;
     const int32_t h = doc.plane_height;
     const int64_t picture_width = doc.bitmap.GetWidth();

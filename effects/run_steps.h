@@ -1,7 +1,11 @@
-// Steps most effects share at the start and the end of a run.
+// Steps most effects share: the start and the end of a run, the row loops
+// with their per-row epilogue, the per-pixel and the 3x3 filter effects
+// around a value or row function, and the channel sums some effects begin
+// with.
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -50,6 +54,19 @@ inline void MergeFrom(Document& doc, const uint8_t* plane0, const uint8_t* plane
 }
 
 inline void MergeFrom(Document& doc, PlaneSet planes) { MergeFrom(doc, planes[0], planes[1], planes[2]); }
+
+// The channel sums over elements 0 to W x H of the source planes, and the
+// peak mean: the largest sum divided by the W x H + 1 elements.
+struct ChannelPeak {
+    std::array<int64_t, 3> sums;
+    int64_t elements;
+    int32_t peak;
+};
+ChannelPeak PeakChannelMean(const Document& doc);
+
+// The median over the interior into the result planes, merged; begins a
+// run (or the next pass of one) but does not end it.
+void MedianPass(EffectContext& context, UndoCopy undo);
 
 // Rows first..last (inclusive), body(row) doing one row, each followed by
 // the per-row epilogue with the progress at position(row). A Cancel during
@@ -183,6 +200,95 @@ int32_t ForEachRowOfFullGrid(EffectContext& context, RowBody&& body)
     return ForEachRow(context, 0, context.doc.plane_height - 1, [&](int32_t r) {
         body(int64_t{r} * context.doc.plane_width, int64_t{context.doc.plane_width});
     });
+}
+
+// Calls pixel(b, g, r) on count pixels of three plane rows, the channel
+// values changed in place. The function is taken by value: a copy of its
+// own that the byte stores cannot reach keeps its captures in registers.
+template <class Pixel>
+KORVANTI_CLONES void MapPixels(uint8_t* __restrict b, uint8_t* __restrict g, uint8_t* __restrict r, int64_t count,
+                               Pixel pixel)
+{
+    for (int64_t i = 0; i < count; ++i)
+        pixel(b[i], g[i], r[i]);
+}
+
+// A pixel function that gives each channel value(v).
+template <class Value>
+auto EachChannel(Value value)
+{
+    return [value](uint8_t& b, uint8_t& g, uint8_t& r) {
+        b = value(b);
+        g = value(g);
+        r = value(r);
+    };
+}
+
+// A per-pixel effect: pixel(b, g, r) changes the channel values of one
+// pixel in place, in the source planes. The rows of the full grid go in
+// order, each followed by the usual epilogue; rows left by a Cancel and the
+// last pixel (element W x H) keep the picture. make_pixel() is asked for
+// the pixel function once the planes hold the picture.
+template <class MakePixel>
+void RunPixelEffectWith(EffectContext& context, MakePixel&& make_pixel)
+{
+    StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
+    PlaneSet s = Sources(context.doc);
+    const auto pixel = make_pixel();
+    ForEachRowOfFullGrid(context, [&](int64_t first, int64_t count) {
+        MapPixels(s[0] + first, s[1] + first, s[2] + first, count, pixel);
+    });
+    MergeFrom(context.doc, s);
+    context.EndEffect();
+}
+
+template <class Pixel>
+void RunPixelEffect(EffectContext& context, const Pixel& pixel)
+{
+    RunPixelEffectWith(context, [&] { return pixel; });
+}
+
+// The same for an effect whose pixel function depends on the picture's
+// peak channel mean: pixel_for(peak) gives it.
+template <class PixelForPeak>
+void RunPixelEffectOfPeak(EffectContext& context, PixelForPeak&& pixel_for)
+{
+    RunPixelEffectWith(context, [&] { return pixel_for(PeakChannelMean(context.doc).peak); });
+}
+
+// The plane elements a filter pass leaves out at the start and at the end
+// of each row and of each column.
+struct Border {
+    int32_t before, after;
+};
+inline constexpr Border kInterior{1, 1}; // rows 1 to H - 2, columns 1 to W - 2
+
+// A filter pass over every channel: filter(source plane, result plane,
+// first element, count, plane width) does the run of one row (the row
+// functions of engine/row_kernels.h have that shape), source into result
+// planes, over the rows and columns inside border.
+template <class RowFilter>
+void FilterPlanes(EffectContext& context, Border border, RowFilter&& filter)
+{
+    Document& doc = context.doc;
+    PlaneSet s = Sources(doc);
+    PlaneSet t = Targets(doc);
+    const int64_t w = doc.plane_width;
+    FilterPass(context, border.before, doc.plane_height - 1 - border.after, border.before,
+               doc.plane_width - 1 - border.after, [&](int64_t first, int64_t count) {
+                   for (int k = 0; k < 3; ++k)
+                       filter(s[k], t[k], first, count, w);
+               });
+}
+
+// A whole one-pass filter effect: the run, the pass and the merge.
+template <class RowFilter>
+void RunFilterEffect(EffectContext& context, Border border, RowFilter&& filter)
+{
+    StartRun(context, UndoCopy::Swap);
+    FilterPlanes(context, border, filter);
+    MergeFrom(context.doc, Targets(context.doc));
+    context.EndEffect();
 }
 
 } // namespace korvanti

@@ -1,6 +1,6 @@
 // The frame every effect runs in: its run state (row and column cursors,
-// the cancel flag), the progress and Cancel protocol with the host, and the
-// shared 3x3 toolkit (kernel bank, neighbourhood, kernel sum, median).
+// the cancel flag), the progress and Cancel protocol with the host, the
+// undo copy and the random sequence.
 #pragma once
 
 #include <array>
@@ -14,12 +14,9 @@
 
 namespace korvanti {
 
-// Kernel sums are carried with a 64-bit mantissa; the results depend on it.
+// Effects carry fractional sums with a 64-bit mantissa; the results depend on it.
 static_assert(std::numeric_limits<long double>::digits == 64,
-              "kernel arithmetic needs an 80-bit extended long double");
-
-using EffectKernel = std::array<double, 9>;
-using Neighbourhood = std::array<uint8_t, 9>;
+              "effect arithmetic needs an 80-bit extended long double");
 
 // Truncates toward zero and keeps the low eight bits: -3 -> 253, 260 -> 4.
 inline uint8_t StoreByte(long double value) { return static_cast<uint8_t>(static_cast<int64_t>(value)); }
@@ -78,18 +75,8 @@ public:
     // Pumps unconditionally; a loop that pumps itself asks PumpDue() first.
     void ProcessMessages();
 
-
-    // Fills EffectKernel with kernel 1 to 8; other numbers leave it as it is.
-    EffectKernel& KernelBank(uint32_t number);
-    // Copies the nine plane values around (row, column) into Neighbourhood.
-    Neighbourhood& GatherNeighbourhood(const uint8_t* plane, int32_t width, int32_t column, int32_t row);
-    // Largest channel sum divided by row_cursor.
-    int32_t PeakChannelMean(int64_t sum0, int64_t sum1, int64_t sum2) const;
-
     CRand& Random() { return random_; }
 
-    EffectKernel kernel{};
-    Neighbourhood neighbourhood{};
     // Per-channel work buffers an effect may keep from run to run (the
     // rough sketch's block slots).
     std::array<std::vector<uint8_t>, 3> scratch;
@@ -106,13 +93,5 @@ private:
     bool undo_saved_ = false;
     bool swapped_ = false;
 };
-
-// Weighted sum of the neighbourhood, in extended precision, in entry order.
-long double ApplyKernel(const EffectKernel& kernel, const Neighbourhood& neighbourhood);
-// Eight exchange passes; leaves the buffer sorted and returns element 4.
-uint8_t MedianOfNine(Neighbourhood& neighbourhood);
-// Replaces the three values at (row, column) by their truncated mean.
-void GrayPixel(uint8_t* plane0, uint8_t* plane1, uint8_t* plane2, int32_t width, int32_t column,
-               int32_t row);
 
 } // namespace korvanti

@@ -18,9 +18,11 @@ inline uint16_t DivideBy3(uint16_t s) { return uint16_t((uint32_t(s) * 683u) >> 
 
 // Each column is sorted once (low, middle, high); the median of nine is
 // then the median of the largest low, the middle middle and the smallest
-// high of three neighbouring columns. With Restore, an unfiltered value v
-// whose median m lies in v + 1 .. 2v + 1 is put back.
-template <bool Restore>
+// high of three neighbouring columns. The restoring median puts back an
+// unfiltered value v whose median m lies in v + 1 .. 2v + 1.
+enum class MedianKind { Plain, Restoring };
+
+template <MedianKind kKind>
 [[gnu::always_inline]] inline void MedianOf(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
 {
     uint8_t low[kChunk + 2], middle[kChunk + 2], high[kChunk + 2];
@@ -42,7 +44,7 @@ template <bool Restore>
             const uint8_t smallest_high = Min(Min(high[i], high[i + 1]), high[i + 2]);
             const uint8_t middle_middle = Median3(middle[i], middle[i + 1], middle[i + 2]);
             const uint8_t median = Median3(largest_low, middle_middle, smallest_high);
-            if constexpr (Restore) {
+            if constexpr (kKind == MedianKind::Restoring) {
                 const uint16_t value = row[i + 1], m = median;
                 target[i] = (m > value && m <= 2 * value + 1) ? uint8_t(value) : median;
             } else {
@@ -57,19 +59,19 @@ template <bool Restore>
 KORVANTI_CLONES
 void Median(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
 {
-    MedianOf<false>(src, out + first, first, count, width);
+    MedianOf<MedianKind::Plain>(src, out + first, first, count, width);
 }
 
 KORVANTI_CLONES
 void MedianInto(const uint8_t* src, uint8_t* row, int64_t first, int64_t count, int64_t width)
 {
-    MedianOf<false>(src, row, first, count, width);
+    MedianOf<MedianKind::Plain>(src, row, first, count, width);
 }
 
 KORVANTI_CLONES
 void RestoringMedian(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width)
 {
-    MedianOf<true>(src, out + first, first, count, width);
+    MedianOf<MedianKind::Restoring>(src, out + first, first, count, width);
 }
 
 KORVANTI_CLONES
@@ -211,9 +213,9 @@ namespace {
 // neighbour and the row above: both are results by the time it is read.
 KORVANTI_CLONES
 void LaplacianPartial(const uint8_t* __restrict row, const uint8_t* __restrict below, int16_t* __restrict partial,
-                      int64_t count, bool all_neighbours)
+                      int64_t count, Neighbours neighbours)
 {
-    if (all_neighbours) {
+    if (neighbours == Neighbours::All) {
         for (int64_t i = 0; i < count; ++i)
             partial[i] = int16_t(8 * row[i] - row[i + 1] - below[i - 1] - below[i] - below[i + 1]);
     } else {
@@ -224,12 +226,12 @@ void LaplacianPartial(const uint8_t* __restrict row, const uint8_t* __restrict b
 
 // The byte-wrapped kernel values of channels 1 and 2 (whose neighbours are
 // never rewritten), added up.
-template <bool AllNeighbours>
+template <Neighbours kNeighbours>
 [[gnu::always_inline]] inline uint8_t WrappedLaplacian(const uint8_t* row, int64_t width, int64_t i)
 {
     const uint8_t* above = row - width;
     const uint8_t* below = row + width;
-    if constexpr (AllNeighbours)
+    if constexpr (kNeighbours == Neighbours::All)
         return uint8_t(8 * row[i] - above[i - 1] - above[i] - above[i + 1] - row[i - 1] - row[i + 1] - below[i - 1] -
                        below[i] - below[i + 1]);
     else
@@ -238,47 +240,57 @@ template <bool AllNeighbours>
 
 KORVANTI_CLONES
 void OtherChannels(const uint8_t* __restrict row1, const uint8_t* __restrict row2, uint16_t* __restrict channels,
-                   int64_t count, int64_t width, bool all_neighbours)
+                   int64_t count, int64_t width, Neighbours neighbours)
 {
-    if (all_neighbours) {
+    if (neighbours == Neighbours::All) {
         for (int64_t i = 0; i < count; ++i)
-            channels[i] = uint16_t(WrappedLaplacian<true>(row1, width, i) + WrappedLaplacian<true>(row2, width, i));
+            channels[i] = uint16_t(WrappedLaplacian<Neighbours::All>(row1, width, i) + WrappedLaplacian<Neighbours::All>(row2, width, i));
     } else {
         for (int64_t i = 0; i < count; ++i)
-            channels[i] = uint16_t(WrappedLaplacian<false>(row1, width, i) + WrappedLaplacian<false>(row2, width, i));
+            channels[i] = uint16_t(WrappedLaplacian<Neighbours::Edges>(row1, width, i) + WrappedLaplacian<Neighbours::Edges>(row2, width, i));
     }
 }
 
-template <bool AllNeighbours>
+// Where each row of a band's chains reads and writes: its results, with
+// column 0 and the first element of the next row copied from channel 0; the
+// row above (the band's results from its second row on); the left
+// neighbour, starting at column 0; and the row's partial and channel sums.
+struct ChainRows {
+    ChainRows(LaplacianBand& band, const uint8_t* above_first_row, const uint8_t* s0, int64_t first_row, int rows,
+              int64_t width)
+    {
+        for (int j = 0; j < rows; ++j) {
+            result[j] = band.Result(j);
+            result[j][0] = s0[(first_row + j) * width];
+            result[j][width] = s0[(first_row + j + 1) * width];
+            left[j] = result[j][0];
+            above[j] = j == 0 ? above_first_row : band.Result(j - 1);
+            partial[j] = band.Partial(j);
+            channels[j] = band.Channels(j);
+        }
+    }
+
+    uint8_t left[LaplacianBand::kRows];
+    const uint8_t* above[LaplacianBand::kRows];
+    const int16_t* partial[LaplacianBand::kRows];
+    const uint16_t* channels[LaplacianBand::kRows];
+    uint8_t* result[LaplacianBand::kRows];
+};
+
+template <Neighbours kNeighbours>
 void LaplacianChains(LaplacianBand& band, const uint8_t* above_first_row, const uint8_t* s0, int64_t first_row,
                      int rows, int64_t width)
 {
     const int64_t n = width - 1;
-    uint8_t left[LaplacianBand::kRows];
-    const uint8_t* above[LaplacianBand::kRows];
-    for (int j = 0; j < rows; ++j) {
-        uint8_t* result = band.Result(j);
-        result[0] = s0[(first_row + j) * width];
-        result[width] = s0[(first_row + j + 1) * width];
-        left[j] = result[0];
-        above[j] = j == 0 ? above_first_row : band.Result(j - 1);
-    }
-    const int16_t* partial[LaplacianBand::kRows];
-    const uint16_t* channels[LaplacianBand::kRows];
-    uint8_t* result[LaplacianBand::kRows];
-    for (int j = 0; j < rows; ++j) {
-        partial[j] = band.Partial(j);
-        channels[j] = band.Channels(j);
-        result[j] = band.Result(j);
-    }
+    ChainRows at(band, above_first_row, s0, first_row, rows, width);
     // Element i of row j; each waits for the one to its left.
     const auto step = [&](int j, int64_t i) {
         const int64_t c = i + 1;
-        const uint8_t* up = above[j];
-        const int a = AllNeighbours ? up[c - 1] + up[c] + up[c + 1] : up[c];
-        const uint8_t t0 = uint8_t(partial[j][i] - a - left[j]);
-        left[j] = uint8_t(DivideBy3(uint16_t(t0 + channels[j][i])));
-        result[j][c] = left[j];
+        const uint8_t* up = at.above[j];
+        const int a = kNeighbours == Neighbours::All ? up[c - 1] + up[c] + up[c + 1] : up[c];
+        const uint8_t t0 = uint8_t(at.partial[j][i] - a - at.left[j]);
+        at.left[j] = uint8_t(DivideBy3(uint16_t(t0 + at.channels[j][i])));
+        at.result[j][c] = at.left[j];
     };
     // Row j runs two elements behind row j - 1, so the three elements above
     // an element are final when it is reached; the rows' chains interleave.
@@ -314,7 +326,7 @@ void LaplacianBand::Resize(int64_t new_width)
     results.resize(static_cast<size_t>(kRows * (width + 1)));
 }
 
-void Laplacian(uint8_t* const src[3], int64_t first_row, int rows, int64_t width, bool all_neighbours,
+void Laplacian(uint8_t* const src[3], int64_t first_row, int rows, int64_t width, Neighbours neighbours,
                LaplacianBand& band)
 {
     if (band.width != width)
@@ -322,15 +334,15 @@ void Laplacian(uint8_t* const src[3], int64_t first_row, int rows, int64_t width
     const int64_t n = width - 1;
     for (int j = 0; j < rows; ++j) {
         const int64_t start = (first_row + j) * width + 1;
-        OtherChannels(src[1] + start, src[2] + start, band.Channels(j), n, width, all_neighbours);
+        OtherChannels(src[1] + start, src[2] + start, band.Channels(j), n, width, neighbours);
         const uint8_t* row = src[0] + start;
-        LaplacianPartial(row, row + width, band.Partial(j), n, all_neighbours);
+        LaplacianPartial(row, row + width, band.Partial(j), n, neighbours);
     }
     const uint8_t* above_first_row = src[0] + (first_row - 1) * width;
-    if (all_neighbours)
-        LaplacianChains<true>(band, above_first_row, src[0], first_row, rows, width);
+    if (neighbours == Neighbours::All)
+        LaplacianChains<Neighbours::All>(band, above_first_row, src[0], first_row, rows, width);
     else
-        LaplacianChains<false>(band, above_first_row, src[0], first_row, rows, width);
+        LaplacianChains<Neighbours::Edges>(band, above_first_row, src[0], first_row, rows, width);
 }
 
 } // namespace korvanti::rows

@@ -3,8 +3,8 @@
 // baseline processor and chosen when the program starts.
 //
 // Each works on the elements first .. first + count - 1 of one plane row
-// (all in the same plane row) and reads neighbours at +-1 and +-width, as
-// GatherNeighbourhood would. They give exactly the values of the plain
+// (all in the same plane row) and reads neighbours at +-1 and +-width (the 3x3
+// neighbourhood). They give exactly the values of the plain
 // forms: the arithmetic tricks are proved against them in the tests.
 #pragma once
 
@@ -23,13 +23,14 @@ void MedianInto(const uint8_t* src, uint8_t* row, int64_t first, int64_t count, 
 // unfiltered value v (whole quotient median / (v + 1) equal to 1): then v.
 void RestoringMedian(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width);
 
-// Kernel 1 (centre 5, four edge neighbours -1): clamped to 0..255 or
-// keeping the low eight bits.
+// The sharpen kernel (centre 5, four edge neighbours -1): clamped to
+// 0..255 or keeping the low eight bits.
 enum class Overflow { Clamp, Wrap };
 void Sharpen(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width, Overflow overflow);
 
-// Kernel 3 (0.08 corners, 0.12 edges, 0.2 centre) and kernel 8 (0.09
-// around, 0.19 centre), truncated as the extended-precision sum would be.
+// The blur kernel (0.08 corners, 0.12 edges, 0.2 centre) and the moving
+// average (0.09 around, 0.19 centre), truncated as the extended-precision
+// sum would be.
 void Blur(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width);
 void MovingAverage(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t width);
 
@@ -49,7 +50,7 @@ void WriteGrey(const uint8_t* values, uint8_t* pixels, int64_t count);
 // 255 where the mean is 140 or less; written into channel 0 (src[0]).
 void Charcoal(uint8_t* const src[3], int64_t first, int64_t count, int64_t width);
 
-// Laplacian with kernel 2 (edges only) or 6 (all eight neighbours): the
+// Laplacian over the four edge neighbours or all eight: the
 // byte-wrapped kernel value of each channel, their mean written at once into
 // channel 0, which later elements read back (the left neighbour and the row
 // above). Each element waits for the one to its left, so a band of rows is
@@ -71,9 +72,12 @@ struct LaplacianBand {
     std::vector<uint8_t> results;
 };
 
+// Which neighbours the Laplacian takes away from 4 or 8 times the centre.
+enum class Neighbours { Edges, All };
+
 // Computes plane rows first_row .. first_row + rows - 1 (at most kRows) of
 // columns 1 to width - 1 into the band.
-void Laplacian(uint8_t* const src[3], int64_t first_row, int rows, int64_t width, bool all_neighbours,
+void Laplacian(uint8_t* const src[3], int64_t first_row, int rows, int64_t width, Neighbours neighbours,
                LaplacianBand& band);
 
 } // namespace korvanti::rows

@@ -1,5 +1,10 @@
-// The run frame: progress, Cancel, the end of a run, undo and redo.
+// The run frame: progress, Cancel, the end of a run, undo and redo, and the
+// byte arithmetic and random sequence it gives the effects.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <thread>
 
 #include "effects/catalogue.h"
 #include "effects/effects.h"
@@ -210,6 +215,53 @@ TEST(RunFrame, AFileCutShortWhileItStreamsIsNoted)
     EXPECT_EQ(sink.bytes.size(), length);
     const FileProblem& problem = b.doc.Source().Problem();
     EXPECT_EQ(std::pair(problem.kind, problem.amount), std::pair(FileProblemKind::Truncated, int64_t{5}));
+}
+
+// The arithmetic and the random sequence the effects share.
+TEST(StoreByte, TruncatesTowardZeroAndKeepsTheLowByte)
+{
+    const std::pair<long double, int> cases[] = {{-3, 253},   {260, 4},   {-0.9L, 0},     {-40, 216},
+                                                 {300, 44},   {11.999L, 11}, {255.99L, 255}, {0.5L, 0}};
+    for (auto [value, expected] : cases)
+        EXPECT_EQ(StoreByte(value), expected) << double(value);
+}
+
+TEST(CRand, MatchesTheUnseededCLibrarySequence)
+{
+    std::srand(1);
+    CRand ours;
+    for (int i = 0; i < 100000; ++i)
+        ASSERT_EQ(ours.Next(), std::rand()) << "draw " << i;
+    std::srand(12345);
+    ours.Seed(12345);
+    // Batches of every size around the generator's internal blocks.
+    for (size_t size : {1, 14, 15, 16, 1023, 1024, 1025, 5000}) {
+        std::vector<int32_t> batch(size);
+        ours.Fill(batch.data(), batch.size());
+        for (int32_t v : batch)
+            ASSERT_EQ(v, std::rand()) << "batch of " << size;
+        ASSERT_EQ(ours.Next(), std::rand());
+    }
+}
+
+TEST(CRand, OneInstanceIsSafeToShareBetweenThreads)
+{
+    CRand shared;
+    std::vector<int32_t> seen[2];
+    std::thread workers[2];
+    for (int t = 0; t < 2; ++t)
+        workers[t] = std::thread([&, t] {
+            for (int i = 0; i < 20000; ++i)
+                seen[t].push_back(shared.Next());
+        });
+    for (auto& w : workers)
+        w.join();
+    seen[0].insert(seen[0].end(), seen[1].begin(), seen[1].end());
+    std::vector<int32_t> expected(40000);
+    CRand().Fill(expected.data(), expected.size());
+    std::sort(seen[0].begin(), seen[0].end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(seen[0], expected) << "every value drawn exactly once across threads";
 }
 
 } // namespace

@@ -18,21 +18,20 @@ void ForEachOfFullGrid(EffectContext& context, Body&& body)
 
 } // namespace
 
-std::array<int64_t, 3> SumChannels(EffectContext& context)
+std::array<int64_t, 3> SumChannels(Document& doc)
 {
-    PlaneSet s = Sources(context.doc);
-    const int64_t last = int64_t{context.doc.plane_width} * context.doc.plane_height;
+    PlaneSet s = Sources(doc);
+    const int64_t last = int64_t{doc.plane_width} * doc.plane_height;
     std::array<int64_t, 3> sums{};
     for (int64_t j = 0; j <= last; ++j)
         for (int k = 0; k < 3; ++k)
             sums[k] += s[k][j];
-    context.row_cursor = static_cast<int32_t>(last + 1);
     return sums;
 }
 
 void Invert(EffectContext& context)
 {
-    StartRun(context, true, Prefill::FromSource);
+    StartRun(context, Prefill::FromSource);
     PlaneSet s = Sources(context.doc), t = Targets(context.doc);
     ForEachOfFullGrid(context, [&](int64_t i) {
         for (int k = 0; k < 3; ++k)
@@ -66,8 +65,7 @@ void ChromaKeyNegative(EffectContext& context)
 {
     StartRun(context);
     PlaneSet s = Sources(context.doc);
-    const auto sums = SumChannels(context);
-    const int32_t peak = context.PeakChannelMean(sums[0], sums[1], sums[2]);
+    const int32_t peak = PeakChannelMean(context.doc, SumChannels(context.doc));
     ForEachOfFullGrid(context, [&](int64_t i) {
         for (int k = 0; k < 3; ++k) {
             if (s[k][i] + peak / 4 >= 255) {

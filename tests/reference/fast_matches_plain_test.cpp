@@ -9,6 +9,7 @@
 #include "effects/catalogue.h"
 #include "engine/row_kernels.h"
 #include "reference_effects.h"
+#include "toolkit.h"
 #include "engine_bench.h"
 
 namespace korvanti::testing {
@@ -107,18 +108,14 @@ TEST(FastForms, GiveThePlainOutcomeOnEveryShapeAndAtEveryCancelPoint)
             }
 }
 
-// The whole-number forms of kernels 3 and 8 against the extended-precision
+// The whole-number forms of the blur and moving-average kernels against the extended-precision
 // sum, over every combination of corner, edge and centre sums where the
 // decimal value is a whole number (the only places the two could part) and
 // a sample of all others.
 TEST(FastForms, FractionalKernelsTruncateLikeTheExtendedSum)
 {
-    Document doc;
-    EffectHost host;
-    CRand random_source;
-    EffectContext context(doc, host, random_source);
     // A 3x3 plane around element 4 whose corner, edge and centre sums are given.
-    auto agree = [&](uint32_t kernel, int corners, int edges, int centre) {
+    auto agree = [&](const Kernel& kernel, int corners, int edges, int centre) {
         constexpr int kCorners[4] = {0, 2, 6, 8}, kEdges[4] = {1, 3, 5, 7};
         uint8_t plane[3 * 3 + 5] = {}, fast[3 * 3 + 5] = {};
         for (int i = 0; i < 4; ++i) {
@@ -126,9 +123,8 @@ TEST(FastForms, FractionalKernelsTruncateLikeTheExtendedSum)
             plane[kEdges[i]] = uint8_t(std::clamp(edges - 255 * i, 0, 255));
         }
         plane[4] = uint8_t(centre);
-        (kernel == 3 ? rows::Blur : rows::MovingAverage)(plane, fast, 4, 1, 3);
-        const Neighbourhood& around = context.GatherNeighbourhood(plane, 3, 1, 1);
-        return fast[4] == StoreByte(ApplyKernel(context.KernelBank(kernel), around));
+        (&kernel == &kBlurKernel ? rows::Blur : rows::MovingAverage)(plane, fast, 4, 1, 3);
+        return fast[4] == StoreByte(ApplyKernel(kernel, GatherNeighbourhood(plane, 3, 1, 1)));
     };
     int64_t checked = 0;
     for (int corners = 0; corners <= 1020; ++corners)
@@ -136,14 +132,14 @@ TEST(FastForms, FractionalKernelsTruncateLikeTheExtendedSum)
             for (int centre = 0; centre <= 255; ++centre)
                 if ((8 * corners + 12 * edges + 20 * centre) % 100 == 0 ||
                     (corners * 7 + edges * 13 + centre) % 997 == 0) {
-                    ASSERT_TRUE(agree(3, corners, edges, centre)) << corners << " " << edges << " " << centre;
+                    ASSERT_TRUE(agree(kBlurKernel, corners, edges, centre)) << corners << " " << edges << " " << centre;
                     ++checked;
                 }
     EXPECT_GT(checked, 2000000);
-    // Kernel 8: eight neighbours with one sum, and the centre.
+    // The moving average: eight neighbours with one sum, and the centre.
     for (int around = 0; around <= 2040; ++around)
         for (int centre = 0; centre <= 255; ++centre)
-            ASSERT_TRUE(agree(8, std::min(around, 1020), std::max(around - 1020, 0), centre)) << around << " " << centre;
+            ASSERT_TRUE(agree(kMovingAverageKernel, std::min(around, 1020), std::max(around - 1020, 0), centre)) << around << " " << centre;
 }
 
 } // namespace

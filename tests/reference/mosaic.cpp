@@ -9,7 +9,7 @@ namespace korvanti::reference {
 void Mosaic(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, true, Prefill::FromSource);
+    StartRun(context, Prefill::FromSource);
     PlaneSet s = Sources(doc), t = Targets(doc);
     const int32_t w = doc.plane_width;
     ForEachElement(context, 0, doc.plane_height - 2, 0, w - 2, [&](int64_t p, int32_t c, int32_t r) {

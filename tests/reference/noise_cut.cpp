@@ -21,25 +21,26 @@ void MedianStage(EffectContext& context, double lower = 2, double upper = 0)
     PlaneSet s = Sources(context.doc), t = Targets(context.doc);
     ForEachInterior(context, [&](int64_t p, int32_t c, int32_t r) {
         for (int k = 0; k < 3; ++k) {
-            const int32_t m = MedianOfNine(context.GatherNeighbourhood(s[k], context.doc.plane_width, c, r));
+            const int32_t m = MedianOfNine(GatherNeighbourhood(s[k], context.doc.plane_width, c, r));
             const auto q = static_cast<long double>(m / (s[k][p] + 1));
             t[k][p] = q >= lower && q <= upper ? s[k][p] : static_cast<uint8_t>(m);
         }
     });
 }
 
-// A kernel over the previous stage's result (copied back into the source
-// planes) or, for the first stage, over the picture.
-void KernelStage(EffectContext& context, uint32_t kernel, bool on_previous_result)
+// What a kernel stage reads: the picture (the first stage) or the
+// previous stage's result, copied back into the source planes.
+enum class StageInput { Picture, PreviousResult };
+
+void KernelStage(EffectContext& context, const Kernel& kernel, StageInput input)
 {
     Document& doc = context.doc;
     PlaneSet s = Sources(doc), t = Targets(doc);
-    context.KernelBank(kernel);
-    if (on_previous_result)
+    if (input == StageInput::PreviousResult)
         CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.plane_width, doc.plane_height);
     ForEachInterior(context, [&](int64_t p, int32_t c, int32_t r) {
         for (int k = 0; k < 3; ++k)
-            t[k][p] = StoreByte(KernelSum(context, s[k], c, r));
+            t[k][p] = StoreByte(KernelSum(kernel, s[k], doc.plane_width, c, r));
     });
 }
 
@@ -51,16 +52,16 @@ void EndWithTargets(EffectContext& context)
 
 } // namespace
 
-void MedianPass(EffectContext& context, bool with_undo)
+void MedianPass(EffectContext& context, UndoCopy undo)
 {
-    StartRun(context, with_undo, Prefill::FromSource);
+    StartRun(context, Prefill::FromSource, undo);
     MedianStage(context);
     MergeFrom(context.doc, Targets(context.doc));
 }
 
 void Median(EffectContext& context)
 {
-    MedianPass(context, true);
+    MedianPass(context, UndoCopy::Copy);
     context.EndEffect();
 }
 
@@ -68,24 +69,24 @@ void GeometricCut(EffectContext& context) { Median(context); }
 
 void MedianHard(EffectContext& context)
 {
-    StartRun(context, true, Prefill::FromSource);
+    StartRun(context, Prefill::FromSource);
     MedianStage(context, 0.7, 1.3);
     EndWithTargets(context);
 }
 
 void MedianNatural(EffectContext& context)
 {
-    StartRun(context, true, Prefill::FromSource);
+    StartRun(context, Prefill::FromSource);
     MedianStage(context, 0.8, 1.2);
-    KernelStage(context, 1, true);
-    KernelStage(context, 3, true);
+    KernelStage(context, kSharpenKernel, StageInput::PreviousResult);
+    KernelStage(context, kBlurKernel, StageInput::PreviousResult);
     EndWithTargets(context);
 }
 
 void MovingAverage(EffectContext& context)
 {
-    StartRun(context, true, Prefill::FromSource);
-    KernelStage(context, 8, false);
+    StartRun(context, Prefill::FromSource);
+    KernelStage(context, kMovingAverageKernel, StageInput::Picture);
     EndWithTargets(context);
 }
 

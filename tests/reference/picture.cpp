@@ -14,8 +14,8 @@ void Sunset(EffectContext& context)
     Document& doc = context.doc;
     StartRun(context);
     PlaneSet s = Sources(doc);
-    const auto sums = SumChannels(context);
-    const int32_t peak = context.PeakChannelMean(sums[0], sums[1], sums[2]);
+    const auto sums = SumChannels(doc);
+    const int32_t peak = PeakChannelMean(doc, sums);
     const int64_t n = int64_t{doc.plane_width} * doc.plane_height + 1;
     const int32_t e = peak / 4;
     int dominant = 0;
@@ -58,8 +58,7 @@ void Nostalgia(EffectContext& context)
     Document& doc = context.doc;
     StartRun(context);
     PlaneSet s = Sources(doc);
-    const auto sums = SumChannels(context);
-    const int32_t peak = context.PeakChannelMean(sums[0], sums[1], sums[2]);
+    const int32_t peak = PeakChannelMean(doc, SumChannels(doc));
     ForEachElement(context, 0, doc.plane_height - 1, 0, doc.plane_width - 1, [&](int64_t i, int32_t, int32_t) {
         for (int k = 0; k < 3; ++k)
             s[k][i] = s[k][i] <= peak ? 0 : s[k][i];
@@ -73,7 +72,7 @@ void ProWatercolour(EffectContext& context)
 {
     StartRun(context);
     for (int pass = 0; pass < 5; ++pass)
-        MedianPass(context, false);
+        MedianPass(context, UndoCopy::None);
     context.EndEffect();
 }
 
@@ -82,9 +81,8 @@ void ProWatercolour(EffectContext& context)
 void WatercolourStyle(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, true, Prefill::FromSource);
+    StartRun(context, Prefill::FromSource);
     PlaneSet s = Sources(doc), t = Targets(doc);
-    context.KernelBank(3);
     const int32_t w = doc.plane_width, h = doc.plane_height;
     for (int stage = 1; stage <= 2; ++stage) {
         if (stage == 2)
@@ -93,8 +91,8 @@ void WatercolourStyle(EffectContext& context)
             const int32_t r = context.row_cursor;
             for (int32_t c = 3; c <= w - 5; ++c)
                 for (int k = 0; k < 3; ++k) {
-                    Neighbourhood& n = context.GatherNeighbourhood(s[k], w, c, r);
-                    t[k][int64_t{r} * w + c] = stage == 1 ? MedianOfNine(n) : StoreByte(ApplyKernel(context.kernel, n));
+                    const Neighbourhood n = GatherNeighbourhood(s[k], w, c, r);
+                    t[k][int64_t{r} * w + c] = stage == 1 ? MedianOfNine(n) : StoreByte(ApplyKernel(kBlurKernel, n));
                 }
             if (context.EndOfRow(int64_t{doc.bitmap.GetWidth()} * r / 2 * stage))
                 break;

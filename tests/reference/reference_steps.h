@@ -2,9 +2,11 @@
 // loops with their per-row epilogue, and the merge.
 #pragma once
 
+#include <algorithm>
 #include <array>
 
 #include "engine/effect_context.h"
+#include "toolkit.h"
 
 namespace korvanti::reference {
 
@@ -19,15 +21,19 @@ inline PlaneSet Targets(Document& doc) { return Planes(doc.target_planes); }
 // picture as it was.
 enum class Prefill { None, FromSource };
 
+// Whether the run copies the picture for undo (a later pass of a run that
+// made its copy does not).
+enum class UndoCopy { Copy, None };
+
 // BeginEffect with fresh zero-filled planes, the undo copy and the split.
-inline void StartRun(EffectContext& context, bool with_undo = true, Prefill prefill = Prefill::None)
+inline void StartRun(EffectContext& context, Prefill prefill = Prefill::None, UndoCopy undo = UndoCopy::Copy)
 {
     Document& doc = context.doc;
     context.BeginEffect();
     for (auto* planes : {&doc.source_planes, &doc.target_planes})
         for (Plane& plane : *planes)
             std::fill(plane.begin(), plane.end(), 0);
-    if (with_undo)
+    if (undo == UndoCopy::Copy)
         CopyFileBytes(doc.file_bytes, doc.undo_bytes, doc.plane_width, doc.plane_height);
     PlaneSet s = Sources(doc), t = Targets(doc);
     SplitPlanes(doc.file_bytes, s[0], s[1], s[2], doc.plane_width, doc.plane_height);
@@ -65,18 +71,22 @@ void ForEachElement(EffectContext& context, int32_t first_row, int32_t last_row,
     });
 }
 
-inline long double KernelSum(EffectContext& context, const uint8_t* plane, int32_t c, int32_t r)
+inline long double KernelSum(const Kernel& kernel, const uint8_t* plane, int32_t width, int32_t c, int32_t r)
 {
-    return ApplyKernel(context.kernel, context.GatherNeighbourhood(plane, context.doc.plane_width, c, r));
+    return ApplyKernel(kernel, GatherNeighbourhood(plane, width, c, r));
 }
 
 inline uint8_t EmbossValue(long double x) { return x <= -126 ? 0 : x >= 127 ? 255 : StoreByte(x + 128); }
 
-// The channel sums over elements 0 to W x H, leaving row_cursor at
-// W x H + 1 as the divisor of PeakChannelMean.
-std::array<int64_t, 3> SumChannels(EffectContext& context);
+// The channel sums over elements 0 to W x H, and the largest of them
+// divided by the W x H + 1 elements.
+std::array<int64_t, 3> SumChannels(Document& doc);
+inline int32_t PeakChannelMean(const Document& doc, const std::array<int64_t, 3>& sums)
+{
+    return static_cast<int32_t>(std::max({sums[0], sums[1], sums[2]}) / (int64_t{doc.plane_width} * doc.plane_height + 1));
+}
 // The median over the interior into the result planes, merged; begins a
 // run but does not end it.
-void MedianPass(EffectContext& context, bool with_undo);
+void MedianPass(EffectContext& context, UndoCopy undo);
 
 } // namespace korvanti::reference

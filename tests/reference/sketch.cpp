@@ -14,15 +14,14 @@ void RoughSketch(EffectContext& context)
     Document& doc = context.doc;
     StartRun(context); // the emboss pass writes into zero-filled result planes
     PlaneSet s = Sources(doc), t = Targets(doc);
-    context.KernelBank(4);
     const int32_t w = doc.plane_width, h = doc.plane_height;
     const int64_t pixels = int64_t{w} * h;
 
     // Emboss pass, grey.
     ForEachElement(context, 1, h - 1, 1, w - 1, [&](int64_t p, int32_t c, int32_t r) {
         for (int k = 0; k < 3; ++k)
-            t[k][p] = EmbossValue(KernelSum(context, s[k], c, r));
-        GrayPixel(t[0], t[1], t[2], w, c, r);
+            t[k][p] = EmbossValue(KernelSum(kEmbossKernel, s[k], w, c, r));
+        GreyPixel(t[0], t[1], t[2], p);
     });
 
     // Threshold and speckle: one draw per element, shared by its channels;

@@ -1,5 +1,7 @@
 // The tool's entry point behind main(): usage and help texts, --list and
 // --version, and the hand-over to a run.
+#include <unistd.h>
+
 #include <algorithm>
 #include <string>
 
@@ -97,6 +99,13 @@ int BatchMain(std::span<const std::string_view> args, std::ostream& out, std::os
     const ParseResult parsed = ParseArguments(args);
     if (!parsed.ok()) {
         err << "korvanti-batch: " << parsed.error << '\n' << kUsage << "Try 'korvanti-batch --help'.\n";
+        err.flush();
+        return kExitUsage;
+    }
+    // A picture is no text for a terminal to show.
+    if (parsed.options.mode == Mode::Run && parsed.options.output == "-" && ::isatty(STDOUT_FILENO) == 1) {
+        err << "korvanti-batch: standard output is a terminal; redirect it to a file or a pipe to write a picture "
+               "there\n";
         err.flush();
         return kExitUsage;
     }

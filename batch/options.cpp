@@ -3,6 +3,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <charconv>
 #include <set>
 
@@ -54,6 +55,9 @@ std::string CheckComplete(const Options& options)
         if (input.empty())
             return "an input file name is empty";
     }
+    const auto piped = std::find(options.inputs.begin(), options.inputs.end(), "-");
+    if (piped != options.inputs.end() && (options.inputs.size() != 1 || !options.directory.empty()))
+        return "standard input (-) must be the only input, with -o OUTPUT";
     if (!options.output.empty() && options.inputs.size() != 1)
         return "-o takes exactly one input (" + std::to_string(options.inputs.size()) +
                " given); use -d DIR for several";

@@ -1,6 +1,10 @@
 // JPEG and PNG in and out of the batch tool's documents.
 #include "batch/picture_io.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <new>
 
 #include "codecs/codecs.h"
@@ -9,9 +13,54 @@
 
 namespace korvanti::batch {
 
+namespace {
+
+// Standard input to its end, refused once it passes what any picture the
+// core takes can need.
+FileProblem ReadStandardInput(PictureInput& input)
+{
+    input.file.path = kStandardStream;
+    uint8_t buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return {FileProblemKind::ReadFailed, errno};
+        if (got == 0)
+            break;
+        if (static_cast<int64_t>(input.whole.size()) + got > kLargestBitmap)
+            return {FileProblemKind::TooLarge};
+        try {
+            input.whole.insert(input.whole.end(), buffer, buffer + got);
+        } catch (const std::bad_alloc&) {
+            return {FileProblemKind::OutOfMemory};
+        }
+    }
+    input.file.length = static_cast<int64_t>(input.whole.size());
+    input.file.head_size = std::min<size_t>(input.whole.size(), sizeof input.file.head);
+    std::copy_n(input.whole.begin(), input.file.head_size, input.file.head);
+    return {};
+}
+
+FileProblem WriteStandardOutput(std::span<const uint8_t> bytes)
+{
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t wrote = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return {FileProblemKind::WriteFailed, wrote < 0 ? errno : EIO};
+        done += static_cast<size_t>(wrote);
+    }
+    return {};
+}
+
+} // namespace
+
 FileProblem OpenPicture(const std::string& path, PictureInput& input)
 {
-    FileProblem problem = OpenInput(path, input.file);
+    FileProblem problem = path == kStandardStream ? ReadStandardInput(input) : OpenInput(path, input.file);
     const codecs::Format format = codecs::SniffFormat({input.file.head, input.file.head_size});
     input.format = codecs::CanDecode(format) ? format : codecs::Format::Bmp;
     return problem;
@@ -19,10 +68,14 @@ FileProblem OpenPicture(const std::string& path, PictureInput& input)
 
 FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet, const std::atomic<bool>* stop)
 {
+    const bool piped = input.file.path == kStandardStream;
     if (input.format == codecs::Format::Bmp)
-        return document.LoadBitmap(std::move(input.file));
+        return piped ? document.AdoptBitmap(std::move(input.whole), input.file.path)
+                     : document.LoadBitmap(std::move(input.file));
     codecs::Bytes file;
-    if (FileProblem problem = ReadWhole(input.file, file); !problem.ok())
+    if (piped)
+        file.swap(input.whole);
+    else if (FileProblem problem = ReadWhole(input.file, file); !problem.ok())
         return problem;
     codecs::Decoded decoded;
     FileProblem problem = codecs::Decode(input.format, file, decoded, {kLargestBitmap, stop});
@@ -52,8 +105,9 @@ codecs::Format OutputFormatFor(const std::string& output, const OutputSettings& 
 FileProblem SavePicture(const Document& document, const std::string& path, codecs::Format format, int quality,
                         const codecs::Bytes& icc, int64_t& written)
 {
+    const bool piped = path == kStandardStream;
     if (!codecs::CanEncode(format)) {
-        FileProblem problem = document.SaveBitmap(path);
+        FileProblem problem = piped ? WriteStandardOutput(document.file_bytes) : document.SaveBitmap(path);
         written = static_cast<int64_t>(document.file_bytes.size());
         return problem;
     }
@@ -68,7 +122,7 @@ FileProblem SavePicture(const Document& document, const std::string& path, codec
     if (!problem.ok())
         return problem;
     written = static_cast<int64_t>(encoded.size());
-    return SaveFile(path, encoded, Durability::Synced, *document.file_ops);
+    return piped ? WriteStandardOutput(encoded) : SaveFile(path, encoded, Durability::Synced, *document.file_ops);
 }
 
 } // namespace korvanti::batch

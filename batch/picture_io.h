@@ -6,11 +6,16 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "codecs/format.h"
 #include "image/document.h"
 
 namespace korvanti::batch {
+
+// The name that stands for standard input as an input and for standard
+// output as -o's result.
+inline constexpr std::string_view kStandardStream = "-";
 
 struct OutputSettings {
     codecs::Format format = codecs::Format::Unknown; // --format; Unknown: by the output name
@@ -22,6 +27,7 @@ struct OutputSettings {
 // pixels.
 struct PictureInput {
     InputFile file;
+    codecs::Bytes whole; // standard input, read to its end when it opened
     codecs::Format format = codecs::Format::Bmp; // by content: JPEG, PNG, else BMP
     codecs::Bytes icc;
     std::string note; // said once on stderr (unless quiet), e.g. about transparency
@@ -29,6 +35,7 @@ struct PictureInput {
 
 // Opens path and tells its format by its first bytes. Whatever is no
 // picture at all counts as BMP: the BMP load refuses it with its cause.
+// "-" reads standard input to its end (a pipe cannot be read twice).
 FileProblem OpenPicture(const std::string& path, PictureInput& input);
 
 // Loads the opened input into document, decoding a JPEG or PNG. On a
@@ -42,8 +49,8 @@ FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet,
 codecs::Format OutputFormatFor(const std::string& output, const OutputSettings& settings, codecs::Format input);
 
 // Writes the document's picture to path in format, in one step (the core's
-// save does the writing), keeping icc in a JPEG or PNG. written is the
-// size of the file on success.
+// save does the writing), keeping icc in a JPEG or PNG; "-" writes it to
+// standard output. written is the size of the file on success.
 FileProblem SavePicture(const Document& document, const std::string& path, codecs::Format format, int quality,
                         const codecs::Bytes& icc, int64_t& written);
 

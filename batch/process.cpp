@@ -229,7 +229,8 @@ bool Streams(const PictureInput& picture, const std::string& output, std::span<c
              codecs::Format output_format)
 {
     return effects.size() == 1 && effects[0]->stream != nullptr && picture.format == codecs::Format::Bmp &&
-           output_format == codecs::Format::Bmp && !IsFile(output, picture.file);
+           output_format == codecs::Format::Bmp && picture.file.path != kStandardStream &&
+           output != kStandardStream && !IsFile(output, picture.file);
 }
 
 // The way a streamed result takes to its file. Nothing is made, neither the

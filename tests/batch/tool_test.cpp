@@ -424,5 +424,54 @@ TEST_F(BatchTool, ProgressBarOnlyOnATerminalAndNotWithQuietAndWipedBeforeMessage
     EXPECT_TRUE(Contains(failed.err, "\r\033[Kkorvanti-batch: missing.bmp: cannot be opened")) << failed.err;
 }
 
+// "-" reads standard input and "-o -" writes standard output, through real
+// pipes; a picture never goes to a terminal, and "-" is the only input.
+TEST_F(BatchTool, PipesInAndOutAndNeverPicturesOnATerminal)
+{
+    const fs::path in = Picture("in.bmp", 37, 23, 5);
+    const Bytes picture = ReadFile(in), expected = CoreResult(in, {"invert"});
+    struct Case {
+        std::vector<std::string> args;
+        bool feed;        // the picture on standard input
+        bool terminal;    // standard output a terminal
+        int exit_code;
+        bool result_out;  // the result on standard output, else in out.bmp
+    };
+    const std::vector<Case> cases = {
+        {{"-o", "out.bmp", "-"}, true, false, 0, false},
+        {{"-o", "-", "in.bmp"}, false, false, 0, true},
+        {{"-o", "-", "-"}, true, false, 0, true},
+        {{"-o", "-", "in.bmp"}, false, true, 2, false},
+        {{"-d", "out", "-", "in.bmp"}, true, false, 2, false},
+        {{"-o", "out.bmp", "-"}, false, false, 1, false}, // nothing on standard input
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"-e", "invert"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(::testing::PrintToString(args));
+        fs::remove(dir / "out.bmp");
+        int input[2], output[2] = {-1, -1}, terminal = -1;
+        ASSERT_EQ(::pipe(input), 0);
+        ASSERT_EQ(c.terminal ? ::openpty(&terminal, &output[1], nullptr, nullptr, nullptr) : ::pipe(output), 0);
+        const int null = ::open("/dev/null", O_WRONLY);
+        const pid_t tool = StartTool(args, dir.path(), output[1], null, [&] {
+            return ::dup2(input[0], 0) == 0 && ::close(input[1]) == 0;
+        });
+        for (int fd : {input[0], output[1], null})
+            ::close(fd);
+        if (c.feed)
+            ASSERT_EQ(::write(input[1], picture.data(), picture.size()), ssize_t(picture.size()));
+        ::close(input[1]);
+        Bytes out;
+        uint8_t buffer[4096];
+        for (ssize_t got; (got = ::read(c.terminal ? terminal : output[0], buffer, sizeof buffer)) > 0;)
+            out.insert(out.end(), buffer, buffer + got);
+        ::close(c.terminal ? terminal : output[0]);
+        EXPECT_EQ(WaitFor(tool), c.exit_code);
+        EXPECT_EQ(out, c.result_out ? expected : Bytes{});
+        EXPECT_EQ(ReadFile(dir / "out.bmp"), c.exit_code == 0 && !c.result_out ? expected : Bytes{});
+    }
+}
+
 } // namespace
 } // namespace korvanti::testing

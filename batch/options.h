@@ -23,6 +23,7 @@ struct Options {
     std::string output;                      // -o, for exactly one input
     std::string directory;                   // -d, one result per input inside it
     unsigned jobs = 0;                       // 0: one per core
+    uint64_t memory_mb = 0;                  // --memory; 0: what the system has available
     bool quiet = false;
     codecs::Format format = codecs::Format::Unknown; // --format; Unknown: by the output name
     int quality = kDefaultQuality;                   // --quality, for JPEG results

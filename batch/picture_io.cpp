@@ -66,8 +66,11 @@ FileProblem OpenPicture(const std::string& path, PictureInput& input)
     return problem;
 }
 
-FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet, const std::atomic<bool>* stop)
+FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet, const std::atomic<bool>* stop,
+                        std::function<bool(int64_t)> admit)
 {
+    if (input.format == codecs::Format::Bmp && admit && !admit(WorkingMemory(input.file.length)))
+        return {FileProblemKind::Interrupted};
     const bool piped = input.file.path == kStandardStream;
     if (input.format == codecs::Format::Bmp)
         return piped ? document.AdoptBitmap(std::move(input.whole), input.file.path)
@@ -78,7 +81,10 @@ FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet, con
     else if (FileProblem problem = ReadWhole(input.file, file); !problem.ok())
         return problem;
     codecs::Decoded decoded;
-    FileProblem problem = codecs::Decode(input.format, file, decoded, {kLargestBitmap, stop});
+    codecs::DecodeOptions options{kLargestBitmap, stop, {}};
+    if (admit)
+        options.admit = [&](int64_t size) { return admit(WorkingMemory(size) + static_cast<int64_t>(file.size())); };
+    FileProblem problem = codecs::Decode(input.format, file, decoded, options);
     codecs::Bytes().swap(file);
     if (!problem.ok())
         return problem;

@@ -42,7 +42,12 @@ FileProblem OpenPicture(const std::string& path, PictureInput& input);
 // refusal the document is unchanged; a codec's refusal carries its reason.
 // A set stop ends a decode between rows (Interrupted).
 FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet,
-                        const std::atomic<bool>* stop = nullptr);
+                        const std::atomic<bool>* stop = nullptr, std::function<bool(int64_t)> admit = {});
+
+// About what a picture whose BMP form has bitmap_size bytes takes while
+// the batch tool works on it: the file, the planes of a run and the
+// encoded result.
+constexpr int64_t WorkingMemory(int64_t bitmap_size) { return 3 * bitmap_size; }
 
 // The format a result is written in: --format, else the output name's
 // extension, else the input's own format.

@@ -151,6 +151,8 @@ std::string DescribeProblem(const FileProblem& problem)
     case Kind::Damaged:
     case Kind::EncodeFailed:
         return problem.reason;
+    case Kind::Interrupted:
+        return "interrupted";
     case Kind::OutOfMemory:
         return "out of memory";
     case Kind::ReadOnlyFile:
@@ -383,7 +385,8 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
             return StreamFile(std::move(picture.file), output, *effects[0], progress, host);
         Document document;
         document.keep_undo = false; // nothing here undoes a run
-        if (FileProblem problem = LoadPicture(document, picture, settings.quiet, stop); !problem.ok())
+        const auto admit = [&progress](int64_t bytes) { return progress.Admit(bytes); };
+        if (FileProblem problem = LoadPicture(document, picture, settings.quiet, stop, admit); !problem.ok())
             return problem.kind == FileProblemKind::Interrupted ? Failure(Outcome::Interrupted, input, kInterrupted)
                                                                 : LoadFailure(input, problem, picture.format);
         if (FileResult stopped = RunEffects(document, effects, progress, host); stopped.outcome != Outcome::Written)

@@ -37,6 +37,14 @@ class FileProgress : public EffectHost {
 public:
     // Effect number (0-based) of the run about to start.
     virtual void StartEffect(size_t index) { (void)index; }
+    // Called before a file's picture is read or decoded into memory, with
+    // about what the file will take while it is worked on; may wait until
+    // that much is free. false: the file is interrupted.
+    virtual bool Admit(int64_t bytes)
+    {
+        (void)bytes;
+        return true;
+    }
     // Called when the file's result is about to be saved: anything but
     // Written stops the save and becomes the file's result.
     virtual FileResult BeforeSave() { return {}; }

@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <fstream>
+#include <functional>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -161,11 +165,73 @@ private:
     FileResult problem_;
 };
 
+// The memory the files in hand may take together: a file waits to be read
+// until what it needs is free. A file that needs more than the whole budget
+// still runs, alone.
+class MemoryBudget {
+public:
+    MemoryBudget(int64_t total, const std::atomic<bool>* stop) : free_(total), total_(total), stop_(stop) {}
+
+    // false when a stop request came while waiting.
+    bool Take(int64_t bytes)
+    {
+        std::unique_lock lock(mutex_);
+        while (!(bytes <= free_ || free_ == total_)) {
+            if (stop_ != nullptr && stop_->load(std::memory_order_relaxed))
+                return false;
+            freed_.wait_for(lock, std::chrono::milliseconds(100));
+        }
+        free_ -= bytes;
+        return true;
+    }
+    void Give(int64_t bytes)
+    {
+        std::lock_guard lock(mutex_);
+        free_ += bytes;
+        freed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    int64_t free_;
+    const int64_t total_;
+    const std::atomic<bool>* stop_;
+};
+
+// --memory, else what the system says is available without swapping.
+int64_t MemoryForRun(const Options& options)
+{
+    if (options.memory_mb != 0)
+        return static_cast<int64_t>(options.memory_mb) << 20;
+    std::ifstream meminfo("/proc/meminfo");
+    for (std::string line; std::getline(meminfo, line);) {
+        long long kib = 0;
+        if (std::sscanf(line.c_str(), "MemAvailable: %lld kB", &kib) == 1)
+            return static_cast<int64_t>(kib) << 10;
+    }
+    return INT64_MAX;
+}
+
 class WorkerProgress : public FileProgress {
 public:
-    WorkerProgress(Tracker& tracker, Tracker::Slot& slot, OutputFolder& folder)
-        : tracker_(tracker), slot_(slot), folder_(folder)
+    WorkerProgress(Tracker& tracker, Tracker::Slot& slot, OutputFolder& folder, MemoryBudget& memory)
+        : tracker_(tracker), slot_(slot), folder_(folder), memory_(memory)
     {
+    }
+
+    bool Admit(int64_t bytes) override
+    {
+        if (!memory_.Take(bytes))
+            return false;
+        taken_ += bytes;
+        return true;
+    }
+    // After each file: what it took is free again.
+    void FileDone()
+    {
+        memory_.Give(taken_);
+        taken_ = 0;
     }
 
     void StartEffect(size_t index) override
@@ -190,6 +256,8 @@ private:
     Tracker& tracker_;
     Tracker::Slot& slot_;
     OutputFolder& folder_;
+    MemoryBudget& memory_;
+    int64_t taken_ = 0;
 };
 
 // Failures are printed in input order as soon as every earlier file is
@@ -232,36 +300,9 @@ private:
     size_t interrupted_ = 0;
 };
 
-} // namespace
-
-int RunBatch(const Options& options, std::ostream& err, bool show_bar, const std::atomic<bool>* stop)
+// Runs work(worker) on each of workers threads, or on this one alone.
+void OnWorkers(size_t workers, const std::function<void(size_t)>& work)
 {
-    Console console(err, show_bar && !options.quiet);
-    OutputFolder folder(options.directory);
-
-    const std::vector<std::string> outputs = OutputPaths(options);
-    const size_t files = options.inputs.size();
-    unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-    const size_t workers = std::min<size_t>(jobs, files);
-
-    Tracker tracker(console, files, workers, options.effects.size());
-    OrderedReport report(console, files);
-    std::atomic<size_t> next_file{0};
-    const OutputSettings settings{options.format, options.quality, options.quiet};
-
-    auto work = [&](size_t worker) {
-        Tracker::Slot& slot = tracker.slot(worker);
-        WorkerProgress progress(tracker, slot, folder);
-        for (size_t i = next_file.fetch_add(1); i < files; i = next_file.fetch_add(1)) {
-            FileResult result = ProcessFile(options.inputs[i], outputs[i], options.effects, progress, stop, settings);
-            tracker.FileDone();
-            slot.active.store(false, std::memory_order_relaxed);
-            report.Settle(i, std::move(result));
-            tracker.Show(true);
-        }
-    };
-
-    tracker.Show(true);
     if (workers <= 1) {
         work(0);
     } else {
@@ -276,8 +317,11 @@ int RunBatch(const Options& options, std::ostream& err, bool show_bar, const std
                 work(0);
         }
     }
-    console.Finish();
+}
 
+// The exit status, with its closing line.
+int Conclude(const OrderedReport& report, size_t files, Console& console)
+{
     if (report.interrupted() > 0) {
         console.WriteLine(std::string(kProgram) + ": interrupted; " + std::to_string(report.interrupted()) + " of " +
                           std::to_string(files) + (files == 1 ? " file" : " files") + " not written");
@@ -290,6 +334,41 @@ int RunBatch(const Options& options, std::ostream& err, bool show_bar, const std
         return kExitFailed;
     }
     return kExitOk;
+}
+
+} // namespace
+
+int RunBatch(const Options& options, std::ostream& err, bool show_bar, const std::atomic<bool>* stop)
+{
+    Console console(err, show_bar && !options.quiet);
+    OutputFolder folder(options.directory);
+    MemoryBudget memory(MemoryForRun(options), stop);
+
+    const std::vector<std::string> outputs = OutputPaths(options);
+    const size_t files = options.inputs.size();
+    unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    const size_t workers = std::min<size_t>(jobs, files);
+
+    Tracker tracker(console, files, workers, options.effects.size());
+    OrderedReport report(console, files);
+    std::atomic<size_t> next_file{0};
+    const OutputSettings settings{options.format, options.quality, options.quiet};
+
+    tracker.Show(true);
+    OnWorkers(workers, [&](size_t worker) {
+        Tracker::Slot& slot = tracker.slot(worker);
+        WorkerProgress progress(tracker, slot, folder, memory);
+        for (size_t i = next_file.fetch_add(1); i < files; i = next_file.fetch_add(1)) {
+            FileResult result = ProcessFile(options.inputs[i], outputs[i], options.effects, progress, stop, settings);
+            progress.FileDone();
+            tracker.FileDone();
+            slot.active.store(false, std::memory_order_relaxed);
+            report.Settle(i, std::move(result));
+            tracker.Show(true);
+        }
+    });
+    console.Finish();
+    return Conclude(report, files, console);
 }
 
 } // namespace korvanti::batch

@@ -94,6 +94,17 @@ FileProblem TooLargeProblem(int64_t width, int64_t height)
             "the picture is too large (" + std::to_string(width) + " x " + std::to_string(height) + ")"};
 }
 
+FileProblem AdmitPicture(int64_t width, int64_t height, const DecodeOptions& options, int64_t& size)
+{
+    const std::optional<int64_t> bitmap = BitmapSize(width, height, options.limit);
+    if (!bitmap)
+        return TooLargeProblem(width, height);
+    if (options.admit && !options.admit(*bitmap))
+        return {FileProblemKind::Interrupted};
+    size = *bitmap;
+    return {};
+}
+
 FileProblem OutOfMemoryProblem() { return {FileProblemKind::OutOfMemory, 0, 0, "out of memory"}; }
 
 Bytes NewBitmap(int32_t width, int32_t height, int64_t size)

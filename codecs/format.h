@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -55,7 +56,16 @@ struct Decoded {
 struct DecodeOptions {
     int64_t limit = kLargestBitmap;
     const std::atomic<bool>* stop = nullptr;
+    // Told the size of the BMP form once the header gives it, before any
+    // buffer for the picture is allocated; may wait for memory to be free.
+    // false ends the decode as Interrupted.
+    std::function<bool(int64_t bitmap_size)> admit;
 };
+
+// The size of the BMP form of a width x height picture within
+// options.limit, admitted by options.admit: kind None, TooLarge or
+// Interrupted. Every decoder asks this before it allocates.
+FileProblem AdmitPicture(int64_t width, int64_t height, const DecodeOptions& options, int64_t& size);
 
 // The refusal of a picture whose BMP form would pass the limit.
 FileProblem TooLargeProblem(int64_t width, int64_t height);

@@ -30,6 +30,7 @@ enum class FileProblemKind {
     ReadOnlyFile,   // saving: the existing file may not be written
     CannotCreate,   // saving: no new file in the folder; error says why
     WriteFailed,    // saving: a write, sync, close or rename failed; error
+    Interrupted,    // a stop request ended the decode
 };
 
 struct FileProblem {

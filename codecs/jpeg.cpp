@@ -38,7 +38,7 @@ struct Session {
     jpeg_progress_mgr progress{};
     std::jmp_buf jump{};
     const std::atomic<bool>* stop = nullptr;
-    bool interrupted = false;
+    FileProblemKind failure = FileProblemKind::Damaged; // Interrupted on a stop request
     char message[JMSG_LENGTH_MAX + 40] = "";
 
     ~Session() { jpeg_destroy_decompress(&cinfo); }
@@ -51,12 +51,16 @@ void Fail(j_common_ptr cinfo)
 {
     Session& s = SessionOf(cinfo);
     const int code = cinfo->err->msg_code;
-    if (code == JERR_BAD_PRECISION)
+    if (code == JERR_BAD_PRECISION) {
         std::snprintf(s.message, sizeof s.message, "%d-bit JPEG is not supported", cinfo->err->msg_parm.i[0]);
-    else if (code == JERR_NO_BACKING_STORE || code == JERR_OUT_OF_MEMORY)
-        std::snprintf(s.message, sizeof s.message, "the picture needs more memory than its size allows");
-    else
+    } else if (code == JERR_NO_BACKING_STORE) { // over max_memory_to_use
+        s.failure = FileProblemKind::TooLarge;
+        std::snprintf(s.message, sizeof s.message, "decoding it needs more than %ld MB of memory",
+                      cinfo->mem->max_memory_to_use / 1000000);
+    } else {
+        s.failure = code == JERR_OUT_OF_MEMORY ? FileProblemKind::OutOfMemory : FileProblemKind::Damaged;
         cinfo->err->format_message(cinfo, s.message);
+    }
     std::longjmp(s.jump, 1);
 }
 
@@ -88,7 +92,7 @@ void OnProgress(j_common_ptr cinfo)
         std::longjmp(s.jump, 1);
     }
     if (s.stop != nullptr && s.stop->load(std::memory_order_relaxed)) {
-        s.interrupted = true;
+        s.failure = FileProblemKind::Interrupted;
         std::longjmp(s.jump, 1);
     }
 }
@@ -173,7 +177,7 @@ bool Stopped(const DecodeOptions& options) { return options.stop != nullptr && o
 
 FileProblem FailureOf(const Session& s)
 {
-    return s.interrupted ? FileProblem{FileProblemKind::Interrupted} : Refusal(s.message);
+    return {s.failure, 0, 0, s.failure == FileProblemKind::Interrupted ? "" : s.message};
 }
 
 } // namespace
@@ -183,7 +187,7 @@ FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, const De
     Session s;
     s.stop = options.stop;
     if (!ReadHeader(s, jpeg))
-        return Refusal(s.message);
+        return FailureOf(s);
     jpeg_decompress_struct& cinfo = s.cinfo;
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;

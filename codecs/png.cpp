@@ -242,7 +242,7 @@ FileProblem DecodePng(std::span<const uint8_t> file, Decoded& decoded, const Dec
     if (!size)
         return TooLargeProblem(r.width, r.height);
     if (RowMemory(r, r.width) > *size / 2 + kWorkingSlack)
-        return Refusal("the rows need more memory than the picture's size allows");
+        return {FileProblemKind::TooLarge, 0, 0, "the rows need more memory than the picture's size allows"};
     Decoded result;
     Bytes scratch;
     try {

@@ -195,10 +195,10 @@ bool WriteAll(Writer& w, const BitmapRows& rows, std::span<const uint8_t> icc, p
 
 // What libpng's two row buffers take (at most 8 bytes a pixel while 16-bit
 // samples are expanded) and the row flattened from, besides the BMP form.
-int64_t RowMemory(const Reader& r, int64_t width)
+int64_t RowMemory(const Reader& r)
 {
     const int64_t deep = png_get_bit_depth(r.png, r.info) == 16 ? 8 : 4;
-    return 2 * (width + 8) * deep + 4 * width;
+    return 2 * (int64_t{r.width} + 8) * deep + 4 * int64_t{r.width};
 }
 
 // Every row of every pass into the BMP form, heeding the stop request
@@ -241,7 +241,7 @@ FileProblem DecodePng(std::span<const uint8_t> file, Decoded& decoded, const Dec
     const std::optional<int64_t> size = BitmapSize(r.width, r.height, options.limit);
     if (!size)
         return TooLargeProblem(r.width, r.height);
-    if (RowMemory(r, r.width) > *size / 2 + kWorkingSlack)
+    if (RowMemory(r) > *size / 2 + kWorkingSlack)
         return {FileProblemKind::TooLarge, 0, 0, "the rows need more memory than the picture's size allows"};
     Decoded result;
     Bytes scratch;

@@ -1,9 +1,17 @@
-// JPEG decoding and encoding; the orientation turn happens on the decoded
-// rows while they are copied into BMP form.
+// JPEG decoding through libjpeg's scanline API, straight into the BMP rows
+// (turned as the EXIF orientation says while they are placed), and
+// encoding through TurboJPEG.
 #include "codecs/jpeg.h"
 
+#include <cstdio> // before jpeglib.h, which uses FILE
+
+#include <jpeglib.h>
+#include <jerror.h> // after jpeglib.h
 #include <turbojpeg.h>
 
+#include <algorithm>
+#include <array>
+#include <csetjmp>
 #include <memory>
 #include <new>
 
@@ -17,78 +25,226 @@ struct HandleCloser {
 };
 using Handle = std::unique_ptr<void, HandleCloser>;
 
-// Copies a top-down BGR picture (w x h, tight rows) into the bottom-up
-// rows of bitmap, turned as EXIF orientation says.
-void PlaceTurned(const uint8_t* source, int64_t w, int64_t h, int orientation, Bytes& bitmap, int64_t out_w,
-                 int64_t out_h)
+constexpr int kMaxScans = 500;         // more is a decoding-time bomb, not a photo
+constexpr int64_t kBandRows = 16;      // rows decoded between two looks at the stop request
+constexpr int64_t kWorkingSlack = 32 << 20;
+
+// One decode's library state. libjpeg reports errors by longjmp, so the
+// calls that may fail run inside Guarded and hold no C++ object needing
+// destruction.
+struct Session {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    jpeg_progress_mgr progress{};
+    std::jmp_buf jump{};
+    const std::atomic<bool>* stop = nullptr;
+    FileProblemKind failure = FileProblemKind::Damaged; // Interrupted on a stop request
+    char message[JMSG_LENGTH_MAX + 40] = "";
+
+    ~Session() { jpeg_destroy_decompress(&cinfo); }
+};
+
+Session& SessionOf(j_common_ptr cinfo) { return *static_cast<Session*>(cinfo->client_data); }
+
+// The library's message, in words that name the cause.
+void Fail(j_common_ptr cinfo)
 {
-    const int64_t stride = RowStride(out_w);
-    for (int64_t dy = 0; dy < out_h; ++dy) {
-        uint8_t* row = bitmap.data() + kHeaderBytes + (out_h - 1 - dy) * stride;
-        for (int64_t dx = 0; dx < out_w; ++dx) {
-            int64_t sx = dx;
-            int64_t sy = dy;
-            switch (orientation) {
-            case 2: sx = w - 1 - dx; break;
-            case 3: sx = w - 1 - dx; sy = h - 1 - dy; break;
-            case 4: sy = h - 1 - dy; break;
-            case 5: sx = dy; sy = dx; break;
-            case 6: sx = dy; sy = h - 1 - dx; break;
-            case 7: sx = w - 1 - dy; sy = h - 1 - dx; break;
-            case 8: sx = w - 1 - dy; sy = dx; break;
-            default: break;
-            }
-            const uint8_t* pixel = source + (sy * w + sx) * 3;
-            row[dx * 3] = pixel[0];
-            row[dx * 3 + 1] = pixel[1];
-            row[dx * 3 + 2] = pixel[2];
-        }
+    Session& s = SessionOf(cinfo);
+    const int code = cinfo->err->msg_code;
+    if (code == JERR_BAD_PRECISION) {
+        std::snprintf(s.message, sizeof s.message, "%d-bit JPEG is not supported", cinfo->err->msg_parm.i[0]);
+    } else if (code == JERR_NO_BACKING_STORE) { // over max_memory_to_use
+        s.failure = FileProblemKind::TooLarge;
+        std::snprintf(s.message, sizeof s.message, "decoding it needs more than %ld MB of memory",
+                      cinfo->mem->max_memory_to_use / 1000000);
+    } else {
+        s.failure = code == JERR_OUT_OF_MEMORY ? FileProblemKind::OutOfMemory : FileProblemKind::Damaged;
+        cinfo->err->format_message(cinfo, s.message);
     }
+    std::longjmp(s.jump, 1);
+}
+
+// Warnings that leave the picture whole (an unknown JFIF version, stray
+// bytes between segments) are let pass; those that mean missing or
+// garbled pixels refuse the file.
+void OnMessage(j_common_ptr cinfo, int level)
+{
+    if (level >= 0)
+        return;
+    switch (cinfo->err->msg_code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+        Fail(cinfo);
+    default:
+        break;
+    }
+}
+
+// Called while a multi-scan file is read in: the scan limit and the stop request.
+void OnProgress(j_common_ptr cinfo)
+{
+    Session& s = SessionOf(cinfo);
+    if (s.cinfo.input_scan_number > kMaxScans) {
+        std::snprintf(s.message, sizeof s.message, "more than %d scans", kMaxScans);
+        std::longjmp(s.jump, 1);
+    }
+    if (s.stop != nullptr && s.stop->load(std::memory_order_relaxed)) {
+        s.failure = FileProblemKind::Interrupted;
+        std::longjmp(s.jump, 1);
+    }
+}
+
+// Runs library calls; false when they failed (the reason in s.message).
+template <typename Calls>
+bool Guarded(Session& s, Calls calls)
+{
+    if (setjmp(s.jump))
+        return false;
+    calls();
+    return true;
+}
+
+bool ReadHeader(Session& s, std::span<const uint8_t> jpeg)
+{
+    s.cinfo.err = jpeg_std_error(&s.errors);
+    s.errors.error_exit = Fail;
+    s.errors.emit_message = OnMessage;
+    s.cinfo.client_data = &s;
+    s.progress.progress_monitor = OnProgress;
+    return Guarded(s, [&] {
+        jpeg_create_decompress(&s.cinfo);
+        s.cinfo.progress = &s.progress;
+        jpeg_mem_src(&s.cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+        jpeg_read_header(&s.cinfo, TRUE);
+    });
+}
+
+// Where decoded pixel (x, y) lands in the BMP form, turned as EXIF
+// orientation says: origin + x * step_x + y * step_y.
+struct Placement {
+    int64_t origin = 0;
+    int64_t step_x = 3;
+    int64_t step_y = 0;
+};
+
+Placement PlacementFor(int orientation, int64_t w, int64_t h, int64_t out_h, int64_t stride)
+{
+    // The turned column dx = a + b x + c y and row dy = d + e x + f y.
+    struct Map {
+        int64_t a, b, c, d, e, f;
+    };
+    const Map maps[8] = {{0, 1, 0, 0, 0, 1},          {w - 1, -1, 0, 0, 0, 1},     {w - 1, -1, 0, h - 1, 0, -1},
+                         {0, 1, 0, h - 1, 0, -1},     {0, 0, 1, 0, 1, 0},          {h - 1, 0, -1, 0, 1, 0},
+                         {h - 1, 0, -1, w - 1, -1, 0}, {0, 0, 1, w - 1, -1, 0}};
+    const Map& m = maps[orientation - 1];
+    // BMP rows are stored bottom-up: row dy begins at (out_h - 1 - dy) * stride.
+    return {kHeaderBytes + (out_h - 1 - m.d) * stride + 3 * m.a, 3 * m.b - m.e * stride, 3 * m.c - m.f * stride};
+}
+
+uint8_t Scaled(unsigned a, unsigned b) { return static_cast<uint8_t>((a * b + 127) / 255); }
+
+// Copies rows of BGR (channels 3) or CMYK (channels 4, inverted as Adobe
+// writes it when inverted) into the bitmap.
+void PlaceBand(const uint8_t* band, int64_t width, int64_t first_y, int64_t rows, int channels, bool inverted,
+               const Placement& place, uint8_t* bitmap)
+{
+    auto put = [&](int64_t x, int64_t y) {
+        const uint8_t* in = band + ((y - first_y) * width + x) * channels;
+        uint8_t* out = bitmap + place.origin + x * place.step_x + y * place.step_y;
+        if (channels == 3) {
+            out[0] = in[0], out[1] = in[1], out[2] = in[2];
+            return;
+        }
+        const unsigned flip = inverted ? 0 : 255;
+        const unsigned k = in[3] ^ flip;
+        out[0] = Scaled(in[2] ^ flip, k), out[1] = Scaled(in[1] ^ flip, k), out[2] = Scaled(in[0] ^ flip, k);
+    };
+    if (place.step_x == 3 || place.step_x == -3) { // rows stay rows
+        for (int64_t y = first_y; y < first_y + rows; ++y)
+            for (int64_t x = 0; x < width; ++x)
+                put(x, y);
+        return;
+    }
+    for (int64_t x = 0; x < width; ++x) // rows become columns: a band at a time
+        for (int64_t y = first_y; y < first_y + rows; ++y)
+            put(x, y);
+}
+
+bool Stopped(const DecodeOptions& options) { return options.stop != nullptr && options.stop->load(std::memory_order_relaxed); }
+
+FileProblem FailureOf(const Session& s)
+{
+    return {s.failure, 0, 0, s.failure == FileProblemKind::Interrupted ? "" : s.message};
 }
 
 } // namespace
 
 FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, const DecodeOptions& options)
 {
-    Handle handle(tjInitDecompress());
-    if (!handle)
-        return Refusal(tjGetErrorStr2(nullptr));
-    int width = 0;
-    int height = 0;
-    int subsampling = 0;
-    int colourspace = 0;
-    if (tjDecompressHeader3(handle.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), &width, &height,
-                            &subsampling, &colourspace) != 0)
-        return Refusal(tjGetErrorStr2(handle.get()));
+    Session s;
+    s.stop = options.stop;
+    if (!ReadHeader(s, jpeg))
+        return FailureOf(s);
+    jpeg_decompress_struct& cinfo = s.cinfo;
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+    const int channels = cmyk ? 4 : 3;
+    const int64_t width = cinfo.image_width;
+    const int64_t height = cinfo.image_height;
     const JpegMetadata metadata = ReadJpegMetadata(jpeg);
     const bool swapped = metadata.orientation >= 5;
-    const int32_t out_w = swapped ? height : width;
-    const int32_t out_h = swapped ? width : height;
+    const int64_t out_w = swapped ? height : width;
+    const int64_t out_h = swapped ? width : height;
     const std::optional<int64_t> size = BitmapSize(out_w, out_h, options.limit);
     if (!size)
         return TooLargeProblem(width, height);
+    // The library's own buffers (a multi-scan file's coefficients: one to
+    // two times the BMP form) stay within twice the BMP form and the limit.
+    cinfo.mem->max_memory_to_use = static_cast<long>(std::min(options.limit, 2 * *size + kWorkingSlack));
+    if (Stopped(options))
+        return {FileProblemKind::Interrupted};
+    // A multi-scan file is read whole into the library's coefficients here.
+    if (!Guarded(s, [&] { jpeg_start_decompress(&cinfo); }))
+        return FailureOf(s);
 
     Decoded result;
-    std::unique_ptr<uint8_t[]> upright;
+    std::unique_ptr<uint8_t[]> band;
+    std::array<JSAMPROW, kBandRows> rows{};
+    // Straight into the BMP rows when nothing is turned or converted.
+    const bool direct = metadata.orientation == 1 && !cmyk;
     try {
-        result.bitmap = NewBitmap(out_w, out_h, *size);
-        if (metadata.orientation != 1)
-            upright.reset(new uint8_t[static_cast<size_t>(width) * static_cast<size_t>(height) * 3]);
+        result.bitmap = NewBitmap(static_cast<int32_t>(out_w), static_cast<int32_t>(out_h), *size);
+        if (!direct)
+            band.reset(new uint8_t[static_cast<size_t>(kBandRows * width * channels)]);
         result.icc = metadata.icc;
     } catch (const std::bad_alloc&) {
         return OutOfMemoryProblem();
     }
-    // Straight into the BMP rows when no turn is needed.
-    uint8_t* target = upright ? upright.get() : result.bitmap.data() + kHeaderBytes;
-    const int pitch = upright ? width * 3 : static_cast<int>(RowStride(width));
-    const int flags = (upright ? 0 : TJFLAG_BOTTOMUP) | TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
-    if (tjDecompress2(handle.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), target, width, pitch, height,
-                      TJPF_BGR, flags) != 0)
-        return Refusal(tjGetErrorStr2(handle.get()));
-    if (upright)
-        PlaceTurned(upright.get(), width, height, metadata.orientation, result.bitmap, out_w, out_h);
-    result.width = out_w;
-    result.height = out_h;
+    const int64_t stride = RowStride(out_w);
+    const Placement place = PlacementFor(metadata.orientation, width, height, out_h, stride);
+    for (int64_t y = 0; y < height; y += kBandRows) {
+        if (Stopped(options))
+            return {FileProblemKind::Interrupted};
+        const int64_t count = std::min(kBandRows, height - y);
+        for (int64_t i = 0; i < count; ++i)
+            rows[i] = direct ? result.bitmap.data() + place.origin + (y + i) * place.step_y
+                             : band.get() + i * width * channels;
+        const auto read = [&] {
+            for (int64_t done = 0; done < count;)
+                done += jpeg_read_scanlines(&cinfo, rows.data() + done, static_cast<JDIMENSION>(count - done));
+        };
+        if (!Guarded(s, read))
+            return FailureOf(s);
+        if (!direct)
+            PlaceBand(band.get(), width, y, count, channels, cinfo.saw_Adobe_marker, place, result.bitmap.data());
+    }
+    if (!Guarded(s, [&] { jpeg_finish_decompress(&cinfo); }))
+        return FailureOf(s);
+    result.width = static_cast<int32_t>(out_w);
+    result.height = static_cast<int32_t>(out_h);
     decoded = std::move(result);
     return {};
 }

@@ -1,4 +1,4 @@
-// JPEG through libjpeg-turbo's TurboJPEG API.
+// JPEG through libjpeg-turbo: decoding by its libjpeg API, encoding by TurboJPEG.
 #pragma once
 
 #include <span>
@@ -7,10 +7,11 @@
 
 namespace korvanti::codecs {
 
-// Decodes to 8-bit BGR in BMP form, grey expanded to three channels and
-// the EXIF orientation applied (the result is the right way up). Refuses
-// a picture whose BMP form would exceed limit before allocating it (options.limit), and any
-// file the library reports trouble with, warnings included.
+// Decodes to 8-bit BGR in BMP form, grey expanded to three channels, CMYK
+// and YCCK converted, and the EXIF orientation applied (the result is the
+// right way up). Refuses a picture whose BMP form would exceed options.limit
+// before allocating it, a file whose pixels are missing or garbled (harmless
+// warnings let pass) and 12-bit files; Interrupted when options.stop is set.
 FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, const DecodeOptions& options = {});
 
 // Encodes with 4:2:0 chroma at quality 1 to 100, carrying icc when given;

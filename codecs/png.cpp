@@ -15,12 +15,18 @@
 namespace korvanti::codecs {
 namespace {
 
+constexpr png_alloc_size_t kLargestChunk = 8000000; // a chunk libpng reads whole, and a colour profile
+constexpr int64_t kWorkingSlack = 16 << 20;         // the decoder's own buffers beyond half the BMP form
+
+bool Stopped(const DecodeOptions& options) { return options.stop != nullptr && options.stop->load(std::memory_order_relaxed); }
+
 struct Stream {
     const uint8_t* data = nullptr;
     size_t size = 0;
     size_t at = 0;
     Bytes* out = nullptr;
     char error[200] = "";
+    bool profile_dropped = false; // libpng skipped a colour profile over kLargestChunk
 };
 
 Stream& StreamOf(png_structp png) { return *static_cast<Stream*>(png_get_io_ptr(png)); }
@@ -32,7 +38,11 @@ void OnError(png_structp png, png_const_charp message)
     png_longjmp(png, 1);
 }
 
-void OnWarning(png_structp, png_const_charp) {}
+void OnWarning(png_structp png, png_const_charp message)
+{
+    if (std::strncmp(message, "iCCP", 4) == 0 && std::strstr(message, "exceeds application limits") != nullptr)
+        static_cast<Stream*>(png_get_error_ptr(png))->profile_dropped = true;
+}
 
 void ReadFromMemory(png_structp png, png_bytep data, size_t length)
 {
@@ -62,7 +72,8 @@ struct Reader {
     png_uint_32 width = 0;
     png_uint_32 height = 0;
     int channels = 0;
-    bool interlaced = false;
+    int passes = 1;
+    bool animated = false;
     Bytes icc;
 
     ~Reader() { png_destroy_read_struct(&png, &info, nullptr); }
@@ -74,6 +85,15 @@ bool ReadInfo(Reader& r)
     if (setjmp(png_jmpbuf(r.png)))
         return false;
     png_set_user_limits(r.png, 0x7fffffff, 0x7fffffff);
+    png_set_chunk_malloc_max(r.png, kLargestChunk);
+    // Only the picture's own chunks and its colour profile are read; the
+    // rest (text, above all: compressed text inflates) are skipped unread.
+    // acTL, which marks an animation, is kept to be seen.
+    png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    static constexpr png_byte kProfile[] = "iCCP";
+    static constexpr png_byte kAnimation[] = "acTL";
+    png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_AS_DEFAULT, kProfile, 1);
+    png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_ALWAYS, kAnimation, 1);
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
     // Let the fuzzer's changes reach past the checksums.
     png_set_crc_action(r.png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
@@ -81,6 +101,8 @@ bool ReadInfo(Reader& r)
     png_read_info(r.png, r.info);
     r.width = png_get_image_width(r.png, r.info);
     r.height = png_get_image_height(r.png, r.info);
+    png_unknown_chunkp chunks = nullptr;
+    r.animated = png_get_unknown_chunks(r.png, r.info, &chunks) > 0;
     return true;
 }
 
@@ -100,7 +122,7 @@ bool SetTransforms(Reader& r)
     if (colour == PNG_COLOR_TYPE_GRAY || colour == PNG_COLOR_TYPE_GRAY_ALPHA)
         png_set_gray_to_rgb(r.png);
     png_set_bgr(r.png);
-    r.interlaced = png_set_interlace_handling(r.png) > 1;
+    r.passes = png_get_interlace_type(r.png, r.info) == PNG_INTERLACE_ADAM7 ? png_set_interlace_handling(r.png) : 1;
     png_read_update_info(r.png, r.info);
     r.channels = png_get_channels(r.png, r.info);
     png_charp name = nullptr;
@@ -112,17 +134,8 @@ bool SetTransforms(Reader& r)
     return true;
 }
 
-// Every row, into rows[] (in picture order), then the end of the file.
-bool ReadRows(Reader& r, png_bytep* rows)
-{
-    if (setjmp(png_jmpbuf(r.png)))
-        return false;
-    png_read_image(r.png, rows);
-    png_read_end(r.png, nullptr);
-    return true;
-}
-
-// One row of every pass at a time (non-interlaced files only).
+// One row of the current pass; an interlaced pass writes only its own
+// pixels of the row.
 bool ReadRow(Reader& r, png_bytep row)
 {
     if (setjmp(png_jmpbuf(r.png)))
@@ -139,10 +152,10 @@ bool ReadEnd(Reader& r)
     return true;
 }
 
-// BGRA row over white into BGR.
-void Flatten(const uint8_t* bgra, uint8_t* bgr, png_uint_32 width)
+// The pixels first, first + step... of a BGRA row over white into BGR.
+void Flatten(const uint8_t* bgra, uint8_t* bgr, png_uint_32 first, png_uint_32 step, png_uint_32 width)
 {
-    for (png_uint_32 x = 0; x < width; ++x) {
+    for (png_uint_32 x = first; x < width; x += step) {
         const unsigned alpha = bgra[4 * x + 3];
         for (int c = 0; c < 3; ++c)
             bgr[3 * x + c] = static_cast<uint8_t>((bgra[4 * x + c] * alpha + 255 * (255 - alpha) + 127) / 255);
@@ -180,54 +193,35 @@ bool WriteAll(Writer& w, const BitmapRows& rows, std::span<const uint8_t> icc, p
     return true;
 }
 
-// The buffers a decode needs besides libpng's own: the BMP form, and for a
-// picture with alpha a row (or, interlaced, every row) to flatten from.
-struct PixelBuffers {
-    Bytes scratch;
-    std::vector<png_bytep> rows;
-};
-
-FileProblem AllocateFor(const Reader& r, int64_t size, Decoded& decoded, PixelBuffers& buffers)
+// What libpng's two row buffers take (at most 8 bytes a pixel while 16-bit
+// samples are expanded) and the row flattened from, besides the BMP form.
+int64_t RowMemory(const Reader& r)
 {
-    const bool alpha = r.channels == 4;
-    try {
-        decoded.bitmap = NewBitmap(static_cast<int32_t>(r.width), static_cast<int32_t>(r.height), size);
-        if (alpha)
-            buffers.scratch.resize(size_t{r.width} * 4 * (r.interlaced ? r.height : 1));
-        if (!alpha || r.interlaced)
-            buffers.rows.resize(r.height);
-    } catch (const std::bad_alloc&) {
-        return OutOfMemoryProblem();
-    }
-    return {};
+    const int64_t deep = png_get_bit_depth(r.png, r.info) == 16 ? 8 : 4;
+    return 2 * (int64_t{r.width} + 8) * deep + 4 * int64_t{r.width};
 }
 
-// Every row into the BMP form, bottom row last in the file's order.
-bool ReadPixels(Reader& r, Decoded& decoded, PixelBuffers& buffers)
+// Every row of every pass into the BMP form, heeding the stop request
+// between rows; then the end of the file.
+FileProblem ReadPixels(Reader& r, Decoded& decoded, Bytes& scratch, const DecodeOptions& options)
 {
     const int64_t stride = RowStride(r.width);
     uint8_t* const bottom_row = decoded.bitmap.data() + kHeaderBytes;
-    auto stored_row = [&](png_uint_32 y) { return bottom_row + (int64_t{r.height} - 1 - y) * stride; };
-    if (r.channels != 4) {
-        for (png_uint_32 y = 0; y < r.height; ++y)
-            buffers.rows[y] = stored_row(y);
-        return ReadRows(r, buffers.rows.data());
+    const bool alpha = r.channels == 4;
+    for (int pass = 0; pass < r.passes; ++pass) {
+        const png_uint_32 first = r.passes > 1 ? PNG_PASS_START_COL(pass) : 0;
+        const png_uint_32 step = r.passes > 1 ? PNG_PASS_COL_OFFSET(pass) : 1;
+        for (png_uint_32 y = 0; y < r.height; ++y) {
+            if (Stopped(options))
+                return {FileProblemKind::Interrupted};
+            uint8_t* stored = bottom_row + (int64_t{r.height} - 1 - y) * stride;
+            if (!ReadRow(r, alpha ? scratch.data() : stored))
+                return Refusal(r.stream.error);
+            if (alpha && (r.passes == 1 || PNG_ROW_IN_INTERLACE_PASS(y, pass)))
+                Flatten(scratch.data(), stored, first, step, r.width);
+        }
     }
-    if (r.interlaced) {
-        for (png_uint_32 y = 0; y < r.height; ++y)
-            buffers.rows[y] = buffers.scratch.data() + size_t{y} * r.width * 4;
-        if (!ReadRows(r, buffers.rows.data()))
-            return false;
-        for (png_uint_32 y = 0; y < r.height; ++y)
-            Flatten(buffers.rows[y], stored_row(y), r.width);
-        return true;
-    }
-    for (png_uint_32 y = 0; y < r.height; ++y) {
-        if (!ReadRow(r, buffers.scratch.data()))
-            return false;
-        Flatten(buffers.scratch.data(), stored_row(y), r.width);
-    }
-    return ReadEnd(r);
+    return ReadEnd(r) ? FileProblem{} : Refusal(r.stream.error);
 }
 
 } // namespace
@@ -247,22 +241,31 @@ FileProblem DecodePng(std::span<const uint8_t> file, Decoded& decoded, const Dec
     const std::optional<int64_t> size = BitmapSize(r.width, r.height, options.limit);
     if (!size)
         return TooLargeProblem(r.width, r.height);
+    if (RowMemory(r) > *size / 2 + kWorkingSlack)
+        return {FileProblemKind::TooLarge, 0, 0, "the rows need more memory than the picture's size allows"};
     Decoded result;
-    PixelBuffers buffers;
+    Bytes scratch;
     try {
         if (!SetTransforms(r))
             return Refusal(r.stream.error);
         result.icc = std::move(r.icc);
+        if (Stopped(options))
+            return {FileProblemKind::Interrupted};
+        result.bitmap = NewBitmap(static_cast<int32_t>(r.width), static_cast<int32_t>(r.height), *size);
+        scratch.resize(r.channels == 4 ? size_t{r.width} * 4 : 0);
     } catch (const std::bad_alloc&) {
         return OutOfMemoryProblem();
     }
-    if (FileProblem problem = AllocateFor(r, *size, result, buffers); !problem.ok())
+    if (FileProblem problem = ReadPixels(r, result, scratch, options); !problem.ok())
         return problem;
-    if (!ReadPixels(r, result, buffers))
-        return Refusal(r.stream.error);
     result.width = static_cast<int32_t>(r.width);
     result.height = static_cast<int32_t>(r.height);
     result.alpha_composited = r.channels == 4;
+    const char* notes[] = {r.animated ? "animated: first frame only" : nullptr,
+                           r.stream.profile_dropped ? "colour profile over 8 MB dropped" : nullptr};
+    for (const char* note : notes)
+        if (note != nullptr)
+            result.note += (result.note.empty() ? "" : "; ") + std::string(note);
     decoded = std::move(result);
     return {};
 }

@@ -9,8 +9,12 @@ namespace korvanti::codecs {
 
 // Decodes to 8-bit BGR in BMP form: grey and palette pictures expanded,
 // 16-bit samples rounded to 8 bits, transparency composited over white.
-// Refuses a picture whose BMP form would exceed limit before allocating it (options.limit),
-// and any file libpng reports an error for (a bad CRC, truncated data...).
+// Refuses a picture whose BMP form would exceed options.limit, or whose
+// rows would need more than half that form again, before allocating it, and
+// any file libpng reports an error for (a bad CRC, truncated data...);
+// Interrupted when options.stop is set. Text and other chunks the picture
+// does not need are skipped unread; the note tells of an animation (only
+// its first frame is read) and of a colour profile too large to keep.
 FileProblem DecodePng(std::span<const uint8_t> png, Decoded& decoded, const DecodeOptions& options = {});
 
 // Encodes losslessly as 8-bit RGB, carrying icc when given; EncodeFailed

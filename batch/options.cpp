@@ -6,17 +6,22 @@
 #include <charconv>
 #include <set>
 
+#include "codecs/codecs.h"
+
 namespace korvanti::batch {
 namespace {
 
-enum LongOnly { kVersion = 256, kList, kFormat, kQuality };
+enum LongOnly { kVersion = 256, kList, kFormat, kQuality, kStrip };
 
 constexpr option kLongOptions[] = {
     {"help", no_argument, nullptr, 'h'},       {"version", no_argument, nullptr, kVersion},
     {"list", no_argument, nullptr, kList},      {"quiet", no_argument, nullptr, 'q'},
     {"format", required_argument, nullptr, kFormat}, {"quality", required_argument, nullptr, kQuality},
+    {"strip", no_argument, nullptr, kStrip},
     {nullptr, 0, nullptr, 0},
 };
+constexpr std::string_view kWritable = "bmp, png, jpeg, webp or tiff";
+
 // "-": inputs come back in place as option 1; ":": a missing value is ':'.
 constexpr char kShortOptions[] = "-:e:o:d:j:qh";
 
@@ -77,11 +82,14 @@ std::string CheckComplete(const Options& options)
 // One option with its value (or none); returns the error, if any.
 std::string TakeOption(int code, std::string_view value, Options& options)
 {
-    if (code != 'q' && value.empty())
+    if (code != 'q' && code != kStrip && value.empty())
         return OptionName(code) + " needs a value";
     switch (code) {
     case 'q':
         options.quiet = true;
+        break;
+    case kStrip:
+        options.strip = true;
         break;
     case 'e':
         if (const EffectEntry* effect = FindEffect(value))
@@ -105,7 +113,10 @@ std::string TakeOption(int code, std::string_view value, Options& options)
     case kFormat:
         options.format = codecs::FormatOfWord(value);
         if (options.format == codecs::Format::Unknown)
-            return "unknown format '" + std::string(value) + "'; use bmp, png or jpeg";
+            return "unknown format '" + std::string(value) + "'; use " + std::string(kWritable);
+        if (options.format != codecs::Format::Bmp && !codecs::CanEncode(options.format))
+            return std::string(codecs::NameOf(options.format)) + " is read but not written; use " +
+                   std::string(kWritable);
         break;
     case kQuality: {
         unsigned quality = 0;

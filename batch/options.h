@@ -13,7 +13,6 @@
 namespace korvanti::batch {
 
 inline constexpr unsigned kMaxJobs = 1024;
-inline constexpr int kDefaultQuality = 92;
 
 enum class Mode { Run, Help, Version, List };
 
@@ -25,7 +24,8 @@ struct Options {
     unsigned jobs = 0;                       // 0: one per core
     bool quiet = false;
     codecs::Format format = codecs::Format::Unknown; // --format; Unknown: by the output name
-    int quality = kDefaultQuality;                   // --quality, for JPEG results
+    int quality = 0;                                 // --quality, for JPEG and WebP results; 0: not given
+    bool strip = false;                              // --strip: results without ICC profile or EXIF
     std::vector<std::string> inputs;
 };
 

@@ -1,4 +1,4 @@
-// JPEG and PNG in and out of the batch tool's documents.
+// Photos in and out of the batch tool's documents.
 #include "batch/picture_io.h"
 
 #include <new>
@@ -33,6 +33,8 @@ FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet)
     if (problem = document.AdoptBitmap(std::move(decoded.bitmap), input.file.path); !problem.ok())
         return problem;
     input.icc = std::move(decoded.icc);
+    input.exif = std::move(decoded.exif);
+    input.lossless = decoded.lossless;
     if (!quiet) {
         input.note = decoded.alpha_composited ? "transparency flattened over white" : "";
         if (!decoded.note.empty())
@@ -49,8 +51,8 @@ codecs::Format OutputFormatFor(const std::string& output, const OutputSettings& 
     return named != codecs::Format::Unknown ? named : input;
 }
 
-FileProblem SavePicture(const Document& document, const std::string& path, codecs::Format format, int quality,
-                        const codecs::Bytes& icc, int64_t& written)
+FileProblem SavePicture(const Document& document, const std::string& path, codecs::Format format,
+                        const OutputSettings& settings, const PictureInput& input, int64_t& written)
 {
     if (!codecs::CanEncode(format)) {
         FileProblem problem = document.SaveBitmap(path);
@@ -64,7 +66,11 @@ FileProblem SavePicture(const Document& document, const std::string& path, codec
     const codecs::BitmapRows rows{document.file_bytes.data() + PixelOffset(document.file_bytes.data()), width, height,
                                   RowStride(width)};
     codecs::Bytes encoded;
-    FileProblem problem = codecs::Encode(format, rows, {quality}, icc, encoded);
+    const codecs::EncodeSettings encoding{settings.quality != 0 ? settings.quality : kDefaultQuality,
+                                          settings.quality == 0 && input.lossless && input.format == format};
+    const codecs::Bytes none;
+    FileProblem problem = codecs::Encode(format, rows, encoding, settings.strip ? none : input.icc,
+                                         settings.strip ? none : input.exif, encoded);
     if (!problem.ok())
         return problem;
     written = static_cast<int64_t>(encoded.size());

@@ -13,8 +13,9 @@ namespace korvanti::codecs {
 // and any file libpng reports an error for (a bad CRC, truncated data...).
 FileProblem DecodePng(std::span<const uint8_t> png, Decoded& decoded, const DecodeOptions& options = {});
 
-// Encodes losslessly as 8-bit RGB, carrying icc when given; EncodeFailed
-// with the library's reason when it cannot.
-FileProblem EncodePng(const BitmapRows& rows, std::span<const uint8_t> icc, Bytes& out);
+// Encodes losslessly as 8-bit RGB, carrying icc and exif (an eXIf chunk)
+// when given; EncodeFailed with the library's reason when it cannot.
+FileProblem EncodePng(const BitmapRows& rows, std::span<const uint8_t> icc, Bytes& out,
+                      std::span<const uint8_t> exif = {});
 
 } // namespace korvanti::codecs

@@ -71,19 +71,7 @@ Bytes TinyIccProfile()
     return icc;
 }
 
-class Pictures : public ::testing::Test {
-protected:
-    // The tool in the temporary folder; its messages in err.
-    int Tool(const std::vector<std::string>& args)
-    {
-        const ToolRun run = RunTool(args, dir.path());
-        err = run.err;
-        return run.exit_code;
-    }
-
-    TempDir dir;
-    std::string err;
-};
+class Pictures : public ToolInFolder {};
 
 TEST_F(Pictures, JpegAndPngGiveWhatTheirPixelsGiveAsBmpInEveryEffect)
 {
@@ -282,14 +270,7 @@ TEST_F(Pictures, BadFilesAreRefusedWithTheCodecsReasonAndNothingWritten)
         {"corrupt.jpg", corrupt_jpeg, "not a readable JPEG ("},
         {"bomb.jpg", jpeg_bomb, "not a readable JPEG (the picture is too large (60000 x 60000))"},
     };
-    for (const auto& [name, bytes, message] : cases) {
-        WriteFile(dir / name, bytes);
-        WriteFile(dir / "old.png", Bytes{1, 2, 3});
-        EXPECT_EQ(Tool({"-e", "blur", "-o", "old.png", name}), 1) << name;
-        EXPECT_EQ(err.rfind("korvanti-batch: " + name + ": " + message, 0), 0u) << err;
-        EXPECT_EQ(ReadFile(dir / "old.png"), (Bytes{1, 2, 3}));
-    }
-    EXPECT_EQ(dir.Listing().size(), cases.size() + 1) << "no temporary file left";
+    ExpectRefused(cases);
 }
 
 } // namespace

@@ -1,0 +1,505 @@
+// WebP, TIFF, HEIC and AVIF: decoded pixels and notes per format and kind,
+// refusals of bad files, round trips through the batch tool, the EXIF block
+// kept upright, --strip and the --format words. TIFF and WebP pictures are
+// made here with libtiff and libwebp; HEIC and AVIF come from tests/batch/data.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include <cstring>
+#include <numeric>
+#include <tuple>
+
+#include "batch/options.h"
+#include "batch_test_support.h"
+#include "codecs/codecs.h"
+#include "codecs/exif.h"
+
+namespace korvanti::testing {
+namespace {
+
+using codecs::Format;
+
+// A small picture, rows top-down, RGB.
+struct Rgb {
+    int w = 0;
+    int h = 0;
+    Bytes rgb;
+};
+
+const Rgb kSmall{3, 2, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150, 160, 170, 180}};
+
+Rgb Flat(int w, int h, std::array<uint8_t, 3> colour)
+{
+    Rgb picture{w, h, {}};
+    for (int i = 0; i < w * h; ++i)
+        picture.rgb.insert(picture.rgb.end(), colour.begin(), colour.end());
+    return picture;
+}
+
+// kSmall with each pixel given an alpha (RGBA), or premultiplied by it.
+Bytes WithAlpha(const Rgb& picture, const std::vector<uint8_t>& alpha, bool premultiplied = false)
+{
+    Bytes rgba;
+    for (size_t i = 0; i < alpha.size(); ++i) {
+        for (int c = 0; c < 3; ++c) {
+            const unsigned v = picture.rgb[i * 3 + size_t(c)];
+            rgba.push_back(uint8_t(premultiplied ? (v * alpha[i] + 127) / 255 : v));
+        }
+        rgba.push_back(alpha[i]);
+    }
+    return rgba;
+}
+
+// The pixels of a BMP file top-down, RGB.
+Rgb TopDown(const Bytes& bitmap)
+{
+    Rgb picture{int(bitmap[18] | bitmap[19] << 8), int(bitmap[22] | bitmap[23] << 8), {}};
+    const int64_t stride = RowStride(picture.w);
+    for (int64_t y = picture.h - 1; y >= 0; --y)
+        for (int64_t x = 0; x < picture.w; ++x)
+            for (int c = 2; c >= 0; --c)
+                picture.rgb.push_back(bitmap[size_t(54 + y * stride + x * 3 + c)]);
+    return picture;
+}
+
+Bytes Samples16(std::initializer_list<uint16_t> values)
+{
+    Bytes bytes(values.size() * 2);
+    std::memcpy(bytes.data(), std::data(values), bytes.size());
+    return bytes;
+}
+
+// How MakeTiff writes a page: samples are the stored rows, tight, top-down.
+struct TiffPage {
+    uint32_t w = 3, h = 2;
+    uint16_t bits = 8, samples = 3, photometric = PHOTOMETRIC_RGB, compression = COMPRESSION_NONE;
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    uint16_t alpha = 0; // EXTRASAMPLE_ASSOCALPHA or _UNASSALPHA for the last sample
+    bool tiled = false;
+    Bytes data;
+};
+
+Bytes MakeTiff(const fs::path& path, const TiffPage& page, int pages = 1, const Bytes& icc = {})
+{
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    for (int p = 0; p < pages; ++p) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, page.w);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, page.h);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, page.bits);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, page.samples);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, page.photometric);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, page.compression);
+        TIFFSetField(tif, TIFFTAG_ORIENTATION, page.orientation);
+        if (page.alpha != 0)
+            TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &page.alpha);
+        if (page.photometric == PHOTOMETRIC_PALETTE) {
+            std::vector<uint16_t> map(256 * 3);
+            for (int i = 0; i < 256; ++i)
+                map[size_t(i)] = uint16_t(i * 257), map[size_t(256 + i)] = uint16_t((255 - i) * 257), map[size_t(512 + i)] = 0;
+            TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data() + 256, map.data() + 512);
+        }
+        if (page.photometric == PHOTOMETRIC_YCBCR) {
+            TIFFSetField(tif, TIFFTAG_JPEGQUALITY, 95);
+            TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        }
+        if (!icc.empty())
+            TIFFSetField(tif, TIFFTAG_ICCPROFILE, uint32_t(icc.size()), icc.data());
+        if (pages > 1)
+            TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+        const size_t line = (size_t(page.w) * page.samples * page.bits + 7) / 8;
+        if (page.tiled) {
+            TIFFSetField(tif, TIFFTAG_TILEWIDTH, 16);
+            TIFFSetField(tif, TIFFTAG_TILELENGTH, 16);
+            Bytes tile(16 * 16 * page.samples * page.bits / 8, 0);
+            for (uint32_t y = 0; y < page.h; ++y)
+                std::memcpy(tile.data() + y * 16 * page.samples * page.bits / 8, page.data.data() + y * line, line);
+            TIFFWriteTile(tif, tile.data(), 0, 0, 0, 0);
+        } else {
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, page.h);
+            for (uint32_t y = 0; y < page.h; ++y)
+                TIFFWriteScanline(tif, const_cast<uint8_t*>(page.data.data() + y * line), y, 0);
+        }
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    return ReadFile(path);
+}
+
+// A TIFF structure holding only an orientation tag, as Decoded::exif holds it.
+Bytes ExifWithOrientation(uint8_t orientation)
+{
+    return {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, orientation, 0, 0, 0, 0};
+}
+
+Bytes LosslessWebp(const Rgb& picture, const Bytes& rgba = {})
+{
+    uint8_t* out = nullptr;
+    const size_t size = rgba.empty() ? WebPEncodeLosslessRGB(picture.rgb.data(), picture.w, picture.h, picture.w * 3, &out)
+                                     : WebPEncodeLosslessRGBA(rgba.data(), picture.w, picture.h, picture.w * 4, &out);
+    Bytes file(out, out + size);
+    WebPFree(out);
+    return file;
+}
+
+Bytes LossyWebp(const Rgb& picture)
+{
+    uint8_t* out = nullptr;
+    const size_t size = WebPEncodeRGB(picture.rgb.data(), picture.w, picture.h, picture.w * 3, 90, &out);
+    Bytes file(out, out + size);
+    WebPFree(out);
+    return file;
+}
+
+// Two lossless frames: first, then first inverted.
+Bytes AnimatedWebp(const Rgb& first)
+{
+    WebPAnimEncoderOptions options;
+    WebPAnimEncoderOptionsInit(&options);
+    WebPAnimEncoder* encoder = WebPAnimEncoderNew(first.w, first.h, &options);
+    WebPConfig config;
+    WebPConfigInit(&config);
+    config.lossless = 1;
+    Rgb second = first;
+    for (uint8_t& v : second.rgb)
+        v = uint8_t(255 - v);
+    int timestamp = 0;
+    for (const Rgb* frame : std::initializer_list<const Rgb*>{&first, &second}) {
+        WebPPicture picture;
+        WebPPictureInit(&picture);
+        picture.width = first.w, picture.height = first.h, picture.use_argb = 1;
+        WebPPictureImportRGB(&picture, frame->rgb.data(), first.w * 3);
+        WebPAnimEncoderAdd(encoder, &picture, timestamp, &config);
+        WebPPictureFree(&picture);
+        timestamp += 100;
+    }
+    WebPAnimEncoderAdd(encoder, nullptr, timestamp, nullptr);
+    WebPData data{nullptr, 0};
+    WebPAnimEncoderAssemble(encoder, &data);
+    Bytes file(data.bytes, data.bytes + data.size);
+    WebPDataClear(&data);
+    WebPAnimEncoderDelete(encoder);
+    return file;
+}
+
+codecs::BitmapRows RowsOf(const Bytes& bitmap)
+{
+    const int32_t width = int32_t(bitmap[18] | bitmap[19] << 8);
+    const int32_t height = int32_t(bitmap[22] | bitmap[23] << 8);
+    return {bitmap.data() + 54, width, height, RowStride(width)};
+}
+
+// kSmall (or picture) through one of the codecs' own encoders.
+Bytes Encoded(Format format, const Rgb& picture, const codecs::EncodeSettings& settings, const Bytes& icc = {},
+              const Bytes& exif = {})
+{
+    testing::Picture bgr(picture.w, picture.h);
+    for (int y = 0; y < picture.h; ++y)
+        for (int x = 0; x < picture.w; ++x)
+            for (int c = 0; c < 3; ++c)
+                bgr.at((picture.h - 1 - y) * picture.w + x, c) = picture.rgb[size_t((y * picture.w + x) * 3 + 2 - c)];
+    const Bytes bitmap = MakeBmp(bgr);
+    Bytes out;
+    const FileProblem problem = codecs::Encode(format, RowsOf(bitmap), settings, icc, exif, out);
+    if (!problem.ok())
+        throw std::runtime_error(problem.reason);
+    return out;
+}
+
+codecs::Decoded Decode(const Bytes& file, const codecs::DecodeOptions& options = {})
+{
+    codecs::Decoded decoded;
+    const FileProblem problem = codecs::Decode(codecs::SniffFormat(file), file, decoded, options);
+    if (!problem.ok())
+        throw std::runtime_error(problem.reason);
+    return decoded;
+}
+
+double MeanError(const Bytes& a, const Bytes& b)
+{
+    return std::transform_reduce(a.begin(), a.end(), b.begin(), 0.0, std::plus<>(),
+                                 [](int x, int y) { return std::abs(x - y); }) /
+           double(std::max<size_t>(1, a.size()));
+}
+
+Bytes DataFile(const std::string& name) { return ReadFile(fs::path(KORVANTI_TEST_DATA) / name); }
+
+class Formats : public ToolInFolder {};
+
+TEST(FormatSniffing, ContentTellsTheFormat)
+{
+    const std::vector<std::pair<std::string_view, Format>> cases{
+        {{"RIFF\x10\0\0\0WEBPVP8L", 16}, Format::Webp}, {{"RIFF\x10\0\0\0WAVEfmt ", 16}, Format::Unknown},
+        {{"II*\0\x08\0\0\0", 8}, Format::Tiff},         {{"MM\0*\0\0\0\x08", 8}, Format::Tiff},
+        {{"II+\0", 4}, Format::Unknown},
+        {{"\0\0\0\x18" "ftypheic\0\0\0\0mif1heic", 24}, Format::Heic},
+        {{"\0\0\0\x18" "ftypmif1\0\0\0\0mif1heic", 24}, Format::Heic},
+        {{"\0\0\0\x18" "ftypmif1\0\0\0\0mif1avif", 24}, Format::Avif},
+        {{"\0\0\0\x1c" "ftypavif\0\0\0\0avifmif1miaf", 28}, Format::Avif},
+        {{"\0\0\0\x18" "ftypisom\0\0\0\0isommp41", 24}, Format::Unknown},
+        {{"\0\0\0\x10" "ftypisom\0\0\0\0avif", 20}, Format::Unknown}, // the brand lies past the box
+    };
+    for (const auto& [head, format] : cases)
+        EXPECT_EQ(codecs::SniffFormat({reinterpret_cast<const uint8_t*>(head.data()), head.size()}), format) << head;
+}
+
+TEST_F(Formats, EachKindDecodesToItsPixelsWithItsNotes)
+{
+    const Rgb flat = Flat(16, 16, {200, 100, 50});
+    const std::vector<uint8_t> alphas{255, 128, 0, 255, 255, 255};
+    // kSmall over white with alphas: pixel 1 half covered, pixel 2 gone.
+    Rgb flattened = kSmall;
+    const uint8_t half[] = {147, 152, 157};
+    std::copy(half, half + 3, flattened.rgb.begin() + 3);
+    std::fill(flattened.rgb.begin() + 6, flattened.rgb.begin() + 9, 255);
+    Rgb deep = kSmall;
+    deep.rgb[0] = 254; // 0xFF00 rounds down, where a shift would give 255
+    const Rgb grey{3, 2, {10, 10, 10, 254, 254, 254, 90, 90, 90, 120, 120, 120, 150, 150, 150, 180, 180, 180}};
+    const Rgb palette{3, 2, {0, 255, 0, 7, 248, 0, 255, 0, 0, 9, 246, 0, 100, 155, 0, 200, 55, 0}};
+    const Rgb bilevel{3, 2, {0, 0, 0, 255, 255, 255, 0, 0, 0, 255, 255, 255, 0, 0, 0, 255, 255, 255}};
+    // Orientation 6: turned clockwise; 3: upside down; 8: counter-clockwise.
+    const Rgb right{2, 3, {100, 110, 120, 10, 20, 30, 130, 140, 150, 40, 50, 60, 160, 170, 180, 70, 80, 90}};
+    const Rgb upside{3, 2, {160, 170, 180, 130, 140, 150, 100, 110, 120, 70, 80, 90, 40, 50, 60, 10, 20, 30}};
+    const Rgb left{2, 3, {70, 80, 90, 160, 170, 180, 40, 50, 60, 130, 140, 150, 10, 20, 30, 100, 110, 120}};
+    Rgb halves = Flat(16, 8, {255, 0, 0});
+    for (int y = 0; y < 8; ++y)
+        for (int x = 8; x < 16; ++x)
+            for (int c = 0; c < 3; ++c)
+                halves.rgb[size_t((y * 16 + x) * 3 + c)] = c == 2 ? 255 : 0;
+    Rgb faded = halves; // the right half transparent
+    for (int y = 0; y < 8; ++y)
+        std::fill(faded.rgb.begin() + (y * 16 + 8) * 3, faded.rgb.begin() + (y * 16 + 16) * 3, 255);
+
+    const fs::path t = dir / "t.tif";
+    TiffPage rgb8{.data = kSmall.rgb};
+    auto with = [&](TiffPage page, auto&& change) { change(page); return page; };
+    const TiffPage lzw = with(rgb8, [](TiffPage& p) { p.compression = COMPRESSION_LZW; });
+    const TiffPage deflate = with(rgb8, [](TiffPage& p) { p.compression = COMPRESSION_ADOBE_DEFLATE; });
+    const TiffPage rgb16{.bits = 16, .data = Samples16({0xFF00, 20 * 257, 30 * 257, 40 * 257, 50 * 257, 60 * 257, 70 * 257,
+                                                       80 * 257, 90 * 257, 100 * 257, 110 * 257, 120 * 257, 130 * 257,
+                                                       140 * 257, 150 * 257, 160 * 257, 170 * 257, 180 * 257})};
+    const TiffPage rgba{.samples = 4, .alpha = EXTRASAMPLE_UNASSALPHA, .data = WithAlpha(kSmall, alphas)};
+    const TiffPage premultiplied{.samples = 4, .alpha = EXTRASAMPLE_ASSOCALPHA, .data = WithAlpha(kSmall, alphas, true)};
+    const TiffPage grey8{.samples = 1, .photometric = PHOTOMETRIC_MINISBLACK, .data = {10, 254, 90, 120, 150, 180}};
+    const TiffPage grey16{.bits = 16, .samples = 1, .photometric = PHOTOMETRIC_MINISBLACK,
+                          .data = Samples16({10 * 257, 0xFE7F, 90 * 257, 120 * 257, 150 * 257, 180 * 257})};
+    const TiffPage indexed{.samples = 1, .photometric = PHOTOMETRIC_PALETTE, .data = {0, 7, 255, 9, 100, 200}};
+    const TiffPage jpeg{.w = 16, .h = 16, .photometric = PHOTOMETRIC_YCBCR, .compression = COMPRESSION_JPEG,
+                        .data = flat.rgb};
+    const TiffPage tiled = with(rgb8, [](TiffPage& p) { p.tiled = true; });
+    const TiffPage bits1{.bits = 1, .samples = 1, .photometric = PHOTOMETRIC_MINISWHITE, .data = {0xA0, 0x40}};
+    const TiffPage turned = with(rgb8, [](TiffPage& p) { p.orientation = ORIENTATION_RIGHTTOP; });
+    const TiffPage turned_tiled = with(tiled, [](TiffPage& p) { p.orientation = ORIENTATION_LEFTBOT; });
+
+    struct Case {
+        std::string name;
+        Bytes file;
+        Rgb expected;
+        double mean_error; // 0: exact
+        bool alpha;
+        std::string note;
+        bool lossless = false;
+    };
+    const std::vector<Case> cases{
+        {"tiff rgb8", MakeTiff(t, rgb8), kSmall, 0, false, ""},
+        {"tiff lzw", MakeTiff(t, lzw), kSmall, 0, false, ""},
+        {"tiff deflate", MakeTiff(t, deflate), kSmall, 0, false, ""},
+        {"tiff rgb16", MakeTiff(t, rgb16), deep, 0, false, ""},
+        {"tiff rgba", MakeTiff(t, rgba), flattened, 0, true, ""},
+        {"tiff premultiplied", MakeTiff(t, premultiplied), flattened, 0, true, ""},
+        {"tiff grey8", MakeTiff(t, grey8), grey, 0, false, ""},
+        {"tiff grey16", MakeTiff(t, grey16), grey, 0, false, ""},
+        {"tiff palette", MakeTiff(t, indexed), palette, 0, false, ""},
+        {"tiff jpeg", MakeTiff(t, jpeg), flat, 3, false, ""},
+        {"tiff tiled", MakeTiff(t, tiled), kSmall, 0, false, ""},
+        {"tiff 1-bit", MakeTiff(t, bits1), bilevel, 0, false, ""},
+        {"tiff orientation 6", MakeTiff(t, turned), right, 0, false, ""},
+        {"tiff tiled orientation 8", MakeTiff(t, turned_tiled), left, 0, false, ""},
+        {"tiff pages", MakeTiff(t, rgb8, 3), kSmall, 0, false, "first page of 3"},
+        {"webp lossless", LosslessWebp(kSmall), kSmall, 0, false, "", true},
+        {"webp lossy", LossyWebp(flat), flat, 3, false, ""},
+        {"webp alpha", LosslessWebp(kSmall, WithAlpha(kSmall, alphas)), flattened, 0, true, "", true},
+        {"webp exif 3", Encoded(Format::Webp, kSmall, {92, true}, {}, ExifWithOrientation(3)), upside, 0, false, "", true},
+        {"webp exif 6", Encoded(Format::Webp, kSmall, {92, true}, {}, ExifWithOrientation(6)), right, 0, false, "", true},
+        {"webp animated", AnimatedWebp(kSmall), kSmall, 0, false, "animated: first frame only"},
+        {"heic", DataFile("rb.heic"), halves, 12, false, ""},
+        {"avif", DataFile("rb.avif"), halves, 12, false, ""},
+        {"avif alpha", DataFile("rba.avif"), faded, 12, true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const codecs::Decoded decoded = Decode(c.file);
+        const Rgb got = TopDown(decoded.bitmap);
+        ASSERT_EQ(std::pair(got.w, got.h), std::pair(c.expected.w, c.expected.h));
+        if (c.mean_error == 0)
+            EXPECT_EQ(got.rgb, c.expected.rgb);
+        else
+            EXPECT_LE(MeanError(got.rgb, c.expected.rgb), c.mean_error);
+        EXPECT_EQ(decoded.alpha_composited, c.alpha);
+        EXPECT_EQ(decoded.note, c.note);
+        EXPECT_EQ(decoded.lossless, c.lossless);
+    }
+    // The tool passes the notes on, unless -q.
+    WriteFile(dir / "pages.tif", cases[14].file);
+    WriteFile(dir / "moving.webp", cases[20].file);
+    ASSERT_EQ(Tool({"-e", "invert", "-d", "out", "pages.tif", "moving.webp"}), 0) << err;
+    EXPECT_NE(err.find("korvanti-batch: pages.tif: first page of 3\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("korvanti-batch: moving.webp: animated: first frame only\n"),
+              std::string::npos) << err;
+    ASSERT_EQ(Tool({"-q", "-e", "invert", "-d", "out", "pages.tif", "moving.webp"}), 0) << err;
+    EXPECT_EQ(err, "");
+}
+
+// A little-endian TIFF whose header claims width x height of uncompressed
+// RGB with its one strip missing.
+Bytes HeaderOnlyTiff(uint32_t width, uint32_t height)
+{
+    Bytes b{'I', 'I', 42, 0, 8, 0, 0, 0};
+    const std::vector<std::tuple<uint16_t, uint16_t, uint32_t>> entries{
+        {256, 4, width}, {257, 4, height}, {258, 3, 8}, {262, 3, 2}, {273, 4, 4096}, {277, 3, 3}, {278, 4, height},
+        {279, 4, width * 3 * height}};
+    b.push_back(uint8_t(entries.size()));
+    b.push_back(0);
+    for (const auto& [tag, type, value] : entries) {
+        const uint8_t entry[12] = {uint8_t(tag), uint8_t(tag >> 8), uint8_t(type), 0, 1, 0, 0, 0,
+                                   uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+        b.insert(b.end(), entry, entry + 12);
+    }
+    b.insert(b.end(), 4, 0);
+    return b;
+}
+
+TEST_F(Formats, BadFilesAreRefusedWithAReasonAndNothingWritten)
+{
+    const Bytes webp = LosslessWebp(Flat(40, 30, {1, 2, 3}));
+    const Bytes tiff = MakeTiff(dir / "t.tif", TiffPage{.w = 1, .h = 1, .compression = COMPRESSION_LZW, .data = {1, 2, 3}});
+    const Bytes heic = DataFile("rb.heic");
+    const Bytes avif = DataFile("rba.avif");
+    auto cut = [](const Bytes& file, size_t keep) { return Bytes(file.begin(), file.begin() + long(keep)); };
+    Bytes corrupt_webp = webp;
+    std::fill(corrupt_webp.begin() + 25, corrupt_webp.end(), 0xFF);
+    // The file, its bytes and the start of the message.
+    const std::vector<std::tuple<std::string, Bytes, std::string>> cases{
+        {"cut.webp", cut(webp, webp.size() / 2), "not a readable WebP (the file ends early)"},
+        {"corrupt.webp", corrupt_webp, "not a readable WebP (damaged WebP data)"},
+        {"cut.tif", cut(tiff, 12), "not a readable TIFF ("},
+        {"bomb.tif", HeaderOnlyTiff(100000, 100000), "not a readable TIFF (the picture is too large (100000 x 100000))"},
+        {"nodata.tif", HeaderOnlyTiff(2, 2), "not a readable TIFF ("},
+        {"cut.heic", cut(heic, heic.size() / 2), "not a readable HEIC ("},
+        {"cut.avif", cut(avif, avif.size() - 40), "not a readable AVIF ("},
+    };
+    ExpectRefused(cases);
+
+    // In the codecs: a limit below the BMP form, and a stop asked for.
+    const std::atomic<bool> stop{true};
+    for (const Bytes& file : {webp, tiff, heic, avif}) {
+        codecs::Decoded decoded;
+        const int64_t bitmap = 54 + RowStride(Decode(file).width) * Decode(file).height;
+        EXPECT_EQ(codecs::Decode(codecs::SniffFormat(file), file, decoded, {bitmap}).kind, FileProblemKind::None);
+        const FileProblem large = codecs::Decode(codecs::SniffFormat(file), file, decoded, {bitmap - 1});
+        EXPECT_EQ(large.kind, FileProblemKind::TooLarge);
+        const FileProblem stopped = codecs::Decode(codecs::SniffFormat(file), file, decoded, {kLargestBitmap, &stop});
+        EXPECT_EQ(stopped.reason, "stopped");
+    }
+}
+
+TEST_F(Formats, WebpAndTiffRoundTripsThroughTheTool)
+{
+    testing::Picture gradient(37, 23); // smooth, so that lossy results stay close
+    for (int k = 0; k < 37 * 23; ++k)
+        gradient.at(k, 0) = uint8_t(k % 37 * 6), gradient.at(k, 1) = uint8_t(k / 37 * 10), gradient.at(k, 2) = 128;
+    const Bytes original = MakeBmp(gradient);
+    WriteFile(dir / "in.bmp", original);
+    const Bytes inverted = CoreResult(dir / "in.bmp", {"invert"});
+    const Rgb varied = TopDown(original);
+    const Rgb want = TopDown(inverted);
+    WriteFile(dir / "lossless.webp", LosslessWebp(varied));
+    WriteFile(dir / "lossy.webp", LossyWebp(varied));
+    // The input, further options, the output; whether the result is lossless
+    // WebP, and whether its pixels are exactly the inverted picture.
+    const std::vector<std::tuple<std::string, std::vector<std::string>, std::string, bool, bool>> cases{
+        {"lossless.webp", {}, "out.webp", true, true},
+        {"lossless.webp", {"--quality", "80"}, "out.webp", false, false},
+        {"lossy.webp", {}, "out.webp", false, false},
+        {"in.bmp", {}, "out.webp", false, false},
+        {"lossless.webp", {}, "out.tif", false, true},
+        {"in.bmp", {}, "out.TIFF", false, true},
+        {"in.bmp", {"--format", "tif"}, "out.bmp", false, true},
+    };
+    for (const auto& [input, extra, output, lossless, exact] : cases) {
+        SCOPED_TRACE(input + " " + output);
+        std::vector<std::string> args{"-e", "invert", "-o", output, input};
+        args.insert(args.end(), extra.begin(), extra.end());
+        ASSERT_EQ(Tool(args), 0) << err;
+        const Bytes written = ReadFile(dir / output);
+        const codecs::Decoded back = Decode(written);
+        EXPECT_EQ(back.lossless, lossless);
+        const Rgb got = TopDown(back.bitmap);
+        if (exact)
+            EXPECT_EQ(got.rgb, want.rgb);
+        else
+            EXPECT_LE(MeanError(got.rgb, want.rgb), 12);
+    }
+    // Under -d the results take the format's extension.
+    ASSERT_EQ(Tool({"-e", "invert", "-d", "out", "--format", "webp", "in.bmp", "lossy.webp"}), 0) << err;
+    ASSERT_EQ(Tool({"-e", "invert", "-d", "out", "--format", "tiff", "in.bmp"}), 0) << err;
+    EXPECT_EQ(dir.Listing("out"), (std::vector<std::string>{"in.tif", "in.webp", "lossy.webp"}));
+    EXPECT_EQ(codecs::SniffFormat(ReadFile(dir / "out/in.tif")), Format::Tiff);
+}
+
+TEST_F(Formats, ExifIsKeptUprightAndStripDropsTheMetadata)
+{
+    const Bytes icc(300, 0x42);
+    const Bytes exif = ExifWithOrientation(6);
+    WriteFile(dir / "in.jpg", Encoded(Format::Jpeg, kSmall, {95}, icc, exif));
+    WriteFile(dir / "in.webp", Encoded(Format::Webp, kSmall, {92, true}, icc, exif));
+    // The input, the output, whether the output keeps the profile and the
+    // EXIF block (without --strip).
+    const std::vector<std::tuple<std::string, std::string, bool, bool>> cases{
+        {"in.jpg", "out.jpg", true, true},   {"in.jpg", "out.webp", true, true}, {"in.jpg", "out.png", false, true},
+        {"in.jpg", "out.tif", true, false},  {"in.webp", "out.jpg", true, true}, {"in.webp", "out.webp", true, true},
+    };
+    for (const auto& [input, output, keeps_icc, keeps_exif] : cases) {
+        for (bool strip : {false, true}) {
+            SCOPED_TRACE(input + " " + output + (strip ? " --strip" : ""));
+            std::vector<std::string> args{"-e", "invert", "-o", output, input};
+            if (strip)
+                args.push_back("--strip");
+            ASSERT_EQ(Tool(args), 0) << err;
+            const codecs::Decoded back = Decode(ReadFile(dir / output));
+            EXPECT_EQ(std::pair(back.width, back.height), std::pair(2, 3)) << "turned once, not twice";
+            EXPECT_EQ(back.icc, keeps_icc && !strip ? icc : Bytes{});
+            EXPECT_EQ(back.exif, keeps_exif && !strip ? ExifWithOrientation(1) : Bytes{});
+        }
+    }
+}
+
+TEST(FormatWords, FormatTakesWritableFormatsAndRefusesTheOthers)
+{
+    // The --format value, and the error (empty: taken) and result name under -d.
+    const std::vector<std::tuple<std::string_view, std::string, std::string>> cases{
+        {"webp", "", "o/a.webp"},   {"WebP", "", "o/a.webp"}, {"tiff", "", "o/a.tif"}, {"tif", "", "o/a.tif"},
+        {"heic", "HEIC is read but not written; use bmp, png, jpeg, webp or tiff", ""},
+        {"heif", "HEIC is read but not written", ""},
+        {"avif", "AVIF is read but not written", ""},
+    };
+    for (const auto& [word, error, output] : cases) {
+        const std::string_view args[] = {"-e", "blur", "-d", "o", "--format", word, "a.heic"};
+        const batch::ParseResult parsed = batch::ParseArguments(args);
+        EXPECT_EQ(parsed.error.substr(0, error.size()), error) << word;
+        if (error.empty())
+            EXPECT_EQ(batch::OutputPaths(parsed.options), std::vector<std::string>{output}) << word;
+        else
+            EXPECT_FALSE(parsed.ok()) << word;
+    }
+    const std::string_view keeps[] = {"-e", "blur", "-d", "o", "--format", "tif", "b.TIFF", "--strip"};
+    const batch::ParseResult parsed = batch::ParseArguments(keeps);
+    ASSERT_TRUE(parsed.ok()) << parsed.error;
+    EXPECT_TRUE(parsed.options.strip);
+    EXPECT_EQ(batch::OutputPaths(parsed.options), std::vector<std::string>{"o/b.TIFF"});
+}
+
+} // namespace
+} // namespace korvanti::testing

@@ -287,7 +287,7 @@ FileProblem DecodeTiff(std::span<const uint8_t> file, Decoded& decoded, const De
     Stream stream;
     stream.data = file.data();
     stream.size = file.size();
-    const Handle tif = Open(stream, "rm");
+    const Handle tif = Open(stream, "r");
     if (!tif)
         return ReadRefusal(stream, "not a readable TIFF file");
     const tdir_t pages = TIFFNumberOfDirectories(tif.get());

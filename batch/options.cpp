@@ -6,6 +6,7 @@
 #include <charconv>
 #include <set>
 
+#include "batch/picture_io.h"
 #include "codecs/codecs.h"
 
 namespace korvanti::batch {
@@ -20,8 +21,6 @@ constexpr option kLongOptions[] = {
     {"strip", no_argument, nullptr, kStrip},
     {nullptr, 0, nullptr, 0},
 };
-constexpr std::string_view kWritable = "bmp, png, jpeg, webp or tiff";
-
 // "-": inputs come back in place as option 1; ":": a missing value is ':'.
 constexpr char kShortOptions[] = "-:e:o:d:j:qh";
 
@@ -53,6 +52,10 @@ std::string CheckComplete(const Options& options)
         return "no destination (use -o OUTPUT for one input or -d DIR)";
     if (!options.output.empty() && !options.directory.empty())
         return "-o and -d cannot be used together";
+    if (const codecs::Format named = codecs::FormatOfName(options.output);
+        options.format == codecs::Format::Unknown && named != codecs::Format::Unknown && named != codecs::Format::Bmp &&
+        !codecs::CanEncode(named))
+        return "-o " + options.output + ": " + NotWritten(named);
     if (options.inputs.empty())
         return "no input files";
     for (const std::string& input : options.inputs) {
@@ -113,10 +116,9 @@ std::string TakeOption(int code, std::string_view value, Options& options)
     case kFormat:
         options.format = codecs::FormatOfWord(value);
         if (options.format == codecs::Format::Unknown)
-            return "unknown format '" + std::string(value) + "'; use " + std::string(kWritable);
+            return "unknown format '" + std::string(value) + "'; use bmp, png, jpeg, webp or tiff";
         if (options.format != codecs::Format::Bmp && !codecs::CanEncode(options.format))
-            return std::string(codecs::NameOf(options.format)) + " is read but not written; use " +
-                   std::string(kWritable);
+            return NotWritten(options.format);
         break;
     case kQuality: {
         unsigned quality = 0;

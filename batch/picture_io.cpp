@@ -43,6 +43,11 @@ FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet)
     return {};
 }
 
+std::string NotWritten(codecs::Format format)
+{
+    return std::string(codecs::NameOf(format)) + " is read but not written; use bmp, png, jpeg, webp or tiff";
+}
+
 codecs::Format OutputFormatFor(const std::string& output, const OutputSettings& settings, codecs::Format input)
 {
     if (settings.format != codecs::Format::Unknown)
@@ -54,6 +59,8 @@ codecs::Format OutputFormatFor(const std::string& output, const OutputSettings& 
 FileProblem SavePicture(const Document& document, const std::string& path, codecs::Format format,
                         const OutputSettings& settings, const PictureInput& input, int64_t& written)
 {
+    if (format != codecs::Format::Bmp && !codecs::CanEncode(format))
+        return {FileProblemKind::EncodeFailed, 0, 0, NotWritten(format)};
     if (!codecs::CanEncode(format)) {
         FileProblem problem = document.SaveBitmap(path);
         written = static_cast<int64_t>(document.file_bytes.size());

@@ -44,12 +44,16 @@ FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet);
 // extension, else the input's own format.
 codecs::Format OutputFormatFor(const std::string& output, const OutputSettings& settings, codecs::Format input);
 
+// Why a result cannot be written in format (HEIC, AVIF), naming the
+// formats that can.
+std::string NotWritten(codecs::Format format);
+
 // Writes the document's picture to path in format, in one step (the core's
 // save does the writing), keeping the input's ICC profile and EXIF block
 // where the format holds them, unless settings.strip. Lossy formats use
 // settings.quality, else kDefaultQuality; but a lossless WebP written as
 // WebP without a quality stays lossless. written is the size of the file
-// on success.
+// on success. A format read but not written is refused (NotWritten).
 FileProblem SavePicture(const Document& document, const std::string& path, codecs::Format format,
                         const OutputSettings& settings, const PictureInput& input, int64_t& written);
 

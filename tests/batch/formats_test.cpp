@@ -1,13 +1,10 @@
 // WebP, TIFF, HEIC and AVIF: decoded pixels and notes per format and kind,
 // refusals of bad files, round trips through the batch tool, the EXIF block
 // kept upright, --strip and the --format words. TIFF and WebP pictures are
-// made here with libtiff and libwebp; HEIC and AVIF come from tests/batch/data.
+// made with libtiff and libwebp (format_pictures.h); HEIC and AVIF come from
+// tests/batch/data.
 #include <gtest/gtest.h>
-#include <tiffio.h>
-#include <webp/encode.h>
-#include <webp/mux.h>
 
-#include <cstring>
 #include <numeric>
 #include <tuple>
 
@@ -15,174 +12,12 @@
 #include "batch_test_support.h"
 #include "codecs/codecs.h"
 #include "codecs/exif.h"
+#include "format_pictures.h"
 
 namespace korvanti::testing {
 namespace {
 
 using codecs::Format;
-
-// A small picture, rows top-down, RGB.
-struct Rgb {
-    int w = 0;
-    int h = 0;
-    Bytes rgb;
-};
-
-const Rgb kSmall{3, 2, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150, 160, 170, 180}};
-
-Rgb Flat(int w, int h, std::array<uint8_t, 3> colour)
-{
-    Rgb picture{w, h, {}};
-    for (int i = 0; i < w * h; ++i)
-        picture.rgb.insert(picture.rgb.end(), colour.begin(), colour.end());
-    return picture;
-}
-
-// kSmall with each pixel given an alpha (RGBA), or premultiplied by it.
-Bytes WithAlpha(const Rgb& picture, const std::vector<uint8_t>& alpha, bool premultiplied = false)
-{
-    Bytes rgba;
-    for (size_t i = 0; i < alpha.size(); ++i) {
-        for (int c = 0; c < 3; ++c) {
-            const unsigned v = picture.rgb[i * 3 + size_t(c)];
-            rgba.push_back(uint8_t(premultiplied ? (v * alpha[i] + 127) / 255 : v));
-        }
-        rgba.push_back(alpha[i]);
-    }
-    return rgba;
-}
-
-// The pixels of a BMP file top-down, RGB.
-Rgb TopDown(const Bytes& bitmap)
-{
-    Rgb picture{int(bitmap[18] | bitmap[19] << 8), int(bitmap[22] | bitmap[23] << 8), {}};
-    const int64_t stride = RowStride(picture.w);
-    for (int64_t y = picture.h - 1; y >= 0; --y)
-        for (int64_t x = 0; x < picture.w; ++x)
-            for (int c = 2; c >= 0; --c)
-                picture.rgb.push_back(bitmap[size_t(54 + y * stride + x * 3 + c)]);
-    return picture;
-}
-
-Bytes Samples16(std::initializer_list<uint16_t> values)
-{
-    Bytes bytes(values.size() * 2);
-    std::memcpy(bytes.data(), std::data(values), bytes.size());
-    return bytes;
-}
-
-// How MakeTiff writes a page: samples are the stored rows, tight, top-down.
-struct TiffPage {
-    uint32_t w = 3, h = 2;
-    uint16_t bits = 8, samples = 3, photometric = PHOTOMETRIC_RGB, compression = COMPRESSION_NONE;
-    uint16_t orientation = ORIENTATION_TOPLEFT;
-    uint16_t alpha = 0; // EXTRASAMPLE_ASSOCALPHA or _UNASSALPHA for the last sample
-    bool tiled = false;
-    Bytes data;
-};
-
-Bytes MakeTiff(const fs::path& path, const TiffPage& page, int pages = 1, const Bytes& icc = {})
-{
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
-    for (int p = 0; p < pages; ++p) {
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, page.w);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, page.h);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, page.bits);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, page.samples);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, page.photometric);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, page.compression);
-        TIFFSetField(tif, TIFFTAG_ORIENTATION, page.orientation);
-        if (page.alpha != 0)
-            TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &page.alpha);
-        if (page.photometric == PHOTOMETRIC_PALETTE) {
-            std::vector<uint16_t> map(256 * 3);
-            for (int i = 0; i < 256; ++i)
-                map[size_t(i)] = uint16_t(i * 257), map[size_t(256 + i)] = uint16_t((255 - i) * 257), map[size_t(512 + i)] = 0;
-            TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data() + 256, map.data() + 512);
-        }
-        if (page.photometric == PHOTOMETRIC_YCBCR) {
-            TIFFSetField(tif, TIFFTAG_JPEGQUALITY, 95);
-            TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
-        }
-        if (!icc.empty())
-            TIFFSetField(tif, TIFFTAG_ICCPROFILE, uint32_t(icc.size()), icc.data());
-        if (pages > 1)
-            TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-        const size_t line = (size_t(page.w) * page.samples * page.bits + 7) / 8;
-        if (page.tiled) {
-            TIFFSetField(tif, TIFFTAG_TILEWIDTH, 16);
-            TIFFSetField(tif, TIFFTAG_TILELENGTH, 16);
-            Bytes tile(16 * 16 * page.samples * page.bits / 8, 0);
-            for (uint32_t y = 0; y < page.h; ++y)
-                std::memcpy(tile.data() + y * 16 * page.samples * page.bits / 8, page.data.data() + y * line, line);
-            TIFFWriteTile(tif, tile.data(), 0, 0, 0, 0);
-        } else {
-            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, page.h);
-            for (uint32_t y = 0; y < page.h; ++y)
-                TIFFWriteScanline(tif, const_cast<uint8_t*>(page.data.data() + y * line), y, 0);
-        }
-        TIFFWriteDirectory(tif);
-    }
-    TIFFClose(tif);
-    return ReadFile(path);
-}
-
-// A TIFF structure holding only an orientation tag, as Decoded::exif holds it.
-Bytes ExifWithOrientation(uint8_t orientation)
-{
-    return {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, orientation, 0, 0, 0, 0};
-}
-
-Bytes LosslessWebp(const Rgb& picture, const Bytes& rgba = {})
-{
-    uint8_t* out = nullptr;
-    const size_t size = rgba.empty() ? WebPEncodeLosslessRGB(picture.rgb.data(), picture.w, picture.h, picture.w * 3, &out)
-                                     : WebPEncodeLosslessRGBA(rgba.data(), picture.w, picture.h, picture.w * 4, &out);
-    Bytes file(out, out + size);
-    WebPFree(out);
-    return file;
-}
-
-Bytes LossyWebp(const Rgb& picture)
-{
-    uint8_t* out = nullptr;
-    const size_t size = WebPEncodeRGB(picture.rgb.data(), picture.w, picture.h, picture.w * 3, 90, &out);
-    Bytes file(out, out + size);
-    WebPFree(out);
-    return file;
-}
-
-// Two lossless frames: first, then first inverted.
-Bytes AnimatedWebp(const Rgb& first)
-{
-    WebPAnimEncoderOptions options;
-    WebPAnimEncoderOptionsInit(&options);
-    WebPAnimEncoder* encoder = WebPAnimEncoderNew(first.w, first.h, &options);
-    WebPConfig config;
-    WebPConfigInit(&config);
-    config.lossless = 1;
-    Rgb second = first;
-    for (uint8_t& v : second.rgb)
-        v = uint8_t(255 - v);
-    int timestamp = 0;
-    for (const Rgb* frame : std::initializer_list<const Rgb*>{&first, &second}) {
-        WebPPicture picture;
-        WebPPictureInit(&picture);
-        picture.width = first.w, picture.height = first.h, picture.use_argb = 1;
-        WebPPictureImportRGB(&picture, frame->rgb.data(), first.w * 3);
-        WebPAnimEncoderAdd(encoder, &picture, timestamp, &config);
-        WebPPictureFree(&picture);
-        timestamp += 100;
-    }
-    WebPAnimEncoderAdd(encoder, nullptr, timestamp, nullptr);
-    WebPData data{nullptr, 0};
-    WebPAnimEncoderAssemble(encoder, &data);
-    Bytes file(data.bytes, data.bytes + data.size);
-    WebPDataClear(&data);
-    WebPAnimEncoderDelete(encoder);
-    return file;
-}
 
 codecs::BitmapRows RowsOf(const Bytes& bitmap)
 {
@@ -208,10 +43,10 @@ Bytes Encoded(Format format, const Rgb& picture, const codecs::EncodeSettings& s
     return out;
 }
 
-codecs::Decoded Decode(const Bytes& file, const codecs::DecodeOptions& options = {})
+codecs::Decoded Decode(const Bytes& file)
 {
     codecs::Decoded decoded;
-    const FileProblem problem = codecs::Decode(codecs::SniffFormat(file), file, decoded, options);
+    const FileProblem problem = codecs::Decode(codecs::SniffFormat(file), file, decoded);
     if (!problem.ok())
         throw std::runtime_error(problem.reason);
     return decoded;
@@ -263,28 +98,20 @@ TEST_F(Formats, EachKindDecodesToItsPixelsWithItsNotes)
     const Rgb right{2, 3, {100, 110, 120, 10, 20, 30, 130, 140, 150, 40, 50, 60, 160, 170, 180, 70, 80, 90}};
     const Rgb upside{3, 2, {160, 170, 180, 130, 140, 150, 100, 110, 120, 70, 80, 90, 40, 50, 60, 10, 20, 30}};
     const Rgb left{2, 3, {70, 80, 90, 160, 170, 180, 40, 50, 60, 130, 140, 150, 10, 20, 30, 100, 110, 120}};
-    Rgb halves = Flat(16, 8, {255, 0, 0});
-    for (int y = 0; y < 8; ++y)
-        for (int x = 8; x < 16; ++x)
-            for (int c = 0; c < 3; ++c)
-                halves.rgb[size_t((y * 16 + x) * 3 + c)] = c == 2 ? 255 : 0;
-    Rgb faded = halves; // the right half transparent
-    for (int y = 0; y < 8; ++y)
-        std::fill(faded.rgb.begin() + (y * 16 + 8) * 3, faded.rgb.begin() + (y * 16 + 16) * 3, 255);
+    const Rgb halves = Flat(16, 8, {255, 0, 0}, 8, {0, 0, 255}); // red, blue
+    const Rgb faded = Flat(16, 8, {255, 0, 0}, 8, {255, 255, 255}); // red, transparent
 
     const fs::path t = dir / "t.tif";
     TiffPage rgb8{.data = kSmall.rgb};
     auto with = [&](TiffPage page, auto&& change) { change(page); return page; };
     const TiffPage lzw = with(rgb8, [](TiffPage& p) { p.compression = COMPRESSION_LZW; });
     const TiffPage deflate = with(rgb8, [](TiffPage& p) { p.compression = COMPRESSION_ADOBE_DEFLATE; });
-    const TiffPage rgb16{.bits = 16, .data = Samples16({0xFF00, 20 * 257, 30 * 257, 40 * 257, 50 * 257, 60 * 257, 70 * 257,
-                                                       80 * 257, 90 * 257, 100 * 257, 110 * 257, 120 * 257, 130 * 257,
-                                                       140 * 257, 150 * 257, 160 * 257, 170 * 257, 180 * 257})};
+    const TiffPage rgb16{.bits = 16, .data = Samples16(kSmall.rgb, 0xFF00)};
     const TiffPage rgba{.samples = 4, .alpha = EXTRASAMPLE_UNASSALPHA, .data = WithAlpha(kSmall, alphas)};
     const TiffPage premultiplied{.samples = 4, .alpha = EXTRASAMPLE_ASSOCALPHA, .data = WithAlpha(kSmall, alphas, true)};
     const TiffPage grey8{.samples = 1, .photometric = PHOTOMETRIC_MINISBLACK, .data = {10, 254, 90, 120, 150, 180}};
     const TiffPage grey16{.bits = 16, .samples = 1, .photometric = PHOTOMETRIC_MINISBLACK,
-                          .data = Samples16({10 * 257, 0xFE7F, 90 * 257, 120 * 257, 150 * 257, 180 * 257})};
+                          .data = Samples16({0, 254, 90, 120, 150, 180}, 10 * 257)};
     const TiffPage indexed{.samples = 1, .photometric = PHOTOMETRIC_PALETTE, .data = {0, 7, 255, 9, 100, 200}};
     const TiffPage jpeg{.w = 16, .h = 16, .photometric = PHOTOMETRIC_YCBCR, .compression = COMPRESSION_JPEG,
                         .data = flat.rgb};
@@ -350,25 +177,6 @@ TEST_F(Formats, EachKindDecodesToItsPixelsWithItsNotes)
               std::string::npos) << err;
     ASSERT_EQ(Tool({"-q", "-e", "invert", "-d", "out", "pages.tif", "moving.webp"}), 0) << err;
     EXPECT_EQ(err, "");
-}
-
-// A little-endian TIFF whose header claims width x height of uncompressed
-// RGB with its one strip missing.
-Bytes HeaderOnlyTiff(uint32_t width, uint32_t height)
-{
-    Bytes b{'I', 'I', 42, 0, 8, 0, 0, 0};
-    const std::vector<std::tuple<uint16_t, uint16_t, uint32_t>> entries{
-        {256, 4, width}, {257, 4, height}, {258, 3, 8}, {262, 3, 2}, {273, 4, 4096}, {277, 3, 3}, {278, 4, height},
-        {279, 4, width * 3 * height}};
-    b.push_back(uint8_t(entries.size()));
-    b.push_back(0);
-    for (const auto& [tag, type, value] : entries) {
-        const uint8_t entry[12] = {uint8_t(tag), uint8_t(tag >> 8), uint8_t(type), 0, 1, 0, 0, 0,
-                                   uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
-        b.insert(b.end(), entry, entry + 12);
-    }
-    b.insert(b.end(), 4, 0);
-    return b;
 }
 
 TEST_F(Formats, BadFilesAreRefusedWithAReasonAndNothingWritten)
@@ -479,6 +287,12 @@ TEST_F(Formats, ExifIsKeptUprightAndStripDropsTheMetadata)
             EXPECT_EQ(back.exif, keeps_exif && !strip ? ExifWithOrientation(1) : Bytes{});
         }
     }
+    // HEIF turns by its own boxes, not by EXIF: the orientation is only reset.
+    WriteFile(dir / "in.heic", DataFile("exif-icc.heic"));
+    ASSERT_EQ(Tool({"-e", "invert", "-o", "out.jpg", "in.heic"}), 0) << err;
+    const codecs::Decoded heic = Decode(ReadFile(dir / "out.jpg"));
+    EXPECT_EQ(std::pair(heic.width, heic.height), std::pair(8, 6));
+    EXPECT_TRUE(!heic.exif.empty() && codecs::ExifOrientation(heic.exif) == 1 && !heic.icc.empty());
 }
 
 TEST(FormatWords, FormatTakesWritableFormatsAndRefusesTheOthers)

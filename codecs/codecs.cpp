@@ -8,23 +8,50 @@
 #include "codecs/jpeg.h"
 #include "codecs/jpeg_markers.h"
 #include "codecs/png.h"
+#include "codecs/rows.h"
 #include "codecs/tiff.h"
 #include "codecs/webp.h"
 
 namespace korvanti::codecs {
 namespace {
 
-// The EXIF block of a decoded JPEG or PNG, whose decoders leave it out.
-FileProblem AddExif(FileProblem problem, Format format, std::span<const uint8_t> file, Decoded& decoded)
+// A decoded PNG turned as its eXIf orientation says (rows are read
+// upwards from the top one, so the turn needs no copy of its own).
+FileProblem TurnPng(Decoded& decoded, int orientation, int64_t limit)
+{
+    const int32_t out_w = SwapsSides(orientation) ? decoded.height : decoded.width;
+    const int32_t out_h = SwapsSides(orientation) ? decoded.width : decoded.height;
+    const std::optional<int64_t> size = BitmapSize(out_w, out_h, limit);
+    if (!size)
+        return TooLargeProblem(decoded.width, decoded.height);
+    Bytes turned = NewBitmap(out_w, out_h, *size);
+    const int64_t stride = RowStride(decoded.width);
+    const uint8_t* top = decoded.bitmap.data() + kHeaderBytes + (int64_t{decoded.height} - 1) * stride;
+    PlaceTurned(top, decoded.width, decoded.height, -stride, orientation, turned);
+    decoded.bitmap = std::move(turned);
+    decoded.width = out_w;
+    decoded.height = out_h;
+    return {};
+}
+
+// The EXIF block of a decoded JPEG or PNG, whose decoders leave it out; a
+// JPEG decoder has turned the pixels already, a PNG's are turned here. (A
+// decoder that fills decoded.exif itself has done both.)
+FileProblem AddExif(FileProblem problem, Format format, std::span<const uint8_t> file, Decoded& decoded,
+                    int64_t limit)
 {
     if (!problem.ok() || !decoded.exif.empty())
         return problem;
     try {
-        decoded.exif = format == Format::Jpeg ? UprightExif(ReadJpegMetadata(file).exif) : UprightExif(PngExif(file));
+        const std::span<const uint8_t> png_exif = format == Format::Png ? ExifTiff(PngExif(file)) : std::span<const uint8_t>{};
+        if (const int orientation = ExifOrientation(png_exif); orientation != 1)
+            problem = TurnPng(decoded, orientation, limit);
+        decoded.exif = format == Format::Jpeg ? UprightExif(ReadJpegMetadata(file).exif) : UprightExif(png_exif);
     } catch (const std::bad_alloc&) {
-        decoded = {};
-        return OutOfMemoryProblem();
+        problem = OutOfMemoryProblem();
     }
+    if (!problem.ok())
+        decoded = {};
     return problem;
 }
 
@@ -41,9 +68,9 @@ FileProblem Decode(Format format, std::span<const uint8_t> file, Decoded& decode
 {
     switch (format) {
     case Format::Jpeg:
-        return AddExif(DecodeJpeg(file, decoded, options), format, file, decoded);
+        return AddExif(DecodeJpeg(file, decoded, options), format, file, decoded, options.limit);
     case Format::Png:
-        return AddExif(DecodePng(file, decoded, options), format, file, decoded);
+        return AddExif(DecodePng(file, decoded, options), format, file, decoded, options.limit);
     case Format::Webp:
         return DecodeWebp(file, decoded, options);
     case Format::Tiff:

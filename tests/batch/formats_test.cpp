@@ -150,6 +150,7 @@ TEST_F(Formats, EachKindDecodesToItsPixelsWithItsNotes)
         {"webp alpha", LosslessWebp(kSmall, WithAlpha(kSmall, alphas)), flattened, 0, true, "", true},
         {"webp exif 3", Encoded(Format::Webp, kSmall, {92, true}, {}, ExifWithOrientation(3)), upside, 0, false, "", true},
         {"webp exif 6", Encoded(Format::Webp, kSmall, {92, true}, {}, ExifWithOrientation(6)), right, 0, false, "", true},
+        {"png exif 6", Encoded(Format::Png, kSmall, {}, {}, ExifWithOrientation(6)), right, 0, false, ""},
         {"webp animated", AnimatedWebp(kSmall), kSmall, 0, false, "animated: first frame only"},
         {"heic", DataFile("rb.heic"), halves, 12, false, ""},
         {"avif", DataFile("rb.avif"), halves, 12, false, ""},
@@ -169,8 +170,8 @@ TEST_F(Formats, EachKindDecodesToItsPixelsWithItsNotes)
         EXPECT_EQ(decoded.lossless, c.lossless);
     }
     // The tool passes the notes on, unless -q.
-    WriteFile(dir / "pages.tif", cases[14].file);
-    WriteFile(dir / "moving.webp", cases[20].file);
+    WriteFile(dir / "pages.tif", MakeTiff(t, rgb8, 2));
+    WriteFile(dir / "moving.webp", AnimatedWebp(kSmall));
     ASSERT_EQ(Tool({"-e", "invert", "-d", "out", "pages.tif", "moving.webp"}), 0) << err;
     EXPECT_NE(err.find("korvanti-batch: pages.tif: first page of 2\n"), std::string::npos) << err;
     EXPECT_NE(err.find("korvanti-batch: moving.webp: animated: first frame only\n"),

@@ -7,15 +7,19 @@
 #include <charconv>
 #include <set>
 
+#include "batch/picture_io.h"
+#include "codecs/codecs.h"
+
 namespace korvanti::batch {
 namespace {
 
-enum LongOnly { kVersion = 256, kList, kFormat, kQuality };
+enum LongOnly { kVersion = 256, kList, kFormat, kQuality, kStrip };
 
 constexpr option kLongOptions[] = {
     {"help", no_argument, nullptr, 'h'},       {"version", no_argument, nullptr, kVersion},
     {"list", no_argument, nullptr, kList},      {"quiet", no_argument, nullptr, 'q'},
     {"format", required_argument, nullptr, kFormat}, {"quality", required_argument, nullptr, kQuality},
+    {"strip", no_argument, nullptr, kStrip},
     {nullptr, 0, nullptr, 0},
 };
 // "-": inputs come back in place as option 1; ":": a missing value is ':'.
@@ -49,6 +53,10 @@ std::string CheckComplete(const Options& options)
         return "no destination (use -o OUTPUT for one input or -d DIR)";
     if (!options.output.empty() && !options.directory.empty())
         return "-o and -d cannot be used together";
+    if (const codecs::Format named = codecs::FormatOfName(options.output);
+        options.format == codecs::Format::Unknown && named != codecs::Format::Unknown && named != codecs::Format::Bmp &&
+        !codecs::CanEncode(named))
+        return "-o " + options.output + ": " + NotWritten(named);
     if (options.inputs.empty())
         return "no input files";
     for (const std::string& input : options.inputs) {
@@ -81,11 +89,14 @@ std::string CheckComplete(const Options& options)
 // One option with its value (or none); returns the error, if any.
 std::string TakeOption(int code, std::string_view value, Options& options)
 {
-    if (code != 'q' && value.empty())
+    if (code != 'q' && code != kStrip && value.empty())
         return OptionName(code) + " needs a value";
     switch (code) {
     case 'q':
         options.quiet = true;
+        break;
+    case kStrip:
+        options.strip = true;
         break;
     case 'e':
         if (const EffectEntry* effect = FindEffect(value))
@@ -109,7 +120,9 @@ std::string TakeOption(int code, std::string_view value, Options& options)
     case kFormat:
         options.format = codecs::FormatOfWord(value);
         if (options.format == codecs::Format::Unknown)
-            return "unknown format '" + std::string(value) + "'; use bmp, png or jpeg";
+            return "unknown format '" + std::string(value) + "'; use bmp, png, jpeg, webp or tiff";
+        if (options.format != codecs::Format::Bmp && !codecs::CanEncode(options.format))
+            return NotWritten(options.format);
         break;
     case kQuality: {
         unsigned quality = 0;

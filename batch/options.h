@@ -13,7 +13,6 @@
 namespace korvanti::batch {
 
 inline constexpr unsigned kMaxJobs = 1024;
-inline constexpr int kDefaultQuality = 92;
 
 enum class Mode { Run, Help, Version, List };
 
@@ -26,7 +25,8 @@ struct Options {
     uint64_t memory_mb = 0;                  // --memory; 0: what the system has available
     bool quiet = false;
     codecs::Format format = codecs::Format::Unknown; // --format; Unknown: by the output name
-    int quality = kDefaultQuality;                   // --quality, for JPEG results
+    int quality = 0;                                 // --quality, for JPEG and WebP results; 0: not given
+    bool strip = false;                              // --strip: results without ICC profile or EXIF
     std::vector<std::string> inputs;
 };
 

@@ -1,4 +1,4 @@
-// JPEG and PNG in and out of the batch tool's documents.
+// Photos in and out of the batch tool's documents.
 #include "batch/picture_io.h"
 
 #include <unistd.h>
@@ -92,12 +92,19 @@ FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet, con
     if (problem = document.AdoptBitmap(std::move(decoded.bitmap), input.file.path); !problem.ok())
         return problem;
     input.icc = std::move(decoded.icc);
+    input.exif = std::move(decoded.exif);
+    input.lossless = decoded.lossless;
     if (!quiet) {
         input.note = decoded.alpha_composited ? "transparency flattened over white" : "";
         if (!decoded.note.empty())
             input.note += (input.note.empty() ? "" : "; ") + decoded.note;
     }
     return {};
+}
+
+std::string NotWritten(codecs::Format format)
+{
+    return std::string(codecs::NameOf(format)) + " is read but not written; use bmp, png, jpeg, webp or tiff";
 }
 
 codecs::Format OutputFormatFor(const std::string& output, const OutputSettings& settings, codecs::Format input)
@@ -108,9 +115,11 @@ codecs::Format OutputFormatFor(const std::string& output, const OutputSettings& 
     return named != codecs::Format::Unknown ? named : input;
 }
 
-FileProblem SavePicture(const Document& document, const std::string& path, codecs::Format format, int quality,
-                        const codecs::Bytes& icc, int64_t& written)
+FileProblem SavePicture(const Document& document, const std::string& path, codecs::Format format,
+                        const OutputSettings& settings, const PictureInput& input, int64_t& written)
 {
+    if (format != codecs::Format::Bmp && !codecs::CanEncode(format))
+        return {FileProblemKind::EncodeFailed, 0, 0, NotWritten(format)};
     const bool piped = path == kStandardStream;
     if (!codecs::CanEncode(format)) {
         FileProblem problem = piped ? WriteStandardOutput(document.file_bytes) : document.SaveBitmap(path);
@@ -124,7 +133,11 @@ FileProblem SavePicture(const Document& document, const std::string& path, codec
     const codecs::BitmapRows rows{document.file_bytes.data() + PixelOffset(document.file_bytes.data()), width, height,
                                   RowStride(width)};
     codecs::Bytes encoded;
-    FileProblem problem = codecs::Encode(format, rows, {quality}, icc, encoded);
+    const codecs::EncodeSettings encoding{settings.quality != 0 ? settings.quality : kDefaultQuality,
+                                          settings.quality == 0 && input.lossless && input.format == format};
+    const codecs::Bytes none;
+    FileProblem problem = codecs::Encode(format, rows, encoding, settings.strip ? none : input.icc,
+                                         settings.strip ? none : input.exif, encoded);
     if (!problem.ok())
         return problem;
     written = static_cast<int64_t>(encoded.size());

@@ -356,7 +356,7 @@ FileResult SaveResult(const Document& document, const std::string& output, codec
     if (FileResult refused = progress.BeforeSave(); refused.outcome != Outcome::Written)
         return refused;
     int64_t written = 0;
-    if (FileProblem problem = SavePicture(document, output, format, settings.quality, picture.icc, written);
+    if (FileProblem problem = SavePicture(document, output, format, settings, picture, written);
         !problem.ok())
         return SaveFailure(output, problem);
     FileResult result;

@@ -352,7 +352,7 @@ int RunBatch(const Options& options, std::ostream& err, bool show_bar, const std
     Tracker tracker(console, files, workers, options.effects.size());
     OrderedReport report(console, files);
     std::atomic<size_t> next_file{0};
-    const OutputSettings settings{options.format, options.quality, options.quiet};
+    const OutputSettings settings{options.format, options.quality, options.quiet, options.strip};
 
     tracker.Show(true);
     OnWorkers(workers, [&](size_t worker) {

@@ -1,35 +1,100 @@
 // Each format's decoder and encoder, chosen by the format.
 #include "codecs/codecs.h"
 
+#include <new>
+
+#include "codecs/exif.h"
+#include "codecs/heif.h"
 #include "codecs/jpeg.h"
+#include "codecs/jpeg_markers.h"
 #include "codecs/png.h"
+#include "codecs/rows.h"
+#include "codecs/tiff.h"
+#include "codecs/webp.h"
 
 namespace korvanti::codecs {
+namespace {
 
-bool CanDecode(Format format) { return format == Format::Jpeg || format == Format::Png; }
+// A decoded PNG turned as its eXIf orientation says (rows are read
+// upwards from the top one, so the turn needs no copy of its own).
+FileProblem TurnPng(Decoded& decoded, int orientation, int64_t limit)
+{
+    const int32_t out_w = SwapsSides(orientation) ? decoded.height : decoded.width;
+    const int32_t out_h = SwapsSides(orientation) ? decoded.width : decoded.height;
+    const std::optional<int64_t> size = BitmapSize(out_w, out_h, limit);
+    if (!size)
+        return TooLargeProblem(decoded.width, decoded.height);
+    Bytes turned = NewBitmap(out_w, out_h, *size);
+    const int64_t stride = RowStride(decoded.width);
+    const uint8_t* top = decoded.bitmap.data() + kHeaderBytes + (int64_t{decoded.height} - 1) * stride;
+    PlaceTurned(top, decoded.width, decoded.height, -stride, orientation, turned);
+    decoded.bitmap = std::move(turned);
+    decoded.width = out_w;
+    decoded.height = out_h;
+    return {};
+}
 
-bool CanEncode(Format format) { return format == Format::Jpeg || format == Format::Png; }
+// The EXIF block of a decoded JPEG or PNG, whose decoders leave it out; a
+// JPEG decoder has turned the pixels already, a PNG's are turned here. (A
+// decoder that fills decoded.exif itself has done both.)
+FileProblem AddExif(FileProblem problem, Format format, std::span<const uint8_t> file, Decoded& decoded,
+                    int64_t limit)
+{
+    if (!problem.ok() || !decoded.exif.empty())
+        return problem;
+    try {
+        const std::span<const uint8_t> png_exif = format == Format::Png ? ExifTiff(PngExif(file)) : std::span<const uint8_t>{};
+        if (const int orientation = ExifOrientation(png_exif); orientation != 1)
+            problem = TurnPng(decoded, orientation, limit);
+        decoded.exif = format == Format::Jpeg ? UprightExif(ReadJpegMetadata(file).exif) : UprightExif(png_exif);
+    } catch (const std::bad_alloc&) {
+        problem = OutOfMemoryProblem();
+    }
+    if (!problem.ok())
+        decoded = {};
+    return problem;
+}
+
+} // namespace
+
+bool CanDecode(Format format) { return format != Format::Unknown && format != Format::Bmp; }
+
+bool CanEncode(Format format)
+{
+    return format == Format::Jpeg || format == Format::Png || format == Format::Webp || format == Format::Tiff;
+}
 
 FileProblem Decode(Format format, std::span<const uint8_t> file, Decoded& decoded, const DecodeOptions& options)
 {
     switch (format) {
     case Format::Jpeg:
-        return DecodeJpeg(file, decoded, options);
+        return AddExif(DecodeJpeg(file, decoded, options), format, file, decoded, options.limit);
     case Format::Png:
-        return DecodePng(file, decoded, options);
+        return AddExif(DecodePng(file, decoded, options), format, file, decoded, options.limit);
+    case Format::Webp:
+        return DecodeWebp(file, decoded, options);
+    case Format::Tiff:
+        return DecodeTiff(file, decoded, options);
+    case Format::Heic:
+    case Format::Avif:
+        return DecodeHeif(file, decoded, options);
     default:
         return {FileProblemKind::NotBitmap};
     }
 }
 
 FileProblem Encode(Format format, const BitmapRows& rows, const EncodeSettings& settings,
-                   std::span<const uint8_t> icc, Bytes& out)
+                   std::span<const uint8_t> icc, std::span<const uint8_t> exif, Bytes& out)
 {
     switch (format) {
     case Format::Jpeg:
-        return EncodeJpeg(rows, settings.quality, icc, out);
+        return EncodeJpeg(rows, settings.quality, icc, out, exif);
     case Format::Png:
-        return EncodePng(rows, icc, out);
+        return EncodePng(rows, icc, out, exif);
+    case Format::Webp:
+        return EncodeWebp(rows, settings, icc, exif, out);
+    case Format::Tiff:
+        return EncodeTiff(rows, icc, out);
     default:
         return {FileProblemKind::EncodeFailed, 0, 0, "no encoder for this format"};
     }

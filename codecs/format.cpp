@@ -20,6 +20,33 @@ void Put32(Bytes& bytes, size_t at, uint32_t value)
         bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+bool StartsWith(std::span<const uint8_t> bytes, size_t at, std::string_view text)
+{
+    return bytes.size() >= at + text.size() && std::equal(text.begin(), text.end(), bytes.begin() + long(at),
+                                                          [](char c, uint8_t b) { return uint8_t(c) == b; });
+}
+
+// The brands of a leading ISO-BMFF "ftyp" box (major brand, then the
+// compatible ones) as far as head holds them: AVIF when an AVIF brand is
+// named, HEIC for the HEVC and generic image brands.
+Format FormatOfBrands(std::span<const uint8_t> head)
+{
+    if (!StartsWith(head, 4, "ftyp") || head.size() < 12)
+        return Format::Unknown;
+    const uint32_t box = uint32_t(head[0]) << 24 | uint32_t(head[1]) << 16 | uint32_t(head[2]) << 8 | head[3];
+    const size_t end = std::min<size_t>(box, head.size());
+    bool heic = false;
+    for (size_t at = 8; at + 4 <= end; at += at == 8 ? 8 : 4) { // skips the minor version
+        for (std::string_view brand : {"avif", "avis"}) {
+            if (StartsWith(head, at, brand))
+                return Format::Avif;
+        }
+        for (std::string_view brand : {"heic", "heix", "heim", "heis", "hevc", "hevx", "mif1", "msf1"})
+            heic = heic || StartsWith(head, at, brand);
+    }
+    return heic ? Format::Heic : Format::Unknown;
+}
+
 } // namespace
 
 Format SniffFormat(std::span<const uint8_t> head)
@@ -31,17 +58,51 @@ Format SniffFormat(std::span<const uint8_t> head)
         return Format::Jpeg;
     if (head.size() >= 2 && head[0] == 'B' && head[1] == 'M')
         return Format::Bmp;
-    return Format::Unknown;
+    if (StartsWith(head, 0, "RIFF") && StartsWith(head, 8, "WEBP"))
+        return Format::Webp;
+    if (StartsWith(head, 0, {"II*\0", 4}) || StartsWith(head, 0, {"MM\0*", 4}))
+        return Format::Tiff;
+    return FormatOfBrands(head);
 }
+
+namespace {
+
+struct FormatWords {
+    Format format;
+    std::string_view name;      // NameOf
+    std::string_view extension; // ExtensionOf
+    std::string_view words[3];  // what FormatOfWord takes
+};
+
+constexpr FormatWords kFormats[] = {
+    {Format::Bmp, "BMP", ".bmp", {"bmp"}},
+    {Format::Png, "PNG", ".png", {"png"}},
+    {Format::Jpeg, "JPEG", ".jpg", {"jpeg", "jpg"}},
+    {Format::Webp, "WebP", ".webp", {"webp"}},
+    {Format::Tiff, "TIFF", ".tif", {"tiff", "tif"}},
+    {Format::Heic, "HEIC", ".heic", {"heic", "heif"}},
+    {Format::Avif, "AVIF", ".avif", {"avif"}},
+};
+
+const FormatWords& WordsOf(Format format)
+{
+    for (const FormatWords& entry : kFormats) {
+        if (entry.format == format)
+            return entry;
+    }
+    return kFormats[0]; // BMP
+}
+
+} // namespace
 
 Format FormatOfWord(std::string_view word)
 {
-    if (EqualsIgnoringCase(word, "bmp"))
-        return Format::Bmp;
-    if (EqualsIgnoringCase(word, "png"))
-        return Format::Png;
-    if (EqualsIgnoringCase(word, "jpeg") || EqualsIgnoringCase(word, "jpg"))
-        return Format::Jpeg;
+    for (const FormatWords& entry : kFormats) {
+        for (std::string_view known : entry.words) {
+            if (!known.empty() && EqualsIgnoringCase(word, known))
+                return entry.format;
+        }
+    }
     return Format::Unknown;
 }
 
@@ -53,29 +114,9 @@ Format FormatOfName(std::string_view name)
     return FormatOfWord(name.substr(dot + 1));
 }
 
-std::string_view ExtensionOf(Format format)
-{
-    switch (format) {
-    case Format::Png:
-        return ".png";
-    case Format::Jpeg:
-        return ".jpg";
-    default:
-        return ".bmp";
-    }
-}
+std::string_view ExtensionOf(Format format) { return WordsOf(format).extension; }
 
-std::string_view NameOf(Format format)
-{
-    switch (format) {
-    case Format::Png:
-        return "PNG";
-    case Format::Jpeg:
-        return "JPEG";
-    default:
-        return "BMP";
-    }
-}
+std::string_view NameOf(Format format) { return WordsOf(format).name; }
 
 std::optional<int64_t> BitmapSize(int64_t width, int64_t height, int64_t limit)
 {

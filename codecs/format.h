@@ -19,17 +19,21 @@ namespace korvanti::codecs {
 
 using Bytes = std::vector<uint8_t>;
 
-enum class Format { Unknown, Bmp, Png, Jpeg };
+enum class Format { Unknown, Bmp, Png, Jpeg, Webp, Tiff, Heic, Avif };
 
-// By the first bytes of the file ("BM", the PNG signature, FF D8 FF).
+// By the first bytes of the file: "BM", the PNG signature, FF D8 FF,
+// RIFF....WEBP, II*\0 or MM\0*, an ftyp box naming a HEIC or AVIF brand
+// (the first 32 bytes suffice).
 Format SniffFormat(std::span<const uint8_t> head);
-// By the extension of a file name, in any letter case: .bmp, .png, .jpg, .jpeg.
+// By the extension of a file name, in any letter case: .bmp, .png, .jpg,
+// .jpeg, .webp, .tif, .tiff, .heic, .heif, .avif.
 Format FormatOfName(std::string_view name);
-// "bmp", "png", "jpeg" or "jpg", as --format takes them.
+// A format's word as --format or an extension gives it, in any letter case:
+// bmp, png, jpeg, jpg, webp, tiff, tif, heic, heif, avif.
 Format FormatOfWord(std::string_view word);
-// ".bmp", ".png", ".jpg".
+// ".bmp", ".png", ".jpg", ".webp", ".tif", ".heic", ".avif".
 std::string_view ExtensionOf(Format format);
-// "BMP", "PNG", "JPEG".
+// "BMP", "PNG", "JPEG", "WebP", "TIFF", "HEIC", "AVIF".
 std::string_view NameOf(Format format);
 
 // The size of the BMP form of a width x height picture, or nothing when it
@@ -47,7 +51,9 @@ struct Decoded {
     int32_t width = 0;
     int32_t height = 0;
     Bytes icc;                     // the colour profile, if the file had one
+    Bytes exif;                    // the EXIF block as a TIFF structure ("II"/"MM" first), orientation set to 1
     bool alpha_composited = false; // transparency was flattened over white
+    bool lossless = false;         // the file was stored losslessly (a lossless WebP)
     std::string note;              // what else was done to it, in words, for the batch tool's notes
 };
 

@@ -249,7 +249,8 @@ FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, const De
     return {};
 }
 
-FileProblem EncodeJpeg(const BitmapRows& rows, int quality, std::span<const uint8_t> icc, Bytes& out)
+FileProblem EncodeJpeg(const BitmapRows& rows, int quality, std::span<const uint8_t> icc, Bytes& out,
+                       std::span<const uint8_t> exif)
 {
     Handle handle(tjInitCompress());
     if (!handle)
@@ -264,6 +265,7 @@ FileProblem EncodeJpeg(const BitmapRows& rows, int quality, std::span<const uint
     try {
         out.assign(buffer, buffer + size);
         InsertIccProfile(out, icc);
+        InsertExif(out, exif);
     } catch (const std::bad_alloc&) {
         return OutOfMemoryProblem();
     }

@@ -14,8 +14,10 @@ namespace korvanti::codecs {
 // warnings let pass) and 12-bit files; Interrupted when options.stop is set.
 FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, const DecodeOptions& options = {});
 
-// Encodes with 4:2:0 chroma at quality 1 to 100, carrying icc when given;
-// EncodeFailed with the library's reason when it cannot.
-FileProblem EncodeJpeg(const BitmapRows& rows, int quality, std::span<const uint8_t> icc, Bytes& out);
+// Encodes with 4:2:0 chroma at quality 1 to 100, carrying icc and exif (a
+// TIFF structure) when given; EncodeFailed with the library's reason when
+// it cannot.
+FileProblem EncodeJpeg(const BitmapRows& rows, int quality, std::span<const uint8_t> icc, Bytes& out,
+                       std::span<const uint8_t> exif = {});
 
 } // namespace korvanti::codecs

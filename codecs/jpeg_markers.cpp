@@ -1,9 +1,12 @@
-// Walking the JPEG segments before the first scan for EXIF and ICC data.
+// Walking the JPEG segments before the first scan for EXIF and ICC data,
+// and writing them into an encoded file.
 #include "codecs/jpeg_markers.h"
 
 #include <algorithm>
 #include <cstring>
 #include <map>
+
+#include "codecs/exif.h"
 
 namespace korvanti::codecs {
 namespace {
@@ -22,32 +25,13 @@ uint32_t Read(std::span<const uint8_t> bytes, size_t at, int size, bool big_endi
     return value;
 }
 
-// The orientation tag (0x0112) of IFD0 in a TIFF structure.
-int ExifOrientation(std::span<const uint8_t> tiff)
+// Where inserted segments go: after SOI and a leading APP0.
+size_t AfterApp0(const Bytes& jpeg)
 {
-    if (tiff.size() < 8)
-        return 1;
-    bool big_endian;
-    if (tiff[0] == 'M' && tiff[1] == 'M')
-        big_endian = true;
-    else if (tiff[0] == 'I' && tiff[1] == 'I')
-        big_endian = false;
-    else
-        return 1;
-    const uint32_t ifd = Read(tiff, 4, 4, big_endian);
-    if (ifd > tiff.size() - 2)
-        return 1;
-    const uint32_t entries = Read(tiff, ifd, 2, big_endian);
-    for (uint32_t i = 0; i < entries; ++i) {
-        const size_t entry = size_t{ifd} + 2 + size_t{i} * 12;
-        if (entry + 12 > tiff.size())
-            break;
-        if (Read(tiff, entry, 2, big_endian) == 0x0112 && Read(tiff, entry + 2, 2, big_endian) == 3) {
-            const uint32_t value = Read(tiff, entry + 8, 2, big_endian);
-            return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
-        }
-    }
-    return 1;
+    size_t at = 2;
+    if (jpeg[at] == 0xFF && jpeg[at + 1] == 0xE0 && at + 4 <= jpeg.size())
+        at += 2 + Read(jpeg, at + 2, 2, true);
+    return std::min(at, jpeg.size());
 }
 
 } // namespace
@@ -74,6 +58,7 @@ JpegMetadata ReadJpegMetadata(std::span<const uint8_t> jpeg)
         if (marker == 0xE1 && !exif_seen && body.size() >= 6 && std::memcmp(body.data(), "Exif\0\0", 6) == 0) {
             exif_seen = true;
             metadata.orientation = ExifOrientation(body.subspan(6));
+            metadata.exif.assign(body.begin(), body.end());
         } else if (marker == 0xE2 && body.size() > kIccHeader && std::memcmp(body.data(), kIccTag, 12) == 0) {
             chunk_count = body[13];
             chunks.emplace(body[12], body.subspan(kIccHeader));
@@ -94,9 +79,6 @@ void InsertIccProfile(Bytes& jpeg, std::span<const uint8_t> profile)
     const size_t count = (profile.size() + kIccChunk - 1) / kIccChunk;
     if (profile.empty() || count > 255 || jpeg.size() < 4)
         return;
-    size_t at = 2;
-    if (jpeg[at] == 0xFF && jpeg[at + 1] == 0xE0 && at + 4 <= jpeg.size())
-        at += 2 + Read(jpeg, at + 2, 2, true);
     Bytes segments;
     segments.reserve(profile.size() + count * (4 + kIccHeader));
     for (size_t i = 0; i < count; ++i) {
@@ -108,7 +90,17 @@ void InsertIccProfile(Bytes& jpeg, std::span<const uint8_t> profile)
         segments.push_back(static_cast<uint8_t>(count));
         segments.insert(segments.end(), part.begin(), part.end());
     }
-    jpeg.insert(jpeg.begin() + static_cast<std::ptrdiff_t>(std::min(at, jpeg.size())), segments.begin(), segments.end());
+    jpeg.insert(jpeg.begin() + static_cast<std::ptrdiff_t>(AfterApp0(jpeg)), segments.begin(), segments.end());
+}
+
+void InsertExif(Bytes& jpeg, std::span<const uint8_t> exif)
+{
+    const size_t length = 2 + 6 + exif.size();
+    if (exif.empty() || length > 65535 || jpeg.size() < 4)
+        return;
+    Bytes segment{0xFF, 0xE1, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 'E', 'x', 'i', 'f', 0, 0};
+    segment.insert(segment.end(), exif.begin(), exif.end());
+    jpeg.insert(jpeg.begin() + static_cast<std::ptrdiff_t>(AfterApp0(jpeg)), segment.begin(), segment.end());
 }
 
 } // namespace korvanti::codecs

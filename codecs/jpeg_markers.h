@@ -11,6 +11,7 @@ namespace korvanti::codecs {
 struct JpegMetadata {
     int orientation = 1; // EXIF 1 to 8; 1 when absent or unreadable
     Bytes icc;           // the chunks joined in order; empty when absent or incomplete
+    Bytes exif;          // the first EXIF APP1 body ("Exif\0\0" and its TIFF structure) as stored
 };
 
 // Reads the segments before the first scan; never fails (bad metadata is
@@ -19,5 +20,10 @@ JpegMetadata ReadJpegMetadata(std::span<const uint8_t> jpeg);
 
 // Inserts profile as APP2 chunks after the leading SOI and APP0 segments.
 void InsertIccProfile(Bytes& jpeg, std::span<const uint8_t> profile);
+
+// Inserts exif (a TIFF structure) as an "Exif\0\0" APP1 segment after the
+// leading SOI and APP0 segments; nothing when it is empty or too long for
+// one segment.
+void InsertExif(Bytes& jpeg, std::span<const uint8_t> exif);
 
 } // namespace korvanti::codecs

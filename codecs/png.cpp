@@ -169,7 +169,8 @@ struct Writer {
     ~Writer() { png_destroy_write_struct(&png, &info); }
 };
 
-bool WriteAll(Writer& w, const BitmapRows& rows, std::span<const uint8_t> icc, png_bytep* row_pointers)
+bool WriteAll(Writer& w, const BitmapRows& rows, std::span<const uint8_t> icc, std::span<const uint8_t> exif,
+              png_bytep* row_pointers)
 {
     if (setjmp(png_jmpbuf(w.png)))
         return false;
@@ -181,6 +182,8 @@ bool WriteAll(Writer& w, const BitmapRows& rows, std::span<const uint8_t> icc, p
         png_set_iCCP(w.png, w.info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, icc.data(),
                      static_cast<png_uint_32>(icc.size()));
     }
+    if (!exif.empty())
+        png_set_eXIf_1(w.png, w.info, static_cast<png_uint_32>(exif.size()), const_cast<png_bytep>(exif.data()));
     // Speed over the last few per cent of size: one cheap filter and the
     // fastest deflate, run-length matches only.
     png_set_filter(w.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
@@ -270,7 +273,7 @@ FileProblem DecodePng(std::span<const uint8_t> file, Decoded& decoded, const Dec
     return {};
 }
 
-FileProblem EncodePng(const BitmapRows& rows, std::span<const uint8_t> icc, Bytes& out)
+FileProblem EncodePng(const BitmapRows& rows, std::span<const uint8_t> icc, Bytes& out, std::span<const uint8_t> exif)
 {
     Writer w;
     w.stream.out = &out;
@@ -280,7 +283,7 @@ FileProblem EncodePng(const BitmapRows& rows, std::span<const uint8_t> icc, Byte
         row_pointers.resize(static_cast<size_t>(rows.height));
         // Room for the worst case (stored blocks), so the buffer never moves.
         const size_t raw = static_cast<size_t>(rows.width * 3 + 1) * static_cast<size_t>(rows.height);
-        out.reserve(raw + raw / 1000 + 1024 + icc.size());
+        out.reserve(raw + raw / 1000 + 1024 + icc.size() + exif.size());
     } catch (const std::bad_alloc&) {
         return OutOfMemoryProblem();
     }
@@ -291,7 +294,7 @@ FileProblem EncodePng(const BitmapRows& rows, std::span<const uint8_t> icc, Byte
     w.info = w.png ? png_create_info_struct(w.png) : nullptr;
     if (!w.info)
         return OutOfMemoryProblem();
-    if (!WriteAll(w, rows, icc, row_pointers.data()))
+    if (!WriteAll(w, rows, icc, exif, row_pointers.data()))
         return {FileProblemKind::EncodeFailed, 0, 0, w.stream.error};
     return {};
 }

@@ -17,8 +17,9 @@ namespace korvanti::codecs {
 // its first frame is read) and of a colour profile too large to keep.
 FileProblem DecodePng(std::span<const uint8_t> png, Decoded& decoded, const DecodeOptions& options = {});
 
-// Encodes losslessly as 8-bit RGB, carrying icc when given; EncodeFailed
-// with the library's reason when it cannot.
-FileProblem EncodePng(const BitmapRows& rows, std::span<const uint8_t> icc, Bytes& out);
+// Encodes losslessly as 8-bit RGB, carrying icc and exif (an eXIf chunk)
+// when given; EncodeFailed with the library's reason when it cannot.
+FileProblem EncodePng(const BitmapRows& rows, std::span<const uint8_t> icc, Bytes& out,
+                      std::span<const uint8_t> exif = {});
 
 } // namespace korvanti::codecs

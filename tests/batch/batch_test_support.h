@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <grp.h>
 #include <pty.h>
 #include <sched.h>
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <optional>
 #include <sstream>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -144,6 +146,36 @@ inline ToolRun RunTool(const std::vector<std::string>& args, const fs::path& cwd
         run.err = take(err_file);
     return run;
 }
+
+// A test that runs the tool in a temporary folder; its messages in err.
+class ToolInFolder : public ::testing::Test {
+protected:
+    int Tool(const std::vector<std::string>& args)
+    {
+        const ToolRun run = RunTool(args, dir.path());
+        err = run.err;
+        return run.exit_code;
+    }
+
+    // Each file (its name, its bytes, the start of the message after the
+    // name) is refused with that message and leaves an output as it was,
+    // and no temporary file behind.
+    void ExpectRefused(const std::vector<std::tuple<std::string, Bytes, std::string>>& cases)
+    {
+        const size_t entries = dir.Listing().size() + (fs::exists(dir / "old.png") ? 0 : 1);
+        for (const auto& [name, bytes, message] : cases) {
+            WriteFile(dir / name, bytes);
+            WriteFile(dir / "old.png", Bytes{1, 2, 3});
+            EXPECT_EQ(Tool({"-e", "blur", "-o", "old.png", name}), 1) << name;
+            EXPECT_EQ(err.rfind("korvanti-batch: " + name + ": " + message, 0), 0u) << err;
+            EXPECT_EQ(ReadFile(dir / "old.png"), (Bytes{1, 2, 3}));
+        }
+        EXPECT_EQ(dir.Listing().size(), entries + cases.size()) << "no temporary file left";
+    }
+
+    TempDir dir;
+    std::string err;
+};
 
 inline std::vector<std::string> Lines(const std::string& text)
 {

@@ -68,7 +68,7 @@ TEST(BatchOptions, UsageErrorsSayWhatIsWrong)
         {{"-e", "blur", "-o", "x.bmp", "--frobnicate", "a.bmp"}, "unknown option '--frobnicate'"},
         {{"-e", "blur", "-x", "a.bmp"}, "unknown option '-x'"},
         {{"-e", "no-such-effect", "-o", "x.bmp", "a.bmp"}, "unknown effect 'no-such-effect'"},
-        {{"-e", "blur", "-o", "x.bmp", "--format", "gif", "a.bmp"}, "unknown format 'gif'; use bmp, png or jpeg"},
+        {{"-e", "blur", "-o", "x.bmp", "--format", "gif", "a.bmp"}, "unknown format 'gif'; use bmp, png, jpeg, webp or tiff"},
         {{"-e", "blur", "-o", "x.bmp", "a.bmp", "--format"}, "--format needs a value"},
         {{"-e", "blur", "-o", "x.jpg", "--quality", "0", "a.bmp"}, "--quality needs a whole number from 1 to 100"},
         {{"-e", "blur", "-o", "x.jpg", "--quality=101", "a.bmp"}, "not '101'"},

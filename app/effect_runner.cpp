@@ -19,23 +19,21 @@ namespace korvanti {
 
 void MainWindow::ApplyEffect(const EffectEntry& effect)
 {
-    // No nested runs: a command chosen while an effect pumps messages is
-    // refused here rather than run on the same planes.
-    if (context_.Running())
+    // A nested run (an effect chosen while one pumps messages) is refused
+    // by the core and leaves the pending quit to the run in progress.
+    if (!RunEffect(context_, effect))
         return;
-    quit_pending_ = false;
-    RunEffect(context_, effect);
     // Quit chosen during the run cancelled it; the run has now unwound and
     // the document holds what the Cancel left, which the view shows.
     if (std::exchange(quit_pending_, false))
-        ConfirmUnsaved(kQuitting);
+        QuitAfterPrompt();
 }
 
 void MainWindow::CancelEffect() { context_.Cancel(); }
 
 void MainWindow::Undo()
 {
-    if (context_.Running() || !doc_.undo_enabled)
+    if (!doc_.undo_enabled)
         return;
     doc_.Undo();
     UpdateActions();
@@ -44,7 +42,7 @@ void MainWindow::Undo()
 
 void MainWindow::Redo()
 {
-    if (context_.Running() || !doc_.redo_enabled)
+    if (!doc_.redo_enabled)
         return;
     doc_.Redo();
     UpdateActions();
@@ -89,7 +87,7 @@ void MainWindow::RefreshDisplay()
     // so a folder without write access changes nothing on screen.
     scratch_writer_.Write(doc_.file_bytes, LocalPath(scratch_path), scratch_in_background);
     // The view's last picture is filled again when nothing else holds it.
-    image_control()->SetPicture(PictureOf(doc_, image_control()->TakePicture()));
+    image_control()->SetPicture(make_picture(doc_, image_control()->TakePicture()));
 }
 
 } // namespace korvanti

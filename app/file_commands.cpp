@@ -29,23 +29,34 @@ const std::array<QString, 4> kClosedStatusTexts = {QStringLiteral("ファイル�
 
 void MainWindow::OpenPicture()
 {
-    if (context_.Running() || ConfirmUnsaved(kReplacing) != kGoOn)
+    if (!ConfirmReplace())
         return;
     OpenPictureFile(dialogs_->OpenFileName(this));
 }
 
 void MainWindow::OpenDroppedFile(const QString& path)
 {
-    if (context_.Running() || ConfirmUnsaved(kReplacing) != kGoOn)
+    if (!ConfirmReplace())
         return;
     OpenPictureFile(path);
 }
 
 void MainWindow::OpenPictureFile(const QString& path)
 {
+    // The file is read and its picture made for the view aside; only when
+    // both worked does it take the document's place, so that any failure
+    // leaves the window, the document and the view as they were.
+    Document incoming;
+    incoming.keep_undo = false;
     // An empty name is a cancelled dialog; any file named but not read
     // (refused, missing, unreadable) gets the read failure box.
-    const int result = doc_.LoadBitmap(LocalPath(path));
+    int result = incoming.LoadBitmap(LocalPath(path));
+    QImage picture;
+    if (result >= 1) {
+        picture = make_picture(incoming, QImage());
+        result = picture.isNull() ? kRefused
+                                  : doc_.AdoptBitmap(std::move(incoming.file_bytes), incoming.bitmap.GetFileName());
+    }
     if (result < 1 && !path.isEmpty())
         MessageBox(kReadFailure, kFileErrorCaption, kStyleOk);
     if (result < 1)
@@ -56,7 +67,7 @@ void MainWindow::OpenPictureFile(const QString& path)
     has_picture_ = true;
     zoom_enabled_ = true;
     UpdateActions();
-    image_control()->SetPicture(DecodePicture(doc_.file_bytes));
+    image_control()->SetPicture(picture);
     // The picture is shown at its own size, as the zoom box and panel say,
     // even where the previous picture was zoomed; fit to window stays.
     if (!image_frame_->ClientAligned() && (quick_access_bar_->zoom_slider()->value() != 100 ||
@@ -72,8 +83,6 @@ void MainWindow::OpenPictureFile(const QString& path)
 
 void MainWindow::SavePictureAs()
 {
-    if (context_.Running())
-        return;
     const std::optional<QString> chosen = dialogs_->SaveFileName(this, last_save_name_);
     if (!chosen)
         return;
@@ -95,8 +104,6 @@ void MainWindow::SavePictureAs()
 
 void MainWindow::SavePicture()
 {
-    if (context_.Running())
-        return;
     const int result = doc_.SaveBitmap(doc_.bitmap.GetFileName());
     if (result <= 0 && result != kEmptyPath)
         ShowWriteFailure();
@@ -109,7 +116,7 @@ void MainWindow::SavePicture()
 
 void MainWindow::ClosePicture()
 {
-    if (context_.Running() || ConfirmUnsaved(kReplacing) != kGoOn)
+    if (!ConfirmReplace())
         return;
     for (size_t i = 0; i < kClosedStatusTexts.size(); ++i)
         SetStatusText(static_cast<int>(i), kClosedStatusTexts[i]);
@@ -131,7 +138,7 @@ void MainWindow::Quit() { RequestQuit(); }
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // The close request never completes: either the process ends inside
-    // ConfirmUnsaved or the window stays.
+    // QuitAfterPrompt or the window stays.
     event->ignore();
     RequestQuit();
 }
@@ -145,30 +152,29 @@ void MainWindow::RequestQuit()
         context_.Cancel();
         return;
     }
-    ConfirmUnsaved(kQuitting);
+    QuitAfterPrompt();
 }
 
-int MainWindow::ConfirmUnsaved(int kind)
+void MainWindow::QuitAfterPrompt()
 {
-    if (kind == kQuitting) {
-        if (doc_.edit_count >= 2 && MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNo) == kAnswerYes &&
-            !SaveOverOwnFile())
-            return kCancelled; // the picture stays, and so does the program
-        WaitForScratchCopy();
-        exit_process(0);
-        return kGoOn;
-    }
-    if (kind != kReplacing)
-        return -1;
+    if (doc_.edit_count >= 2 && MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNo) == kAnswerYes &&
+        !SaveOverOwnFile())
+        return; // the picture stays, and so does the program
+    WaitForScratchCopy();
+    exit_process(0);
+}
+
+bool MainWindow::ConfirmReplace()
+{
     if (doc_.edit_count < 2)
-        return kGoOn;
+        return true;
     switch (MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNoCancel)) {
     case kAnswerYes:
-        return SaveOverOwnFile() ? kGoOn : kCancelled;
+        return SaveOverOwnFile();
     case kAnswerCancel:
-        return kCancelled;
+        return false;
     default:
-        return kGoOn;
+        return true;
     }
 }
 

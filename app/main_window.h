@@ -32,12 +32,8 @@ class QuickAccessBar;
 class StatusPanels;
 struct EffectEntry;
 
-// What ConfirmUnsaved is asked about.
-inline constexpr int kQuitting = 1;
-inline constexpr int kReplacing = 2;
-// What it answers for kReplacing.
-inline constexpr int kGoOn = 1;
-inline constexpr int kCancelled = 2;
+// Where the zoom percentage is shown.
+enum class ZoomReadout { kStatusBarAndZoomBox, kZoomBoxOnly };
 
 // The actions whose state changes while the program runs.
 struct WindowActions {
@@ -70,6 +66,10 @@ public:
     std::function<void(int status)> exit_process;
     // Hands a file or page to the desktop; QDesktopServices by default.
     std::function<void(const QUrl& url)> open_url;
+    // Makes the view's picture from a document: PictureOf by default; a
+    // null picture is a failure (no memory for it). Tests put one here that
+    // fails.
+    std::function<QImage(const Document& document, QImage reuse)> make_picture = PictureOf;
     // Where RefreshDisplay writes its copy; DefaultScratchPath() by default.
     QString scratch_path;
     // The help file's name; OpenHelp looks for it in a few folders.
@@ -81,6 +81,11 @@ public:
     // whether the scratch copy is written by a background thread.
     std::chrono::microseconds pump_interval = exact_timing ? std::chrono::microseconds{0} : kInteractivePumpInterval;
     bool scratch_in_background = !exact_timing;
+
+    // The picture commands (open, save, close, undo, redo, effects...) are
+    // refused while an effect runs where the menus connect them; called
+    // directly, they expect no run in progress. Quit, view and help
+    // commands work during a run.
 
     // File menu (file_commands.cpp).
     void OpenPicture();
@@ -94,10 +99,13 @@ public:
     void SavePicture();
     void ClosePicture();
     void Quit();
-    // Offers to save an edited picture before it is given up. kQuitting
-    // ends the process (unless a save chosen with Yes fails); kReplacing
-    // returns kGoOn or kCancelled; any other kind returns -1.
-    int ConfirmUnsaved(int kind);
+    // The unsaved-changes prompt before the picture is given up for
+    // another (or none): true when the command may go on, false when the
+    // user cancelled or the save chosen with Yes failed.
+    bool ConfirmReplace();
+    // The prompt before the program ends: ends the process unless the save
+    // chosen with Yes fails or the prompt is closed without an answer.
+    void QuitAfterPrompt();
 
     // Edit menu and effects (effect_runner.cpp).
     void Undo();
@@ -163,6 +171,9 @@ protected:
 
 private:
     void BuildMenus();
+    // A menu command wrapped so that it does nothing while an effect runs.
+    std::function<void()> RefusedDuringRun(std::function<void()> command);
+    std::function<void()> RefusedDuringRun(void (MainWindow::*command)());
     void BuildToolBar();
     void ConnectQuickAccessBar();
     // Works out every changing action's enabled state from the window's state.
@@ -173,7 +184,7 @@ private:
     void ShowWriteFailure();
     // Saves over the picture's own file for the unsaved-changes prompt.
     bool SaveOverOwnFile();
-    void ShowZoomPercent(bool in_status_bar, bool in_zoom_box);
+    void ShowZoomPercent(ZoomReadout where);
     // Quit and the close box: during a run, cancels it and leaves the
     // prompt to ApplyEffect once the run has unwound.
     void RequestQuit();

@@ -46,7 +46,7 @@ protected:
     }
 };
 
-int ShowMessageBox(const QString& text, const QString& caption, int style)
+int ShowMessageBox(const QString& text, const QString& caption, BoxStyle style)
 {
     CentredBox box(QMessageBox::NoIcon, caption, text);
     switch (style) {
@@ -95,7 +95,7 @@ ExceptionHandler& CurrentExceptionHandler()
 
 } // namespace
 
-int MessageBox(const QString& text, const QString& caption, int style)
+int MessageBox(const QString& text, const QString& caption, BoxStyle style)
 {
     return CurrentMessageBox()(text, caption, style);
 }

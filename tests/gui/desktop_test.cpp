@@ -237,7 +237,7 @@ TEST_F(Desktop, EveryBoxOpensCentredOverTheMainWindow)
     other.show();
     QApplication::setActiveWindow(&other);
     SetMessageBoxHandler(nullptr); // the real boxes; the fixture puts its own back
-    for (int style : {kStyleOk, kStyleYesNo, kStyleYesNoCancel}) {
+    for (BoxStyle style : {kStyleOk, kStyleYesNo, kStyleYesNoCancel}) {
         QWidget* owner = nullptr;
         QPoint centre;
         QTimer::singleShot(0, [&] {

@@ -44,7 +44,7 @@ ScriptedBoxes::ScriptedBoxes()
 {
     previous_box_ = SetMessageBoxHandler([this](const QString& text, const QString& caption, int style) {
         shown.push_back({text, caption, style});
-        return Next(answers, style == kStyleYesNo ? kAnswerNo : style == kStyleYesNoCancel ? kAnswerCancel : kAnswerOk);
+        return Next<int>(answers, style == kStyleYesNo ? kAnswerNo : style == kStyleYesNoCancel ? kAnswerCancel : kAnswerOk);
     });
     previous_exception_ = SetExceptionHandler([this](const QString& message) { exceptions.push_back(message); });
 }

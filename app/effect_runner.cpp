@@ -67,7 +67,7 @@ void MainWindow::SetCancelEnabled(bool enabled) { quick_access_bar_->cancel_butt
 void MainWindow::RunFinished(bool cancelled)
 {
     if (!cancelled) {
-        setWindowTitle(DisplayPath(doc_.bitmap.GetFileName()) + QStringLiteral(" * ") + kRunningSuffix);
+        setWindowTitle(PictureName() + QStringLiteral(" * ") + kRunningSuffix);
         SetStatusText(kEditStatePanel, EditStateText(2));
     }
     UpdateActions();

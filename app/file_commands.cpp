@@ -8,6 +8,7 @@
 #include "app/message_box.h"
 #include "app/picture_files.h"
 #include "app/quick_access_bar.h"
+#include "app/settings.h"
 #include "app/status_panels.h"
 #include "view/image_control.h"
 #include "view/image_frame.h"
@@ -43,24 +44,27 @@ void MainWindow::OpenDroppedFile(const QString& path)
 
 void MainWindow::OpenPictureFile(const QString& path)
 {
-    // The file is read and its picture made for the view aside; only when
-    // both worked does it take the document's place, so that any failure
-    // leaves the window, the document and the view as they were.
+    // The file is read aside and only then takes the document's place, so
+    // that any failure leaves the window, the document and the view as they
+    // were.
     Document incoming;
     incoming.keep_undo = false;
     // An empty name is a cancelled dialog; any file named but not read
     // (refused, missing, unreadable) gets the read failure box.
-    int result = incoming.LoadBitmap(LocalPath(path));
-    QImage picture;
-    if (result >= 1) {
-        picture = make_picture(incoming, QImage());
-        result = picture.isNull() ? kRefused
-                                  : doc_.AdoptBitmap(std::move(incoming.file_bytes), incoming.bitmap.GetFileName());
-    }
-    if (result < 1 && !path.isEmpty())
+    const int result = incoming.LoadBitmap(LocalPath(path));
+    const bool shown = result >= 1 && TakePicture(incoming);
+    if (!shown && !path.isEmpty())
         MessageBox(kReadFailure, kFileErrorCaption, kStyleOk);
-    if (result < 1)
+    if (!shown)
         return;
+    RememberRecentFile(PictureName());
+}
+
+bool MainWindow::TakePicture(Document& incoming)
+{
+    const QImage picture = make_picture(incoming, QImage());
+    if (picture.isNull() || doc_.AdoptBitmap(std::move(incoming.file_bytes), incoming.bitmap.GetFileName()) < 1)
+        return false;
     doc_.edit_count = 1;
     // The undo buffers now belong to the new picture.
     doc_.ForgetUndo();
@@ -73,19 +77,28 @@ void MainWindow::OpenPictureFile(const QString& path)
     if (!image_frame_->ClientAligned() && (quick_access_bar_->zoom_slider()->value() != 100 ||
                                            image_control()->size() != QSize(PictureWidth(), PictureHeight())))
         NormalSize();
-    const QString name = DisplayPath(doc_.bitmap.GetFileName());
+    const QString name = PictureName();
     setWindowTitle(name + kRunningSuffix);
     ShowFileName(name);
     SetStatusText(kResolutionPanel, QStringLiteral("解像度：　%1 * %2").arg(PictureWidth()).arg(PictureHeight()));
     SetStatusText(kEditStatePanel, EditStateText(doc_.edit_count));
     SetStatusText(kFormatPanel, QStringLiteral("ファイル形式：ビットマップ(24Bit)"));
+    return true;
 }
 
-void MainWindow::SavePictureAs()
+QString MainWindow::PictureName() const
+{
+    const std::string& file = doc_.bitmap.GetFileName();
+    return file.empty() ? kUntitledName : DisplayPath(file);
+}
+
+void MainWindow::SavePictureAs() { SaveUnderChosenName(); }
+
+bool MainWindow::SaveUnderChosenName()
 {
     const std::optional<QString> chosen = dialogs_->SaveFileName(this, last_save_name_);
     if (!chosen)
-        return;
+        return false;
     last_save_name_ = *chosen;
     QString name = *chosen;
     if (!name.isEmpty() && !name.endsWith(QLatin1String(".bmp"), Qt::CaseSensitive))
@@ -94,16 +107,21 @@ void MainWindow::SavePictureAs()
     if (result <= 0 && result != kEmptyPath)
         ShowWriteFailure();
     if (result < 1)
-        return;
+        return false;
     doc_.edit_count = 1;
     doc_.bitmap.SetFileName(LocalPath(name));
     setWindowTitle(name + kRunningSuffix);
     ShowFileName(name);
     SetStatusText(kEditStatePanel, EditStateText(doc_.edit_count));
+    RememberRecentFile(name);
+    return true;
 }
 
 void MainWindow::SavePicture()
 {
+    // A pasted picture has no file yet: saving it asks for a name.
+    if (doc_.bitmap.GetFileName().empty())
+        return SavePictureAs();
     const int result = doc_.SaveBitmap(doc_.bitmap.GetFileName());
     if (result <= 0 && result != kEmptyPath)
         ShowWriteFailure();
@@ -112,6 +130,7 @@ void MainWindow::SavePicture()
     doc_.edit_count = 1;
     setWindowTitle(DisplayPath(doc_.bitmap.GetFileName()));
     SetStatusText(kEditStatePanel, EditStateText(doc_.edit_count));
+    RememberRecentFile(PictureName());
 }
 
 void MainWindow::ClosePicture()
@@ -160,6 +179,8 @@ void MainWindow::QuitAfterPrompt()
     if (doc_.edit_count >= 2 && MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNo) == kAnswerYes &&
         !SaveOverOwnFile())
         return; // the picture stays, and so does the program
+    SaveLayout();
+    settings::Flush();
     WaitForScratchCopy();
     exit_process(0);
 }
@@ -180,6 +201,8 @@ bool MainWindow::ConfirmReplace()
 
 bool MainWindow::SaveOverOwnFile()
 {
+    if (doc_.bitmap.GetFileName().empty())
+        return SaveUnderChosenName();
     if (doc_.SaveBitmap(doc_.bitmap.GetFileName()) >= 1)
         return true;
     ShowWriteFailure();

@@ -52,6 +52,10 @@ struct WindowActions {
     QAction* actual_size = nullptr;
     QAction* fit_to_window = nullptr;
     QAction* tools_menu = nullptr;
+    QAction* copy = nullptr;
+    QAction* paste = nullptr;
+    QAction* recent_files_menu = nullptr;
+    QAction* clear_recent_files = nullptr;
 };
 
 class MainWindow : public QMainWindow, public EffectHost {
@@ -99,6 +103,10 @@ public:
     void SavePicture();
     void ClosePicture();
     void Quit();
+    // The recent files submenu: a file chosen there opens after the prompt;
+    // one that no longer exists is dropped from the list.
+    void OpenRecentFile(const QString& path);
+    void ClearRecentFiles();
     // The unsaved-changes prompt before the picture is given up for
     // another (or none): true when the command may go on, false when the
     // user cancelled or the save chosen with Yes failed.
@@ -110,6 +118,11 @@ public:
     // Edit menu and effects (effect_runner.cpp).
     void Undo();
     void Redo();
+    // The picture's pixels to the clipboard, and the clipboard's image in as
+    // a new untitled picture (after the unsaved-changes prompt), as if a
+    // 24-bit BMP of it over white had been opened, marked edited.
+    void CopyPicture();
+    void PastePicture();
     void ApplyEffect(const EffectEntry& effect);
     void CancelEffect();
     // Writes the scratch file and shows the document's bytes in the view.
@@ -171,6 +184,21 @@ protected:
 
 private:
     void BuildMenus();
+    // The standard shortcuts, Esc for Cancel, wheel and pinch zoom, the
+    // clipboard's state (window_habits.cpp).
+    void AddDesktopHabits();
+    void RebuildRecentFilesMenu();
+    // A file opened or saved goes first in the recent files.
+    void RememberRecentFile(const QString& path);
+    // Window size and position and the four panels, kept at quit and
+    // restored at start.
+    void SaveLayout();
+    void RestoreLayout();
+    // Puts a picture read aside in the document's place and shows it, as
+    // unedited; false (and nothing changed) when there is no memory for it.
+    bool TakePicture(Document& incoming);
+    // The picture's path for captions and panels; "無題" when it has none.
+    QString PictureName() const;
     // A menu command wrapped so that it does nothing while an effect runs.
     std::function<void()> RefusedDuringRun(std::function<void()> command);
     std::function<void()> RefusedDuringRun(void (MainWindow::*command)());
@@ -182,8 +210,11 @@ private:
     void SetStatusText(int panel, const QString& text);
     void ShowFileName(const QString& path);
     void ShowWriteFailure();
-    // Saves over the picture's own file for the unsaved-changes prompt.
+    // Saves over the picture's own file for the unsaved-changes prompt (or,
+    // for a picture without one, under a name chosen in the save dialog).
     bool SaveOverOwnFile();
+    // Save as: false when the dialog was cancelled or the save failed.
+    bool SaveUnderChosenName();
     void ShowZoomPercent(ZoomReadout where);
     // Quit and the close box: during a run, cancels it and leaves the
     // prompt to ApplyEffect once the run has unwound.

@@ -4,6 +4,9 @@
 #include <vector>
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSlider>
@@ -57,11 +60,17 @@ constexpr MenuRow kMenuRows[] = {
     {1, "saveAsAction", "名前を付けて保存（&S）", kRefusedDuringRun, &MainWindow::SavePictureAs, &WindowActions::save_as},
     {1, "saveAction", "上書き保存（&O）", kRefusedDuringRun, &MainWindow::SavePicture, &WindowActions::save},
     {1, "closeAction", "閉じる（&C）", kRefusedDuringRun, &MainWindow::ClosePicture, &WindowActions::close},
+    {1, "recentFilesMenu", "最近使ったファイル(&R)", 0, nullptr, &WindowActions::recent_files_menu},
+    Separator(2),
+    {2, "clearRecentFilesAction", "一覧を消去", 0, &MainWindow::ClearRecentFiles, &WindowActions::clear_recent_files},
     Separator(1),
     {1, "quitAction", "アプリケーションの終了（&Q）", 0, &MainWindow::Quit},
     {0, "editMenu", "編集（&E）"},
     {1, "undoAction", "元に戻す（&U）", kRefusedDuringRun, &MainWindow::Undo, &WindowActions::undo},
     {1, "redoAction", "やり直す（&S）", kRefusedDuringRun, &MainWindow::Redo, &WindowActions::redo},
+    Separator(1),
+    {1, "copyAction", "コピー(&C)", kRefusedDuringRun, &MainWindow::CopyPicture, &WindowActions::copy},
+    {1, "pasteAction", "貼り付け(&P)", kRefusedDuringRun, &MainWindow::PastePicture, &WindowActions::paste},
     {0, "viewMenu", "表示（&V）"},
     {1, "quickAccessBarAction", "クイックアクセスバー（&Q）", kChecked, &MainWindow::ToggleQuickAccessBar,
      &WindowActions::quick_access_bar},
@@ -235,13 +244,15 @@ std::function<void()> MainWindow::RefusedDuringRun(void (MainWindow::*command)()
 void MainWindow::UpdateActions()
 {
     for (QAction* action : {actions_.save_as, actions_.save, actions_.tools_menu, actions_.close,
-                            actions_.actual_size, actions_.fit_to_window})
+                            actions_.actual_size, actions_.fit_to_window, actions_.copy})
         action->setEnabled(has_picture_);
     for (QAction* action : {actions_.zoom_in, actions_.normal_size, actions_.zoom_out})
         action->setEnabled(zoom_enabled_);
     quick_access_bar_->zoom_slider()->setEnabled(zoom_enabled_);
     actions_.undo->setEnabled(doc_.undo_enabled);
     actions_.redo->setEnabled(doc_.redo_enabled);
+    const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
+    actions_.paste->setEnabled(clipboard != nullptr && clipboard->hasImage());
 }
 
 } // namespace korvanti

@@ -8,11 +8,15 @@
 
 #include <climits>
 #include <cstring>
+#include <new>
+#include <optional>
 #include <utility>
 
 #include <QByteArray>
 #include <QFile>
 #include <QtEndian>
+
+#include "codecs/format.h"
 
 namespace korvanti {
 
@@ -56,6 +60,32 @@ QImage PictureOf(const Document& document, QImage reuse)
         to[width - 1] = qRgb(last[2], last[1], last[0]);
     }
     return picture;
+}
+
+Bytes BitmapOf(const QImage& image)
+{
+    const std::optional<int64_t> size = codecs::BitmapSize(image.width(), image.height());
+    const QImage source = image.convertToFormat(QImage::Format_ARGB32);
+    if (!size || source.isNull())
+        return {};
+    Bytes bitmap;
+    try {
+        bitmap = codecs::NewBitmap(image.width(), image.height(), *size);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+    const int64_t stride = codecs::BitmapStride(image.width());
+    for (int y = 0; y < source.height(); ++y) {
+        const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        uint8_t* to = bitmap.data() + codecs::kBitmapHeaderBytes + (source.height() - 1 - y) * stride;
+        for (int x = 0; x < source.width(); ++x) {
+            const unsigned alpha = static_cast<unsigned>(qAlpha(from[x]));
+            const int channels[] = {qBlue(from[x]), qGreen(from[x]), qRed(from[x])};
+            for (int c = 0; c < 3; ++c)
+                to[3 * x + c] = static_cast<uint8_t>((channels[c] * alpha + 255 * (255 - alpha) + 127) / 255);
+        }
+    }
+    return bitmap;
 }
 
 void ScratchWriter::Write(const Bytes& file_bytes, const std::string& path, bool in_background)

@@ -24,6 +24,10 @@ QString DisplayPath(const std::string& path);
 // it (or the bytes are not a picture the core accepts).
 QImage PictureOf(const Document& document, QImage reuse = QImage());
 
+// A 24-bit BMP file of image's pixels, any transparency laid over white;
+// empty when the file would pass the core's limit or memory runs out.
+Bytes BitmapOf(const QImage& image);
+
 // Writes scratch copies on a thread of its own. Write() takes a snapshot of
 // the bytes before it returns, so the document may change at once; each
 // write, and the destructor, first waits for the one before.

@@ -49,6 +49,8 @@ TEST(CommandLine, ReadsOneFileHelpAndVersion)
         {{program, QStringLiteral("--version")}, {}, 0, QStringLiteral("korvanti 1.0.0\n")},
         {{program, QStringLiteral("--help")}, {}, 0, QStringLiteral("[FILE]")},
         {{program, QStringLiteral("--frame"), QStringLiteral("a.bmp")}, {}, 2, QStringLiteral("frame")},
+        {{program, QStringLiteral("--bogus")}, {}, 2, QStringLiteral("'bogus'")},
+        {{program, QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("a.bmp")}, here, std::nullopt, {}},
     };
     for (const Case& c : cases) {
         const CommandLine line = ReadCommandLine(c.arguments);
@@ -56,6 +58,10 @@ TEST(CommandLine, ReadsOneFileHelpAndVersion)
         EXPECT_EQ(line.file, c.file) << name;
         EXPECT_EQ(line.exit_status, c.exit_status) << name;
         EXPECT_TRUE(line.output.contains(c.output_part)) << name << ": " << line.output.toStdString();
+        if (c.exit_status == 2) {
+            EXPECT_TRUE(line.output.startsWith(QStringLiteral("korvanti: "))) << name;
+            EXPECT_TRUE(line.output.endsWith(QStringLiteral("\nTry 'korvanti --help'.\n"))) << name;
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "app/application.h"
 #include "app/main_window.h"
 #include "app/picture_files.h"
 #include "app/quick_access_bar.h"
@@ -21,8 +22,18 @@ void MainWindow::ApplyEffect(const EffectEntry& effect)
 {
     // A nested run (an effect chosen while one pumps messages) is refused
     // by the core and leaves the pending quit to the run in progress.
-    if (!RunEffect(context_, effect))
-        return;
+    try {
+        if (!RunEffect(context_, effect))
+            return;
+    } catch (...) {
+        // The core has put the picture back as it was before the run, but
+        // the undo copy may hold that same picture now: undo is disabled
+        // rather than left to give nothing back.
+        doc_.ForgetUndo();
+        UpdateActions();
+        RefreshDisplay();
+        ReportCurrentException();
+    }
     // Quit chosen during the run cancelled it; the run has now unwound and
     // the document holds what the Cancel left, which the view shows.
     if (std::exchange(quit_pending_, false))

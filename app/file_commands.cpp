@@ -176,9 +176,13 @@ void MainWindow::RequestQuit()
 
 void MainWindow::QuitAfterPrompt()
 {
-    if (doc_.edit_count >= 2 && MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNo) == kAnswerYes &&
-        !SaveOverOwnFile())
-        return; // the picture stays, and so does the program
+    if (doc_.edit_count >= 2) {
+        const int answer = MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNo);
+        // Closed unanswered, or Yes with a save that failed: the picture
+        // stays, and so does the program.
+        if (answer == kAnswerCancel || (answer == kAnswerYes && !SaveOverOwnFile()))
+            return;
+    }
     SaveLayout();
     settings::Flush();
     WaitForScratchCopy();

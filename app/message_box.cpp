@@ -55,7 +55,11 @@ int ShowMessageBox(const QString& text, const QString& caption, BoxStyle style)
         box.setDefaultButton(QMessageBox::Yes);
         break;
     case kStyleYesNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        // Esc and the close box would otherwise answer No; they close the
+        // box unanswered (Cancel) through a button nobody sees.
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.button(QMessageBox::Cancel)->hide();
+        box.setEscapeButton(QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Yes);
         break;
     default:

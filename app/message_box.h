@@ -19,7 +19,8 @@ enum BoxAnswer : int { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswer
 inline const QString kApplicationTitle = QStringLiteral("Korvanti　Ver　1.0.0");
 
 // Shows a box without icon and returns the answer (1, 2, 6 or 7). Closing a
-// box without choosing a button counts as Cancel.
+// box without choosing a button (Esc, the close box) counts as Cancel, in
+// the Yes/No box too.
 int MessageBox(const QString& text, const QString& caption, BoxStyle style);
 
 // The exception report: an error box with the message under the

@@ -78,7 +78,13 @@ void MainWindow::ActualSize()
     image_frame_->MoveImageHome();
     image_frame_->SetClientAligned(false);
     image_control()->SetStretch(false);
-    quick_access_bar_->zoom_slider()->setValue(100);
+    // The control still has the view's size from the screen mode: it takes
+    // the slider's size again, also where the slider is at 100 already.
+    QSlider* slider = quick_access_bar_->zoom_slider();
+    if (slider->value() == 100)
+        ZoomToSlider();
+    else
+        slider->setValue(100);
     SetStatusText(kZoomPanel, kActualSizeText);
 }
 

@@ -259,24 +259,52 @@ TEST_F(Desktop, EveryBoxOpensCentredOverTheMainWindow)
     }
 }
 
+// Esc, or the close box, on the Yes/No prompt at quit closes it unanswered:
+// the window and the edits stay.
+TEST_F(Desktop, ClosingTheQuitPromptUnansweredKeepsTheWindowAndTheEdits)
+{
+    const QString path = MakeBitmap(QStringLiteral("e.bmp"), 5, 4);
+    Open(path);
+    Apply("sharpen");
+    const Bytes edited = window->document().file_bytes;
+    SetMessageBoxHandler(nullptr); // the real boxes; the fixture puts its own back
+    for (const bool close_box : {false, true}) {
+        QTimer::singleShot(0, [close_box] {
+            QWidget* box = QApplication::activeModalWidget();
+            ASSERT_NE(box, nullptr);
+            if (close_box)
+                box->close();
+            else
+                QTest::keyClick(box, Qt::Key_Escape);
+        });
+        window->Quit();
+        EXPECT_TRUE(exits.empty()) << close_box;
+        EXPECT_EQ(window->document().file_bytes, edited) << close_box;
+        EXPECT_EQ(Caption(), path + QStringLiteral(" * ") + kSuffix) << close_box;
+    }
+}
+
 // ---- File dialog -------------------------------------------------------------
 
 // Qt's list already fits its columns to their contents offscreen; what it
-// gets wrong without the program's help is the dates' language.
-TEST(FileDialog, DatesInJapanese)
+// gets wrong without the program's help is the dates' and types' language.
+TEST(FileDialog, DatesAndTypesInJapanese)
 {
     QTemporaryDir folder;
     const QString path = QDir(folder.path()).absoluteFilePath(QStringLiteral("a.bmp"));
     WriteBitmap(path, 4, 4);
+    QDir(folder.path()).mkdir(QStringLiteral("sub"));
     QString date;
+    QString folder_type;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         auto* list = dialog->findChild<QTreeView*>();
         const QModelIndex folder_index = list->rootIndex();
-        // The folder is read in the background.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount(folder_index) == 1; }, 5000));
-        date = list->model()->index(0, 3, folder_index).data().toString();
+        // The folder is read in the background; folders come first.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount(folder_index) == 2; }, 5000));
+        folder_type = list->model()->index(0, 2, folder_index).data().toString();
+        date = list->model()->index(1, 3, folder_index).data().toString();
         dialog->reject();
     });
     // The dialog opens in the current folder.
@@ -285,6 +313,7 @@ TEST(FileDialog, DatesInJapanese)
     QtFileDialogs().OpenFileName(nullptr);
     QDir::setCurrent(previous);
     EXPECT_EQ(date, QLocale(QLocale::Japanese, QLocale::Japan).toString(QFileInfo(path).lastModified(), QLocale::ShortFormat));
+    EXPECT_EQ(folder_type, QStringLiteral("フォルダ"));
 }
 
 } // namespace

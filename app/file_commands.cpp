@@ -207,8 +207,10 @@ bool MainWindow::SaveOverOwnFile()
 {
     if (doc_.bitmap.GetFileName().empty())
         return SaveUnderChosenName();
-    if (doc_.SaveBitmap(doc_.bitmap.GetFileName()) >= 1)
+    if (doc_.SaveBitmap(doc_.bitmap.GetFileName()) >= 1) {
+        RememberRecentFile(PictureName());
         return true;
+    }
     ShowWriteFailure();
     return false;
 }

@@ -217,6 +217,8 @@ bool MainWindow::SaveOverOwnFile()
 
 void MainWindow::ShowWriteFailure() { MessageBox(kWriteFailure, kFileErrorCaption, kStyleOk); }
 
+void MainWindow::ShowReadFailure() { MessageBox(kReadFailure, kFileErrorCaption, kStyleOk); }
+
 void MainWindow::ShowFileName(const QString& path)
 {
     SetStatusText(kFileNamePanel, QStringLiteral("ファイル名：　") + path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));

@@ -210,6 +210,7 @@ private:
     void SetStatusText(int panel, const QString& text);
     void ShowFileName(const QString& path);
     void ShowWriteFailure();
+    void ShowReadFailure();
     // Saves over the picture's own file for the unsaved-changes prompt (or,
     // for a picture without one, under a name chosen in the save dialog).
     bool SaveOverOwnFile();

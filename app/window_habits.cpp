@@ -9,7 +9,6 @@
 #include <QPushButton>
 
 #include "app/main_window.h"
-#include "app/message_box.h"
 #include "app/quick_access_bar.h"
 #include "app/settings.h"
 #include "app/status_panels.h"
@@ -45,8 +44,6 @@ constexpr Shortcut kShortcuts[] = {
 // The View menu's panel toggles, by action name, as the settings keep them.
 constexpr const char* kPanelActions[] = {"quickAccessBarAction", "statusBarAction", "progressBoxAction",
                                          "zoomBoxAction"};
-
-const QString kReadFailure = QStringLiteral("読み込みに失敗しました。");
 
 } // namespace
 
@@ -95,7 +92,7 @@ void MainWindow::PastePicture()
     incoming.keep_undo = false;
     Bytes bytes = BitmapOf(image);
     if (bytes.empty() || incoming.AdoptBitmap(std::move(bytes), std::string()) < 1 || !TakePicture(incoming)) {
-        MessageBox(kReadFailure, QStringLiteral("書き込みエラー"), kStyleOk);
+        ShowReadFailure();
         return;
     }
     doc_.edit_count = 2;

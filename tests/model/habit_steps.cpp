@@ -1,5 +1,6 @@
 // The model sequence's steps for what a desktop user does besides the
-// menus: copy and paste, the recent files, zoom by Ctrl + wheel. (Shortcut
+// menus: copy and paste, the recent files, zoom by Ctrl + wheel; and the
+// save dialog's answers. (Shortcut
 // keys stand in for menu items in Trigger, Esc for Cancel in Effect.)
 #include <QClipboard>
 #include <QGuiApplication>
@@ -7,25 +8,10 @@
 #include <QWheelEvent>
 
 #include "model_sequence.h"
+#include "view/image_control.h"
 #include "view/image_frame.h"
 
 namespace korvanti::testing::model {
-namespace {
-
-// A picture's size and its pixels from the top row down, blue-green-red.
-std::pair<QSize, Bytes> PixelsOf(const Bytes& b)
-{
-    const Geometry g = GeometryOf(b);
-    Bytes pixels;
-    for (int y = g.height - 1; y >= 0; --y) {
-        const auto row = b.begin() + static_cast<std::ptrdiff_t>(g.offset + static_cast<size_t>(y) * g.stride);
-        pixels.insert(pixels.end(), row, row + 3 * g.width);
-    }
-    return {QSize(g.width, g.height), pixels};
-}
-
-} // namespace
-
 void Sequence::Copy()
 {
     Note("copy");
@@ -42,8 +28,10 @@ void Sequence::Paste()
     Trigger("pasteAction");
     if (!goes_on)
         return;
+    // The clipboard holds the copied picture (CheckWindow sees to that).
     const Bytes& pasted = window_->document().file_bytes;
-    Check(PixelsOf(pasted) == PixelsOf(*clipboard_), "the pasted picture differs from the one copied");
+    Check(window_->image_control()->Picture() == QGuiApplication::clipboard()->image(),
+          "the pasted picture differs from the one copied");
     const Geometry g = GeometryOf(pasted);
     model_.open = true;
     model_.path.clear();
@@ -103,6 +91,34 @@ void Sequence::WheelZoom()
     QObject::disconnect(counter);
     CheckEq(zooms, 1, "zoom commands run by one notch");
     Saw("wheel zoom");
+}
+
+// Shared by save as, save of a pasted picture and the prompt's Yes on one.
+std::optional<QString> Sequence::ChooseSaveName(const std::string& command)
+{
+    std::vector<QString> names{QStringLiteral("out1.bmp"), QStringLiteral("out2.bmp"), QStringLiteral("out3.bmp"),
+                               QStringLiteral("out4"),     QStringLiteral("Out5.BMP"), QStringLiteral("写真"),
+                               QStringLiteral("dir.bmp"),  QStringLiteral("nofolder/x.bmp")};
+    // Over the pictures there are, and now and then over a refused file.
+    for (const auto& [on_disk, file] : disk_) {
+        if (file.picture || random_.Percent(5))
+            names.push_back(on_disk);
+    }
+    expected_save_dialogs_.push_back(model_.save_dialog_name);
+    const int choice = random_.Below(100);
+    const std::optional<QString> answer = choice < 8    ? std::nullopt
+                                          : choice < 11 ? std::optional(QString())
+                                                        : std::optional(Path(random_.Pick(names)));
+    dialogs_->save_answers.push_back(answer);
+    Note(command + " " + (answer ? Show(NameOf(*answer)) : std::string("(dialog cancelled)")));
+    if (!answer) {
+        Saw(command + ": cancelled");
+        return std::nullopt;
+    }
+    model_.save_dialog_name = *answer;
+    if (answer->isEmpty())
+        return std::nullopt;
+    return answer->endsWith(QLatin1String(".bmp")) ? *answer : *answer + QStringLiteral(".bmp");
 }
 
 } // namespace korvanti::testing::model

@@ -327,33 +327,6 @@ void Sequence::Save(bool as)
     Saw(command + ": written");
 }
 
-std::optional<QString> Sequence::ChooseSaveName(const std::string& command)
-{
-    std::vector<QString> names{QStringLiteral("out1.bmp"), QStringLiteral("out2.bmp"), QStringLiteral("out3.bmp"),
-                               QStringLiteral("out4"),     QStringLiteral("Out5.BMP"), QStringLiteral("写真"),
-                               QStringLiteral("dir.bmp"),  QStringLiteral("nofolder/x.bmp")};
-    // Over the pictures there are, and now and then over a refused file.
-    for (const auto& [on_disk, file] : disk_) {
-        if (file.picture || random_.Percent(5))
-            names.push_back(on_disk);
-    }
-    expected_save_dialogs_.push_back(model_.save_dialog_name);
-    const int choice = random_.Below(100);
-    const std::optional<QString> answer = choice < 8    ? std::nullopt
-                                          : choice < 11 ? std::optional(QString())
-                                                        : std::optional(Path(random_.Pick(names)));
-    dialogs_->save_answers.push_back(answer);
-    Note(command + " " + (answer ? Show(NameOf(*answer)) : std::string("(dialog cancelled)")));
-    if (!answer) {
-        Saw(command + ": cancelled");
-        return std::nullopt;
-    }
-    model_.save_dialog_name = *answer;
-    if (answer->isEmpty())
-        return std::nullopt;
-    return answer->endsWith(QLatin1String(".bmp")) ? *answer : *answer + QStringLiteral(".bmp");
-}
-
 void Sequence::Close()
 {
     Note("close");

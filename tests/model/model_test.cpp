@@ -124,10 +124,9 @@ void Sequence::CheckWindow()
         Check(!difference, "the clipboard: " + difference.value_or(""));
     }
     QStringList recent;
-    for (QAction* item : window_->findChild<QMenu*>(QStringLiteral("recentFilesMenu"))->actions()) {
-        if (!item->toolTip().isEmpty() && !item->isSeparator() && item != Action("clearRecentFilesAction"))
-            recent << item->toolTip();
-    }
+    for (QAction* item : window_->findChild<QMenu*>(QStringLiteral("recentFilesMenu"))->actions())
+        recent << item->property("recentFile").toString();
+    recent.removeAll(QString()); // the separator and "一覧を消去"
     CheckEq(recent, QStringList(recent_.begin(), recent_.end()), "the recent files");
 
     if (model_.open) {

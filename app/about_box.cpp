@@ -1,6 +1,7 @@
 #include "app/about_box.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -62,6 +63,14 @@ void AboutBox::Dismiss()
     hide();
     if (main_window_)
         main_window_->setEnabled(true);
+}
+
+void AboutBox::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        ok_button_->click();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void AboutBox::closeEvent(QCloseEvent* event)

@@ -29,6 +29,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Esc is "OK".
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:

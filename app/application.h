@@ -27,15 +27,18 @@ public:
 
 // What the command line asks for: `korvanti [FILE]` opens FILE at start (a
 // second argument is ignored); --help and --version print their text and
-// end the program, and so does an unknown option, with status 2.
+// end the program, and so does an unknown option, with status 2. Read
+// before the application object exists, so that these need no display.
 struct CommandLine {
     QString file;                     // empty: start without a picture
+    bool reset_settings = false;      // start with the first start's layout
     std::optional<int> exit_status;   // set: print output and end at once
     QString output;                   // for stdout (status 0) or stderr
 };
 
-// arguments as QCoreApplication::arguments() gives them, program first.
+// arguments as main() gets them, program first.
 CommandLine ReadCommandLine(const QStringList& arguments);
+CommandLine ReadCommandLine(int argc, char** argv);
 
 // Runs fn from the event loop once window is on the screen, framed by the
 // desktop, so that a box it raises can be centred over the whole window.

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "app/application.h"
 #include "app/main_window.h"
 #include "app/picture_files.h"
 #include "app/quick_access_bar.h"
@@ -19,23 +20,31 @@ namespace korvanti {
 
 void MainWindow::ApplyEffect(const EffectEntry& effect)
 {
-    // No nested runs: a command chosen while an effect pumps messages is
-    // refused here rather than run on the same planes.
-    if (context_.Running())
-        return;
-    quit_pending_ = false;
-    RunEffect(context_, effect);
+    // A nested run (an effect chosen while one pumps messages) is refused
+    // by the core and leaves the pending quit to the run in progress.
+    try {
+        if (!RunEffect(context_, effect))
+            return;
+    } catch (...) {
+        // The core has put the picture back as it was before the run, but
+        // the undo copy may hold that same picture now: undo is disabled
+        // rather than left to give nothing back.
+        doc_.ForgetUndo();
+        UpdateActions();
+        RefreshDisplay();
+        ReportCurrentException();
+    }
     // Quit chosen during the run cancelled it; the run has now unwound and
     // the document holds what the Cancel left, which the view shows.
     if (std::exchange(quit_pending_, false))
-        ConfirmUnsaved(kQuitting);
+        QuitAfterPrompt();
 }
 
 void MainWindow::CancelEffect() { context_.Cancel(); }
 
 void MainWindow::Undo()
 {
-    if (context_.Running() || !doc_.undo_enabled)
+    if (!doc_.undo_enabled)
         return;
     doc_.Undo();
     UpdateActions();
@@ -44,7 +53,7 @@ void MainWindow::Undo()
 
 void MainWindow::Redo()
 {
-    if (context_.Running() || !doc_.redo_enabled)
+    if (!doc_.redo_enabled)
         return;
     doc_.Redo();
     UpdateActions();
@@ -69,7 +78,7 @@ void MainWindow::SetCancelEnabled(bool enabled) { quick_access_bar_->cancel_butt
 void MainWindow::RunFinished(bool cancelled)
 {
     if (!cancelled) {
-        setWindowTitle(DisplayPath(doc_.bitmap.GetFileName()) + QStringLiteral(" * ") + kRunningSuffix);
+        setWindowTitle(PictureName() + QStringLiteral(" * ") + kRunningSuffix);
         SetStatusText(kEditStatePanel, EditStateText(2));
     }
     UpdateActions();
@@ -89,7 +98,7 @@ void MainWindow::RefreshDisplay()
     // so a folder without write access changes nothing on screen.
     scratch_writer_.Write(doc_.file_bytes, LocalPath(scratch_path), scratch_in_background);
     // The view's last picture is filled again when nothing else holds it.
-    image_control()->SetPicture(PictureOf(doc_, image_control()->TakePicture()));
+    image_control()->SetPicture(make_picture(doc_, image_control()->TakePicture()));
 }
 
 } // namespace korvanti

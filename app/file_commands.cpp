@@ -8,6 +8,7 @@
 #include "app/message_box.h"
 #include "app/picture_files.h"
 #include "app/quick_access_bar.h"
+#include "app/settings.h"
 #include "app/status_panels.h"
 #include "view/image_control.h"
 #include "view/image_frame.h"
@@ -29,54 +30,75 @@ const std::array<QString, 4> kClosedStatusTexts = {QStringLiteral("ファイル�
 
 void MainWindow::OpenPicture()
 {
-    if (context_.Running() || ConfirmUnsaved(kReplacing) != kGoOn)
+    if (!ConfirmReplace())
         return;
     OpenPictureFile(dialogs_->OpenFileName(this));
 }
 
 void MainWindow::OpenDroppedFile(const QString& path)
 {
-    if (context_.Running() || ConfirmUnsaved(kReplacing) != kGoOn)
+    if (!ConfirmReplace())
         return;
     OpenPictureFile(path);
 }
 
 void MainWindow::OpenPictureFile(const QString& path)
 {
+    // The file is read aside and only then takes the document's place, so
+    // that any failure leaves the window, the document and the view as they
+    // were.
+    Document incoming;
+    incoming.keep_undo = false;
     // An empty name is a cancelled dialog; any file named but not read
     // (refused, missing, unreadable) gets the read failure box.
-    const FileProblem problem = doc_.LoadBitmap(LocalPath(path));
-    if (!problem.ok() && !path.isEmpty())
-        MessageBox(kReadFailure, kFileErrorCaption, kStyleOk);
-    if (!problem.ok())
+    const FileProblem problem = incoming.LoadBitmap(LocalPath(path));
+    const bool shown = problem.ok() && TakePicture(incoming);
+    if (!shown && !path.isEmpty())
+        ShowReadFailure();
+    if (!shown)
         return;
+    RememberRecentFile(PictureName());
+}
+
+bool MainWindow::TakePicture(Document& incoming)
+{
+    const QImage picture = make_picture(incoming, QImage());
+    if (picture.isNull() || !doc_.AdoptBitmap(std::move(incoming.file_bytes), incoming.bitmap.GetFileName()).ok())
+        return false;
     doc_.edit_count = 1;
     // The undo buffers now belong to the new picture.
     doc_.ForgetUndo();
     has_picture_ = true;
     zoom_enabled_ = true;
     UpdateActions();
-    image_control()->SetPicture(DecodePicture(doc_.file_bytes));
+    image_control()->SetPicture(picture);
     // The picture is shown at its own size, as the zoom box and panel say,
     // even where the previous picture was zoomed; fit to window stays.
     if (!image_frame_->ClientAligned() && (quick_access_bar_->zoom_slider()->value() != 100 ||
                                            image_control()->size() != QSize(PictureWidth(), PictureHeight())))
         NormalSize();
-    const QString name = DisplayPath(doc_.bitmap.GetFileName());
+    const QString name = PictureName();
     setWindowTitle(name + kRunningSuffix);
     ShowFileName(name);
     SetStatusText(kResolutionPanel, QStringLiteral("解像度：　%1 * %2").arg(PictureWidth()).arg(PictureHeight()));
     SetStatusText(kEditStatePanel, EditStateText(doc_.edit_count));
     SetStatusText(kFormatPanel, QStringLiteral("ファイル形式：ビットマップ(24Bit)"));
+    return true;
 }
 
-void MainWindow::SavePictureAs()
+QString MainWindow::PictureName() const
 {
-    if (context_.Running())
-        return;
+    const std::string& file = doc_.bitmap.GetFileName();
+    return file.empty() ? kUntitledName : DisplayPath(file);
+}
+
+void MainWindow::SavePictureAs() { SaveUnderChosenName(); }
+
+bool MainWindow::SaveUnderChosenName()
+{
     const std::optional<QString> chosen = dialogs_->SaveFileName(this, last_save_name_);
     if (!chosen)
-        return;
+        return false;
     last_save_name_ = *chosen;
     QString name = *chosen;
     if (!name.isEmpty() && !name.endsWith(QLatin1String(".bmp"), Qt::CaseSensitive))
@@ -85,18 +107,21 @@ void MainWindow::SavePictureAs()
     if (!problem.ok() && problem.kind != FileProblemKind::EmptyPath)
         ShowWriteFailure();
     if (!problem.ok())
-        return;
+        return false;
     doc_.edit_count = 1;
     doc_.bitmap.SetFileName(LocalPath(name));
     setWindowTitle(name + kRunningSuffix);
     ShowFileName(name);
     SetStatusText(kEditStatePanel, EditStateText(doc_.edit_count));
+    RememberRecentFile(name);
+    return true;
 }
 
 void MainWindow::SavePicture()
 {
-    if (context_.Running())
-        return;
+    // A pasted picture has no file yet: saving it asks for a name.
+    if (doc_.bitmap.GetFileName().empty())
+        return SavePictureAs();
     const FileProblem problem = doc_.SaveBitmap(doc_.bitmap.GetFileName());
     if (!problem.ok() && problem.kind != FileProblemKind::EmptyPath)
         ShowWriteFailure();
@@ -105,11 +130,12 @@ void MainWindow::SavePicture()
     doc_.edit_count = 1;
     setWindowTitle(DisplayPath(doc_.bitmap.GetFileName()));
     SetStatusText(kEditStatePanel, EditStateText(doc_.edit_count));
+    RememberRecentFile(PictureName());
 }
 
 void MainWindow::ClosePicture()
 {
-    if (context_.Running() || ConfirmUnsaved(kReplacing) != kGoOn)
+    if (!ConfirmReplace())
         return;
     for (size_t i = 0; i < kClosedStatusTexts.size(); ++i)
         SetStatusText(static_cast<int>(i), kClosedStatusTexts[i]);
@@ -131,7 +157,7 @@ void MainWindow::Quit() { RequestQuit(); }
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // The close request never completes: either the process ends inside
-    // ConfirmUnsaved or the window stays.
+    // QuitAfterPrompt or the window stays.
     event->ignore();
     RequestQuit();
 }
@@ -145,42 +171,53 @@ void MainWindow::RequestQuit()
         context_.Cancel();
         return;
     }
-    ConfirmUnsaved(kQuitting);
+    QuitAfterPrompt();
 }
 
-int MainWindow::ConfirmUnsaved(int kind)
+void MainWindow::QuitAfterPrompt()
 {
-    if (kind == kQuitting) {
-        if (doc_.edit_count >= 2 && MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNo) == kAnswerYes &&
-            !SaveOverOwnFile())
-            return kCancelled; // the picture stays, and so does the program
-        WaitForScratchCopy();
-        exit_process(0);
-        return kGoOn;
+    if (doc_.edit_count >= 2) {
+        const int answer = MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNo);
+        // Closed unanswered, or Yes with a save that failed: the picture
+        // stays, and so does the program.
+        if (answer == kAnswerCancel || (answer == kAnswerYes && !SaveOverOwnFile()))
+            return;
     }
-    if (kind != kReplacing)
-        return -1;
+    SaveLayout();
+    settings::Flush();
+    WaitForScratchCopy();
+    exit_process(0);
+}
+
+bool MainWindow::ConfirmReplace()
+{
     if (doc_.edit_count < 2)
-        return kGoOn;
+        return true;
     switch (MessageBox(kUnsavedText, kUnsavedCaption, kStyleYesNoCancel)) {
     case kAnswerYes:
-        return SaveOverOwnFile() ? kGoOn : kCancelled;
+        return SaveOverOwnFile();
     case kAnswerCancel:
-        return kCancelled;
+        return false;
     default:
-        return kGoOn;
+        return true;
     }
 }
 
 bool MainWindow::SaveOverOwnFile()
 {
-    if (doc_.SaveBitmap(doc_.bitmap.GetFileName()).ok())
+    if (doc_.bitmap.GetFileName().empty())
+        return SaveUnderChosenName();
+    if (doc_.SaveBitmap(doc_.bitmap.GetFileName()).ok()) {
+        RememberRecentFile(PictureName());
         return true;
+    }
     ShowWriteFailure();
     return false;
 }
 
 void MainWindow::ShowWriteFailure() { MessageBox(kWriteFailure, kFileErrorCaption, kStyleOk); }
+
+void MainWindow::ShowReadFailure() { MessageBox(kReadFailure, kFileErrorCaption, kStyleOk); }
 
 void MainWindow::ShowFileName(const QString& path)
 {

@@ -56,6 +56,10 @@ MainWindow::MainWindow(std::unique_ptr<FileDialogs> dialogs)
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     move(0, 103);
 
+    AddDesktopHabits();
+    RebuildRecentFilesMenu();
+    RestoreLayout();
+
     about_box_ = std::make_unique<AboutBox>(this);
     new FileDropTarget(
         this, [this] { return !context_.Running(); }, [this](const QString& path) { OpenDroppedFile(path); });

@@ -32,12 +32,8 @@ class QuickAccessBar;
 class StatusPanels;
 struct EffectEntry;
 
-// What ConfirmUnsaved is asked about.
-inline constexpr int kQuitting = 1;
-inline constexpr int kReplacing = 2;
-// What it answers for kReplacing.
-inline constexpr int kGoOn = 1;
-inline constexpr int kCancelled = 2;
+// Where the zoom percentage is shown.
+enum class ZoomReadout { kStatusBarAndZoomBox, kZoomBoxOnly };
 
 // The actions whose state changes while the program runs.
 struct WindowActions {
@@ -56,6 +52,10 @@ struct WindowActions {
     QAction* actual_size = nullptr;
     QAction* fit_to_window = nullptr;
     QAction* tools_menu = nullptr;
+    QAction* copy = nullptr;
+    QAction* paste = nullptr;
+    QAction* recent_files_menu = nullptr;
+    QAction* clear_recent_files = nullptr;
 };
 
 class MainWindow : public QMainWindow, public EffectHost {
@@ -70,6 +70,10 @@ public:
     std::function<void(int status)> exit_process;
     // Hands a file or page to the desktop; QDesktopServices by default.
     std::function<void(const QUrl& url)> open_url;
+    // Makes the view's picture from a document: PictureOf by default; a
+    // null picture is a failure (no memory for it). Tests put one here that
+    // fails.
+    std::function<QImage(const Document& document, QImage reuse)> make_picture = PictureOf;
     // Where RefreshDisplay writes its copy; DefaultScratchPath() by default.
     QString scratch_path;
     // The help file's name; OpenHelp looks for it in a few folders.
@@ -81,6 +85,11 @@ public:
     // whether the scratch copy is written by a background thread.
     std::chrono::microseconds pump_interval = exact_timing ? std::chrono::microseconds{0} : kInteractivePumpInterval;
     bool scratch_in_background = !exact_timing;
+
+    // The picture commands (open, save, close, undo, redo, effects...) are
+    // refused while an effect runs where the menus connect them; called
+    // directly, they expect no run in progress. Quit, view and help
+    // commands work during a run.
 
     // File menu (file_commands.cpp).
     void OpenPicture();
@@ -94,14 +103,26 @@ public:
     void SavePicture();
     void ClosePicture();
     void Quit();
-    // Offers to save an edited picture before it is given up. kQuitting
-    // ends the process (unless a save chosen with Yes fails); kReplacing
-    // returns kGoOn or kCancelled; any other kind returns -1.
-    int ConfirmUnsaved(int kind);
+    // The recent files submenu: a file chosen there opens after the prompt;
+    // one that no longer exists is dropped from the list.
+    void OpenRecentFile(const QString& path);
+    void ClearRecentFiles();
+    // The unsaved-changes prompt before the picture is given up for
+    // another (or none): true when the command may go on, false when the
+    // user cancelled or the save chosen with Yes failed.
+    bool ConfirmReplace();
+    // The prompt before the program ends: ends the process unless the save
+    // chosen with Yes fails or the prompt is closed without an answer.
+    void QuitAfterPrompt();
 
     // Edit menu and effects (effect_runner.cpp).
     void Undo();
     void Redo();
+    // The picture's pixels to the clipboard, and the clipboard's image in as
+    // a new untitled picture (after the unsaved-changes prompt), as if a
+    // 24-bit BMP of it over white had been opened, marked edited.
+    void CopyPicture();
+    void PastePicture();
     void ApplyEffect(const EffectEntry& effect);
     void CancelEffect();
     // Writes the scratch file and shows the document's bytes in the view.
@@ -163,6 +184,24 @@ protected:
 
 private:
     void BuildMenus();
+    // The standard shortcuts, Esc for Cancel, wheel and pinch zoom, the
+    // clipboard's state (window_habits.cpp).
+    void AddDesktopHabits();
+    void RebuildRecentFilesMenu();
+    // A file opened or saved goes first in the recent files.
+    void RememberRecentFile(const QString& path);
+    // Window size and position and the four panels, kept at quit and
+    // restored at start.
+    void SaveLayout();
+    void RestoreLayout();
+    // Puts a picture read aside in the document's place and shows it, as
+    // unedited; false (and nothing changed) when there is no memory for it.
+    bool TakePicture(Document& incoming);
+    // The picture's path for captions and panels; "無題" when it has none.
+    QString PictureName() const;
+    // A menu command wrapped so that it does nothing while an effect runs.
+    std::function<void()> RefusedDuringRun(std::function<void()> command);
+    std::function<void()> RefusedDuringRun(void (MainWindow::*command)());
     void BuildToolBar();
     void ConnectQuickAccessBar();
     // Works out every changing action's enabled state from the window's state.
@@ -171,9 +210,13 @@ private:
     void SetStatusText(int panel, const QString& text);
     void ShowFileName(const QString& path);
     void ShowWriteFailure();
-    // Saves over the picture's own file for the unsaved-changes prompt.
+    void ShowReadFailure();
+    // Saves over the picture's own file for the unsaved-changes prompt (or,
+    // for a picture without one, under a name chosen in the save dialog).
     bool SaveOverOwnFile();
-    void ShowZoomPercent(bool in_status_bar, bool in_zoom_box);
+    // Save as: false when the dialog was cancelled or the save failed.
+    bool SaveUnderChosenName();
+    void ShowZoomPercent(ZoomReadout where);
     // Quit and the close box: during a run, cancels it and leaves the
     // prompt to ApplyEffect once the run has unwound.
     void RequestQuit();

@@ -4,6 +4,9 @@
 #include <vector>
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSlider>
@@ -18,7 +21,9 @@ namespace {
 using Command = void (MainWindow::*)();
 using ActionSlot = QAction* WindowActions::*;
 
-enum MenuFlag : unsigned { kNeverEnabled = 1, kChecked = 2, kCheckable = 4 };
+// kRefusedDuringRun: the command does nothing while an effect runs and
+// pumps messages (it would work on the planes the run is using).
+enum MenuFlag : unsigned { kNeverEnabled = 1, kChecked = 2, kCheckable = 4, kRefusedDuringRun = 8 };
 
 // One row per menu item, in menu order; depth 0 is the menu bar. An item
 // followed by deeper ones is a submenu. Items that are never enabled are
@@ -51,15 +56,21 @@ QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), 
 
 constexpr MenuRow kMenuRows[] = {
     {0, "fileMenu", "ファイル（&F）"},
-    {1, "openAction", "ファイルの読み込み（&L）", 0, &MainWindow::OpenPicture},
-    {1, "saveAsAction", "名前を付けて保存（&S）", 0, &MainWindow::SavePictureAs, &WindowActions::save_as},
-    {1, "saveAction", "上書き保存（&O）", 0, &MainWindow::SavePicture, &WindowActions::save},
-    {1, "closeAction", "閉じる（&C）", 0, &MainWindow::ClosePicture, &WindowActions::close},
+    {1, "openAction", "ファイルの読み込み（&L）", kRefusedDuringRun, &MainWindow::OpenPicture},
+    {1, "saveAsAction", "名前を付けて保存（&S）", kRefusedDuringRun, &MainWindow::SavePictureAs, &WindowActions::save_as},
+    {1, "saveAction", "上書き保存（&O）", kRefusedDuringRun, &MainWindow::SavePicture, &WindowActions::save},
+    {1, "closeAction", "閉じる（&C）", kRefusedDuringRun, &MainWindow::ClosePicture, &WindowActions::close},
+    {1, "recentFilesMenu", "最近使ったファイル(&R)", 0, nullptr, &WindowActions::recent_files_menu},
+    Separator(2),
+    {2, "clearRecentFilesAction", "一覧を消去", 0, &MainWindow::ClearRecentFiles, &WindowActions::clear_recent_files},
     Separator(1),
     {1, "quitAction", "アプリケーションの終了（&Q）", 0, &MainWindow::Quit},
     {0, "editMenu", "編集（&E）"},
-    {1, "undoAction", "元に戻す（&U）", 0, &MainWindow::Undo, &WindowActions::undo},
-    {1, "redoAction", "やり直す（&S）", 0, &MainWindow::Redo, &WindowActions::redo},
+    {1, "undoAction", "元に戻す（&U）", kRefusedDuringRun, &MainWindow::Undo, &WindowActions::undo},
+    {1, "redoAction", "やり直す（&S）", kRefusedDuringRun, &MainWindow::Redo, &WindowActions::redo},
+    Separator(1),
+    {1, "copyAction", "コピー(&C)", kRefusedDuringRun, &MainWindow::CopyPicture, &WindowActions::copy},
+    {1, "pasteAction", "貼り付け(&P)", kRefusedDuringRun, &MainWindow::PastePicture, &WindowActions::paste},
     {0, "viewMenu", "表示（&V）"},
     {1, "quickAccessBarAction", "クイックアクセスバー（&Q）", kChecked, &MainWindow::ToggleQuickAccessBar,
      &WindowActions::quick_access_bar},
@@ -203,28 +214,45 @@ void MainWindow::BuildMenus()
             action->setCheckable(true);
             action->setChecked((row.flags & kChecked) != 0);
         }
-        if (row.command != nullptr)
+        if (row.command != nullptr && (row.flags & kRefusedDuringRun) != 0)
+            connect(action, &QAction::triggered, this, RefusedDuringRun(row.command));
+        else if (row.command != nullptr)
             connect(action, &QAction::triggered, this, row.command);
         if (row.slot != nullptr)
             actions_.*row.slot = action;
         if (effect != nullptr) {
             action->setObjectName(FromUtf8(effect->batch_name));
-            connect(action, &QAction::triggered, this, [this, effect] { ApplyEffect(*effect); });
+            connect(action, &QAction::triggered, this, RefusedDuringRun([this, effect] { ApplyEffect(*effect); }));
             effect_actions_.insert(effect, action);
         }
     }
 }
 
+std::function<void()> MainWindow::RefusedDuringRun(std::function<void()> command)
+{
+    return [this, command = std::move(command)] {
+        if (!context_.Running())
+            command();
+    };
+}
+
+std::function<void()> MainWindow::RefusedDuringRun(void (MainWindow::*command)())
+{
+    return RefusedDuringRun([this, command] { (this->*command)(); });
+}
+
 void MainWindow::UpdateActions()
 {
     for (QAction* action : {actions_.save_as, actions_.save, actions_.tools_menu, actions_.close,
-                            actions_.actual_size, actions_.fit_to_window})
+                            actions_.actual_size, actions_.fit_to_window, actions_.copy})
         action->setEnabled(has_picture_);
     for (QAction* action : {actions_.zoom_in, actions_.normal_size, actions_.zoom_out})
         action->setEnabled(zoom_enabled_);
     quick_access_bar_->zoom_slider()->setEnabled(zoom_enabled_);
     actions_.undo->setEnabled(doc_.undo_enabled);
     actions_.redo->setEnabled(doc_.redo_enabled);
+    const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
+    actions_.paste->setEnabled(clipboard != nullptr && clipboard->hasImage());
 }
 
 } // namespace korvanti

@@ -46,7 +46,7 @@ protected:
     }
 };
 
-int ShowMessageBox(const QString& text, const QString& caption, int style)
+int ShowMessageBox(const QString& text, const QString& caption, BoxStyle style)
 {
     CentredBox box(QMessageBox::NoIcon, caption, text);
     switch (style) {
@@ -55,7 +55,11 @@ int ShowMessageBox(const QString& text, const QString& caption, int style)
         box.setDefaultButton(QMessageBox::Yes);
         break;
     case kStyleYesNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        // Esc and the close box would otherwise answer No; they close the
+        // box unanswered (Cancel) through a button nobody sees.
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.button(QMessageBox::Cancel)->hide();
+        box.setEscapeButton(QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Yes);
         break;
     default:
@@ -95,7 +99,7 @@ ExceptionHandler& CurrentExceptionHandler()
 
 } // namespace
 
-int MessageBox(const QString& text, const QString& caption, int style)
+int MessageBox(const QString& text, const QString& caption, BoxStyle style)
 {
     return CurrentMessageBox()(text, caption, style);
 }

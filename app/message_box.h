@@ -10,28 +10,24 @@
 namespace korvanti {
 
 // Styles: which buttons a box has.
-inline constexpr int kStyleOk = 0;
-inline constexpr int kStyleYesNoCancel = 3;
-inline constexpr int kStyleYesNo = 4;
+enum BoxStyle : int { kStyleOk = 0, kStyleYesNoCancel = 3, kStyleYesNo = 4 };
 // Answers.
-inline constexpr int kAnswerOk = 1;
-inline constexpr int kAnswerCancel = 2;
-inline constexpr int kAnswerYes = 6;
-inline constexpr int kAnswerNo = 7;
+enum BoxAnswer : int { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7 };
 
 // The application title, with ideographic spaces around "Ver": the caption
 // of the exception report.
 inline const QString kApplicationTitle = QStringLiteral("Korvanti　Ver　1.0.0");
 
 // Shows a box without icon and returns the answer (1, 2, 6 or 7). Closing a
-// box without choosing a button counts as Cancel.
-int MessageBox(const QString& text, const QString& caption, int style);
+// box without choosing a button (Esc, the close box) counts as Cancel, in
+// the Yes/No box too.
+int MessageBox(const QString& text, const QString& caption, BoxStyle style);
 
 // The exception report: an error box with the message under the
 // application title. The program goes on afterwards.
 void ShowException(const QString& message);
 
-using MessageBoxHandler = std::function<int(const QString& text, const QString& caption, int style)>;
+using MessageBoxHandler = std::function<int(const QString& text, const QString& caption, BoxStyle style)>;
 using ExceptionHandler = std::function<void(const QString& message)>;
 
 // Put another implementation in place (an empty function restores the real

@@ -9,12 +9,14 @@
 #include <climits>
 #include <cstring>
 #include <new>
-#include <stdexcept>
+#include <optional>
 #include <utility>
 
 #include <QByteArray>
 #include <QFile>
 #include <QtEndian>
+
+#include "codecs/format.h"
 
 namespace korvanti {
 
@@ -22,37 +24,18 @@ std::string LocalPath(const QString& path) { return QFile::encodeName(path).toSt
 
 QString DisplayPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
-// The header was checked when the file was loaded; a picture the decoder
-// still declines is tried again with a plain 40-byte info header, since the
-// pixel offset in the file header says where the pixels are either way.
-QImage DecodePicture(const Bytes& file_bytes)
-{
-    const auto* data = reinterpret_cast<const char*>(file_bytes.data());
-    const auto size = static_cast<qsizetype>(file_bytes.size());
-    QImage picture = QImage::fromData(QByteArrayView(data, size), "BMP");
-    if (picture.isNull() && file_bytes.size() >= static_cast<size_t>(kHeaderBytes)) {
-        QByteArray plain(data, size);
-        plain[14] = 40;
-        plain[15] = plain[16] = plain[17] = 0;
-        picture = QImage::fromData(plain, "BMP");
-    }
-    if (picture.isNull())
-        throw std::runtime_error("画像を表示できません。");
-    return picture;
-}
-
 QImage PictureOf(const Document& document, QImage reuse)
 {
     const Bytes& bytes = document.file_bytes;
     if (bytes.size() < static_cast<size_t>(kHeaderBytes))
-        return DecodePicture(bytes);
-    // The file's own header says where the pixels are, as for the decoder.
+        return QImage();
+    // The file's own header says where the pixels are.
     const int64_t width = qFromLittleEndian<int32_t>(bytes.data() + 18);
     const int64_t height = qFromLittleEndian<int32_t>(bytes.data() + 22);
     const int64_t offset = PixelOffset(bytes.data());
     if (width <= 0 || height <= 0 || width > INT_MAX / 4 || height > INT_MAX / 4 || offset < kHeaderBytes ||
         offset + RowStride(static_cast<int32_t>(width)) * height > static_cast<int64_t>(bytes.size()))
-        return DecodePicture(bytes);
+        return QImage();
     const int64_t stride = RowStride(static_cast<int32_t>(width));
     QImage picture = std::move(reuse);
     // A picture someone else still holds is left to them.
@@ -60,7 +43,7 @@ QImage PictureOf(const Document& document, QImage reuse)
         picture.format() != QImage::Format_RGB32 || !picture.isDetached())
         picture = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
     if (picture.isNull())
-        throw std::bad_alloc();
+        return picture;
     // Rows are stored bottom first. Each pixel is read as the four bytes
     // from its blue one on (blue, green, red, next) and the fourth byte set
     // to 0xff: 0xffRRGGBB. The last pixel of a row is read byte by byte, so
@@ -77,6 +60,32 @@ QImage PictureOf(const Document& document, QImage reuse)
         to[width - 1] = qRgb(last[2], last[1], last[0]);
     }
     return picture;
+}
+
+Bytes BitmapOf(const QImage& image)
+{
+    const std::optional<int64_t> size = codecs::BitmapSize(image.width(), image.height());
+    const QImage source = image.convertToFormat(QImage::Format_ARGB32);
+    if (!size || source.isNull())
+        return {};
+    Bytes bitmap;
+    try {
+        bitmap = codecs::NewBitmap(image.width(), image.height(), *size);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+    const int64_t stride = codecs::BitmapStride(image.width());
+    for (int y = 0; y < source.height(); ++y) {
+        const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        uint8_t* to = bitmap.data() + codecs::kBitmapHeaderBytes + (source.height() - 1 - y) * stride;
+        for (int x = 0; x < source.width(); ++x) {
+            const unsigned alpha = static_cast<unsigned>(qAlpha(from[x]));
+            const int channels[] = {qBlue(from[x]), qGreen(from[x]), qRed(from[x])};
+            for (int c = 0; c < 3; ++c)
+                to[3 * x + c] = static_cast<uint8_t>((channels[c] * alpha + 255 * (255 - alpha) + 127) / 255);
+        }
+    }
+    return bitmap;
 }
 
 void ScratchWriter::Write(const Bytes& file_bytes, const std::string& path, bool in_background)

@@ -17,15 +17,16 @@ namespace korvanti {
 std::string LocalPath(const QString& path);
 QString DisplayPath(const std::string& path);
 
-// Decodes the document's whole file for the view; throws when even the
-// retry with a plain header fails.
-QImage DecodePicture(const Bytes& file_bytes);
-
 // The document's picture as the view shows it, made straight from the pixel
-// rows in memory (bottom-up, blue-green-red) into a picture of its own: the
-// same pixels and format DecodePicture gives, without decoding the file.
-// Writes into reuse when it is the right size and nobody else holds it.
+// rows in memory (bottom-up, blue-green-red) into an RGB32 picture of its
+// own, at any size the core accepts. Writes into reuse when it is the right
+// size and nobody else holds it. A null picture when there is no memory for
+// it (or the bytes are not a picture the core accepts).
 QImage PictureOf(const Document& document, QImage reuse = QImage());
+
+// A 24-bit BMP file of image's pixels, any transparency laid over white;
+// empty when the file would pass the core's limit or memory runs out.
+Bytes BitmapOf(const QImage& image);
 
 // Writes scratch copies on a thread of its own. Write() takes a snapshot of
 // the bytes before it returns, so the document may change at once; each

@@ -25,6 +25,9 @@ inline const QString kStartCaption = QStringLiteral("Korvanti Ver 1.0.0");
 inline const QString kRunningSuffix = QStringLiteral("  -  Korvanti ver 1.0.0");
 inline const QString kClosedCaption = QStringLiteral("Korvanti ver 1.0.0");
 
+// The name of a picture that has no file yet (pasted).
+inline const QString kUntitledName = QStringLiteral("無題");
+
 // The help file, found in the current folder or beside the program.
 inline const QString kHelpFileName = QStringLiteral("korvanti_help.html");
 

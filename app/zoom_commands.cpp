@@ -19,35 +19,32 @@ const QString kFitToWindowText = QStringLiteral("拡大率：スクリーン表�
 
 } // namespace
 
-void MainWindow::ShowZoomPercent(bool in_status_bar, bool in_zoom_box)
+void MainWindow::ShowZoomPercent(ZoomReadout where)
 {
     const QString text =
         kZoomPrefix + QString::number(ZoomPercent(image_control()->width(), PictureWidth())) + QLatin1Char('%');
-    if (in_status_bar)
+    if (where == ZoomReadout::kStatusBarAndZoomBox)
         SetStatusText(kZoomPanel, text);
-    if (in_zoom_box)
-        quick_access_bar_->zoom_label()->setText(text);
+    quick_access_bar_->zoom_label()->setText(text);
 }
 
 void MainWindow::ZoomToSlider()
 {
     ImageControl* image = image_control();
-    image->SetAutoSize(false);
-    image->SetStretch(true);
+    image->StretchToShownSize();
     const int position = quick_access_bar_->zoom_slider()->value();
     image->SetShownSize(ScaledSize(PictureWidth(), position), ScaledSize(PictureHeight(), position));
-    ShowZoomPercent(true, true);
+    ShowZoomPercent(ZoomReadout::kStatusBarAndZoomBox);
 }
 
 void MainWindow::ZoomIn()
 {
     ImageControl* image = image_control();
-    image->SetAutoSize(false);
-    image->SetStretch(true);
+    image->StretchToShownSize();
     image->SetShownSize(StepUp(image->width()), image->height());
     image->SetShownSize(image->width(), StepUp(image->height()));
     image_frame_->MoveImageHome();
-    ShowZoomPercent(true, true);
+    ShowZoomPercent(ZoomReadout::kStatusBarAndZoomBox);
     quick_access_bar_->zoom_slider()->setValue(ZoomPercent(image->width(), PictureWidth()));
 }
 
@@ -55,22 +52,20 @@ void MainWindow::ZoomOut()
 {
     ImageControl* image = image_control();
     image_frame_->MoveImageHome();
-    image->SetAutoSize(false);
-    image->SetStretch(true);
+    image->StretchToShownSize();
     image->SetShownSize(StepDown(image->width()), image->height());
     image->SetShownSize(image->width(), StepDown(image->height()));
-    ShowZoomPercent(true, true);
+    ShowZoomPercent(ZoomReadout::kStatusBarAndZoomBox);
     quick_access_bar_->zoom_slider()->setValue(ZoomPercent(image->width(), PictureWidth()));
 }
 
 void MainWindow::NormalSize()
 {
     ImageControl* image = image_control();
-    image->SetAutoSize(true);
-    image->SetStretch(false);
+    image->FollowPictureSize();
     image_frame_->MoveImageHome();
     SetStatusText(kZoomPanel, kActualSizeText);
-    ShowZoomPercent(false, true);
+    ShowZoomPercent(ZoomReadout::kZoomBoxOnly);
     quick_access_bar_->zoom_slider()->setValue(ZoomPercent(image->width(), PictureWidth()));
 }
 
@@ -83,7 +78,13 @@ void MainWindow::ActualSize()
     image_frame_->MoveImageHome();
     image_frame_->SetClientAligned(false);
     image_control()->SetStretch(false);
-    quick_access_bar_->zoom_slider()->setValue(100);
+    // The control still has the view's size from the screen mode: it takes
+    // the slider's size again, also where the slider is at 100 already.
+    QSlider* slider = quick_access_bar_->zoom_slider();
+    if (slider->value() == 100)
+        ZoomToSlider();
+    else
+        slider->setValue(100);
     SetStatusText(kZoomPanel, kActualSizeText);
 }
 

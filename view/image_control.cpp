@@ -42,6 +42,18 @@ void ImageControl::SetStretch(bool on)
     update();
 }
 
+void ImageControl::StretchToShownSize()
+{
+    SetAutoSize(false);
+    SetStretch(true);
+}
+
+void ImageControl::FollowPictureSize()
+{
+    SetAutoSize(true);
+    SetStretch(false);
+}
+
 void ImageControl::SetShownSize(int width, int height)
 {
     if (aligned_to_client_)

@@ -29,6 +29,10 @@ public:
     void SetAutoSize(bool on);
     bool Stretch() const { return stretch_; }
     void SetStretch(bool on);
+    // The zoom commands' drawing: the picture scaled to a size they set.
+    void StretchToShownSize();
+    // The normal size: the control follows the picture, drawn unscaled.
+    void FollowPictureSize();
 
     // Sets the shown size; the toolkit's largest widget size is the limit.
     // While the control is aligned to its frame's client area the frame

@@ -25,7 +25,19 @@ public:
     // Puts the image control back at the frame's top left corner.
     void MoveImageHome();
 
+signals:
+    // Ctrl + mouse wheel or a pinch on a touchpad: steps up (positive) or
+    // down (negative) the user asked for; the wheel alone scrolls.
+    void ZoomStepsAsked(int steps);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Wheel turns and pinch scale gathered until they make a whole step.
+    int wheel_turn_ = 0;
+    qreal pinch_scale_ = 0;
+
     ImageControl* image_;
     bool client_aligned_ = false;
 };

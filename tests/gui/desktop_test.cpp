@@ -49,6 +49,8 @@ TEST(CommandLine, ReadsOneFileHelpAndVersion)
         {{program, QStringLiteral("--version")}, {}, 0, QStringLiteral("korvanti 1.0.0\n")},
         {{program, QStringLiteral("--help")}, {}, 0, QStringLiteral("[FILE]")},
         {{program, QStringLiteral("--frame"), QStringLiteral("a.bmp")}, {}, 2, QStringLiteral("frame")},
+        {{program, QStringLiteral("--bogus")}, {}, 2, QStringLiteral("'bogus'")},
+        {{program, QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("a.bmp")}, here, std::nullopt, {}},
     };
     for (const Case& c : cases) {
         const CommandLine line = ReadCommandLine(c.arguments);
@@ -56,6 +58,10 @@ TEST(CommandLine, ReadsOneFileHelpAndVersion)
         EXPECT_EQ(line.file, c.file) << name;
         EXPECT_EQ(line.exit_status, c.exit_status) << name;
         EXPECT_TRUE(line.output.contains(c.output_part)) << name << ": " << line.output.toStdString();
+        if (c.exit_status == 2) {
+            EXPECT_TRUE(line.output.startsWith(QStringLiteral("korvanti: "))) << name;
+            EXPECT_TRUE(line.output.endsWith(QStringLiteral("\nTry 'korvanti --help'.\n"))) << name;
+        }
     }
 }
 
@@ -237,7 +243,7 @@ TEST_F(Desktop, EveryBoxOpensCentredOverTheMainWindow)
     other.show();
     QApplication::setActiveWindow(&other);
     SetMessageBoxHandler(nullptr); // the real boxes; the fixture puts its own back
-    for (int style : {kStyleOk, kStyleYesNo, kStyleYesNoCancel}) {
+    for (BoxStyle style : {kStyleOk, kStyleYesNo, kStyleYesNoCancel}) {
         QWidget* owner = nullptr;
         QPoint centre;
         QTimer::singleShot(0, [&] {
@@ -253,24 +259,43 @@ TEST_F(Desktop, EveryBoxOpensCentredOverTheMainWindow)
     }
 }
 
+// Esc on the Yes/No prompt at quit closes it unanswered (as its close box
+// does): the window and the edits stay.
+TEST_F(Desktop, EscOnTheQuitPromptKeepsTheWindowAndTheEdits)
+{
+    const QString path = MakeBitmap(QStringLiteral("e.bmp"), 5, 4);
+    Open(path);
+    Apply("sharpen");
+    const Bytes edited = window->document().file_bytes;
+    SetMessageBoxHandler(nullptr); // the real boxes; the fixture puts its own back
+    QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
+    window->Quit();
+    EXPECT_TRUE(exits.empty());
+    EXPECT_EQ(window->document().file_bytes, edited);
+    EXPECT_EQ(Caption(), path + QStringLiteral(" * ") + kSuffix);
+}
+
 // ---- File dialog -------------------------------------------------------------
 
 // Qt's list already fits its columns to their contents offscreen; what it
-// gets wrong without the program's help is the dates' language.
-TEST(FileDialog, DatesInJapanese)
+// gets wrong without the program's help is the dates' and types' language.
+TEST(FileDialog, DatesAndTypesInJapanese)
 {
     QTemporaryDir folder;
     const QString path = QDir(folder.path()).absoluteFilePath(QStringLiteral("a.bmp"));
     WriteBitmap(path, 4, 4);
+    QDir(folder.path()).mkdir(QStringLiteral("sub"));
     QString date;
+    QString folder_type;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         auto* list = dialog->findChild<QTreeView*>();
         const QModelIndex folder_index = list->rootIndex();
-        // The folder is read in the background.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount(folder_index) == 1; }, 5000));
-        date = list->model()->index(0, 3, folder_index).data().toString();
+        // The folder is read in the background; folders come first.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount(folder_index) == 2; }, 5000));
+        folder_type = list->model()->index(0, 2, folder_index).data().toString();
+        date = list->model()->index(1, 3, folder_index).data().toString();
         dialog->reject();
     });
     // The dialog opens in the current folder.
@@ -279,6 +304,7 @@ TEST(FileDialog, DatesInJapanese)
     QtFileDialogs().OpenFileName(nullptr);
     QDir::setCurrent(previous);
     EXPECT_EQ(date, QLocale(QLocale::Japanese, QLocale::Japan).toString(QFileInfo(path).lastModified(), QLocale::ShortFormat));
+    EXPECT_EQ(folder_type, QStringLiteral("フォルダ"));
 }
 
 } // namespace

@@ -4,7 +4,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <new>
+
 #include "effects/catalogue.h"
+#include "effects/run_steps.h"
+#include "app/picture_files.h"
 #include "gui_test_support.h"
 #include "view/image_control.h"
 
@@ -47,6 +51,30 @@ TEST_F(EffectRun, AnUnwritableScratchFileChangesNothingOnScreen)
     EXPECT_TRUE(boxes->exceptions.empty());
     EXPECT_EQ(window->image_control()->Picture(),
               QImage::fromData(ToByteArray(window->document().file_bytes), "BMP"));
+}
+
+// An effect that fails part way, as when memory runs out: a quit chosen
+// during it still ends the program after the prompt, and undo gives back
+// nothing it should not.
+TEST_F(EffectRun, AnExceptionDuringARunKeepsAPendingQuitAndNoFalseUndo)
+{
+    Open(MakeBitmap(QStringLiteral("x.bmp"), 6, 5));
+    Apply("sharpen"); // undo holds the picture before it
+    const Bytes sharpened = window->document().file_bytes;
+    static MainWindow* running_window = nullptr;
+    running_window = window.get();
+    const EffectEntry failing{"X9", "fails", "fails", "", [](EffectContext& context) {
+                                  StartRun(context, UndoCopy::Swap);
+                                  running_window->Quit();
+                                  throw std::bad_alloc();
+                              }};
+    boxes->answers = {kAnswerNo};
+    window->ApplyEffect(failing);
+    EXPECT_EQ(boxes->exceptions.size(), 1u);
+    EXPECT_EQ(exits, std::vector<int>{0});
+    EXPECT_EQ(window->document().file_bytes, sharpened);
+    EXPECT_FALSE(Action("undoAction")->isEnabled());
+    EXPECT_EQ(window->image_control()->Picture(), PictureOf(window->document()));
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QMetaObject>
 
+#include "app/settings.h"
+
 namespace korvanti::testing {
 
 void WriteBitmap(const QString& path, int width, int height, int bits)
@@ -44,7 +46,7 @@ ScriptedBoxes::ScriptedBoxes()
 {
     previous_box_ = SetMessageBoxHandler([this](const QString& text, const QString& caption, int style) {
         shown.push_back({text, caption, style});
-        return Next(answers, style == kStyleYesNo ? kAnswerNo : style == kStyleYesNoCancel ? kAnswerCancel : kAnswerOk);
+        return Next<int>(answers, style == kStyleYesNo ? kAnswerNo : style == kStyleYesNoCancel ? kAnswerCancel : kAnswerOk);
     });
     previous_exception_ = SetExceptionHandler([this](const QString& message) { exceptions.push_back(message); });
 }
@@ -60,6 +62,13 @@ void WindowTest::SetUp()
     folder = std::make_unique<QTemporaryDir>();
     ASSERT_TRUE(folder->isValid());
     boxes = std::make_unique<ScriptedBoxes>();
+    settings::Reset(); // each test's window starts as the first one does
+    StartWindow();
+}
+
+void WindowTest::StartWindow()
+{
+    window.reset(); // one program at a time
     auto scripted = std::make_unique<ScriptedDialogs>();
     dialogs = scripted.get();
     window = std::make_unique<MainWindow>(std::move(scripted));

@@ -85,6 +85,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // A new main window in place of the fixture's, as the program starts
+    // anew: with the settings the last one left.
+    void StartWindow();
     // A picture file in the test's own folder.
     QString MakeBitmap(const QString& name, int width, int height, int bits = 24);
     // Opens path through the scripted open dialog.

@@ -103,6 +103,21 @@ TEST_F(Zoom, ScreenModeFillsTheViewArea)
     EXPECT_GT(frame->horizontalScrollBar()->maximum(), 0);
 }
 
+// Back from the screen mode with the slider still at 100: the whole
+// picture, scrolling, as after a zoom.
+TEST_F(Zoom, ActualSizeAfterTheScreenModeShowsTheWholePictureAtAnyPosition)
+{
+    window->show();
+    Open(MakeBitmap(QStringLiteral("l.bmp"), 1200, 900));
+    window->FitToWindow();
+    window->ActualSize();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Shown(), QSize(1200, 900));
+    EXPECT_TRUE(window->image_frame()->horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(window->image_frame()->verticalScrollBar()->isVisible());
+    EXPECT_EQ(window->StatusText(kZoomPanel), QStringLiteral("拡大率：原寸大表示"));
+}
+
 TEST_F(Zoom, AnOpenedPictureIsShownAtItsOwnSize)
 {
     const QString first = MakeBitmap(QStringLiteral("a.bmp"), 250, 101);
@@ -243,16 +258,18 @@ TEST_F(About, OpensAsAModalDialogOfTheMainWindow)
     EXPECT_TRUE(label("contactLabel").contains(QStringLiteral("example.org")));
     EXPECT_EQ(box->ok_button()->geometry(), QRect(120, 96, 57, 25));
 
-    // OK, or the close box, closes it; it opens again.
-    for (const bool close_box : {false, true}) {
-        if (close_box)
-            box->close();
-        else
-            QTest::mouseClick(box->ok_button(), Qt::LeftButton);
-        EXPECT_FALSE(box->isVisible()) << close_box;
-        EXPECT_TRUE(window->isEnabled()) << close_box;
+    // OK, the close box or Esc closes it; it opens again.
+    const std::pair<const char*, std::function<void()>> closers[] = {
+        {"OK", [&] { QTest::mouseClick(box->ok_button(), Qt::LeftButton); }},
+        {"close box", [&] { box->close(); }},
+        {"Esc", [&] { QTest::keyClick(box, Qt::Key_Escape); }},
+    };
+    for (const auto& [how, close] : closers) {
+        close();
+        EXPECT_FALSE(box->isVisible()) << how;
+        EXPECT_TRUE(window->isEnabled()) << how;
         window->ShowAbout();
-        EXPECT_TRUE(box->isVisible()) << close_box;
+        EXPECT_TRUE(box->isVisible()) << how;
     }
     box->Dismiss();
 }

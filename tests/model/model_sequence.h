@@ -105,7 +105,7 @@ inline std::string Difference(const Bytes& actual, const Bytes& expected)
 // What the window and the disk must show.
 struct Model {
     bool open = false;
-    QString path;
+    QString path; // empty for a pasted picture
     Bytes bytes;
     Bytes before_effect; // the picture before the last effect
     Bytes effect_result; // what that effect left
@@ -135,6 +135,8 @@ private:
     void StartProgram();
     void DoStep();
     void Open();
+    // What the window must show after it was asked to open answer.
+    void Opened(const QString& answer);
     void Effect(bool cancel, bool quit = false);
     void UndoOrRedo(bool undo);
     void Save(bool as);
@@ -142,6 +144,18 @@ private:
     void Quit();
     void ToggleReadOnly();
     void NewPicture();
+    // habit_steps.cpp: the clipboard, the recent files, the wheel.
+    void Copy();
+    void Paste();
+    void OpenRecent();
+    void ClearRecent();
+    void WheelZoom();
+    void Remember(const QString& path);
+    // Answers the save dialog at random; the name saved under (".bmp"
+    // added), or nothing when the dialog was cancelled or left empty.
+    std::optional<QString> ChooseSaveName(const std::string& command);
+    // The caption's and panel's name of the picture: "無題" when untitled.
+    QString Name() const { return model_.path.isEmpty() ? QStringLiteral("無題") : model_.path; }
     bool Prompt(bool quitting);
     bool SaveSucceeds(const QString& name) const;
     void Written(const QString& path);
@@ -199,6 +213,10 @@ private:
 
     Model model_;
     std::map<QString, DiskFile> disk_; // by name in files_
+    // Kept by the program across restarts: the recent files, newest first,
+    // and the picture last copied.
+    std::deque<QString> recent_;
+    std::optional<Bytes> clipboard_;
     int pictures_made_ = 0;
 
     // What one step must show.

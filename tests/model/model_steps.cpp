@@ -2,6 +2,7 @@
 // window's menu items, dialogs and boxes and updates the model to match.
 #include <functional>
 
+#include <QApplication>
 #include <QPushButton>
 #include <QTest>
 
@@ -87,6 +88,9 @@ void Sequence::StartProgram()
     window_->open_url = [](const QUrl&) {};
     window_->scratch_path = folder_.path() + QStringLiteral("/scratch.bmp");
     window_->show();
+    // The shortcut keys go to the active window.
+    QApplication::setActiveWindow(window_.get());
+    Check(QTest::qWaitForWindowActive(window_.get()), "the window active at start");
     core_random_ = std::make_unique<CRand>();
     model_ = Model{};
     scratch_written_ = false;
@@ -110,6 +114,11 @@ void Sequence::DoStep()
         {open && model_.undo ? 14 : 0, [this] { UndoOrRedo(true); }},
         {open && model_.redo ? 12 : 0, [this] { UndoOrRedo(false); }},
         {open ? 2 : 0, [this] { Effect(true, true); }},
+        {open ? 3 : 0, [this] { Copy(); }},
+        {clipboard_ ? 3 : 0, [this] { Paste(); }},
+        {recent_.empty() ? 0 : 5, [this] { OpenRecent(); }},
+        {recent_.empty() ? 0 : 1, [this] { ClearRecent(); }},
+        {open ? 3 : 0, [this] { WheelZoom(); }},
     };
     int pick = 0;
     for (const auto& [weight, command] : commands)
@@ -145,7 +154,11 @@ void Sequence::Open()
     Note(" " + Utf8(NameOf(answer)));
     dialogs_->open_answers.push_back(answer);
     Trigger("openAction");
+    Opened(answer);
+}
 
+void Sequence::Opened(const QString& answer)
+{
     const auto found = disk_.find(NameOf(answer));
     if (answer.isEmpty())
         return Saw("open: nothing to open");
@@ -170,6 +183,7 @@ void Sequence::Open()
     model_.panels = {QStringLiteral("ファイル名：　") + NameOf(answer),
                      QStringLiteral("解像度：　%1 * %2").arg(g.width).arg(g.height), kUnedited,
                      QStringLiteral("ファイル形式：ビットマップ(24Bit)")};
+    Remember(answer);
 }
 
 // quit: the user quits (menu or close box) at the pump where a cancel
@@ -196,15 +210,17 @@ void Sequence::Effect(bool cancel, bool quit)
     const int nested_at = pumps > 0 && random_.Percent(20) ? 1 + random_.Below(pumps) : 0;
     std::string nested = nested_at > 0 ? random_.Pick(std::vector<std::string>{"openAction", "saveAsAction",
                                                                                 "saveAction", "closeAction",
-                                                                                "undoAction", "redoAction", "effect"})
+                                                                                "undoAction", "redoAction", "copyAction",
+                                                                                "pasteAction", "effect"})
                                        : std::string();
     if (nested == "effect")
         nested = pick_effect().batch_name;
     // After an undo, Redo stays enabled while the next run goes on: it must be refused there.
     if (nested_at > 0 && model_.redo && random_.Percent(50))
         nested = "redoAction";
+    const bool escape = cancel_at > 0 && !quitting && random_.Percent(40);
     if (cancel_at > 0)
-        Note(std::string(quitting ? (close_box ? ", close box" : ", quit") : ", cancel") + " at pump " +
+        Note(std::string(quitting ? (close_box ? ", close box" : ", quit") : escape ? ", Esc" : ", cancel") + " at pump " +
              std::to_string(cancel_at));
     const bool quit_ends = quitting && Prompt(true); // its answers wait for the end of the run
     if (nested_at > 0)
@@ -224,6 +240,8 @@ void Sequence::Effect(bool cancel, bool quit)
                 window_->close();
             else if (quitting)
                 Action("quitAction")->trigger();
+            else if (escape)
+                QTest::keyClick(window_.get(), Qt::Key_Escape);
             else
                 QTest::mouseClick(cancel_button, Qt::LeftButton);
             cancelled = true;
@@ -248,13 +266,13 @@ void Sequence::Effect(bool cancel, bool quit)
     model_.redo = false;
     scratch_written_ = true;
     if (cancelled) {
-        Saw("effect cancelled");
+        Saw(escape ? "effect cancelled by Esc" : "effect cancelled");
         if (core != before)
             Saw("cancelled run changed the picture");
     } else {
         Saw("effect completed");
         ++model_.edit_count;
-        model_.caption = model_.path + QStringLiteral(" * ") + kSuffix;
+        model_.caption = Name() + QStringLiteral(" * ") + kSuffix;
         model_.panels[2] = kEdited;
     }
     if (quitting) {
@@ -276,35 +294,19 @@ void Sequence::UndoOrRedo(bool undo)
     Saw(undo ? "undo" : "redo");
 }
 
-// Save over the picture's own file, or (as) save under a name chosen in
-// the dialog, which gets ".bmp" unless it ends so already.
+// Save over the picture's own file, or (as, and for a pasted picture) save
+// under a name chosen in the dialog, which gets ".bmp" unless it ends so.
 void Sequence::Save(bool as)
 {
     QString name = model_.path;
-    const std::string command = as ? "save as" : "save over";
-    if (as) {
-        std::vector<QString> names{QStringLiteral("out1.bmp"), QStringLiteral("out2.bmp"), QStringLiteral("out3.bmp"),
-                                   QStringLiteral("out4"),     QStringLiteral("Out5.BMP"), QStringLiteral("写真"),
-                                   QStringLiteral("dir.bmp"),  QStringLiteral("nofolder/x.bmp")};
-        // Over the pictures there are, and now and then over a refused file.
-        for (const auto& [on_disk, file] : disk_) {
-            if (file.picture || random_.Percent(5))
-                names.push_back(on_disk);
-        }
-        expected_save_dialogs_.push_back(model_.save_dialog_name);
-        const int choice = random_.Below(100);
-        const std::optional<QString> answer = choice < 8    ? std::nullopt
-                                              : choice < 11 ? std::optional(QString())
-                                                            : std::optional(Path(random_.Pick(names)));
-        dialogs_->save_answers.push_back(answer);
-        Note("save as " + (answer ? Show(NameOf(*answer)) : std::string("(dialog cancelled)")));
-        Trigger("saveAsAction");
-        if (!answer)
-            return Saw("save as: cancelled");
-        model_.save_dialog_name = *answer;
-        if (answer->isEmpty())
+    const bool ask = as || model_.path.isEmpty();
+    const std::string command = as ? "save as" : ask ? "save untitled" : "save over";
+    if (ask) {
+        const std::optional<QString> chosen = ChooseSaveName(command);
+        Trigger(as ? "saveAsAction" : "saveAction");
+        if (!chosen)
             return;
-        name = answer->endsWith(QLatin1String(".bmp")) ? *answer : *answer + QStringLiteral(".bmp");
+        name = *chosen;
     } else {
         Note("save over " + Utf8(NameOf(name)));
         Trigger("saveAction");
@@ -314,10 +316,11 @@ void Sequence::Save(bool as)
         return Saw(command + ": refused");
     }
     Written(name);
+    Remember(name);
     model_.edit_count = 1;
     model_.panels[2] = kUnedited;
-    model_.caption = as ? name + kSuffix : name;
-    if (as) {
+    model_.caption = ask ? name + kSuffix : name;
+    if (ask) {
         model_.path = name;
         model_.panels[0] = QStringLiteral("ファイル名：　") + NameOf(name);
     }
@@ -398,6 +401,27 @@ bool Sequence::Prompt(bool quitting)
         Saw(answer == kAnswerNo ? "prompt: No" : "prompt: Cancel");
         return answer == kAnswerNo;
     }
+    if (model_.path.isEmpty()) {
+        // A pasted picture is saved under a name chosen in the dialog.
+        const std::optional<QString> chosen = ChooseSaveName("prompt: Yes, untitled");
+        if (!chosen)
+            return false;
+        if (!SaveSucceeds(NameOf(*chosen))) {
+            ExpectBox(kWriteFailure, kFileErrorCaption, kStyleOk);
+            Saw("prompt: Yes, untitled, save refused");
+            return false;
+        }
+        Written(*chosen);
+        Remember(*chosen);
+        model_.path = *chosen;
+        model_.edit_count = 1;
+        model_.caption = *chosen + kSuffix;
+        model_.panels[0] = QStringLiteral("ファイル名：　") + NameOf(*chosen);
+        model_.panels[2] = kUnedited;
+        prompt_saved_ = true;
+        Saw("prompt: Yes, untitled, saved");
+        return true;
+    }
     const QString name = NameOf(model_.path);
     if (disk_[name].writable && random_.Percent(30))
         SetWritable(name, false);
@@ -407,6 +431,7 @@ bool Sequence::Prompt(bool quitting)
         return false;
     }
     Written(model_.path);
+    Remember(model_.path);
     prompt_saved_ = true;
     Saw("prompt: Yes, saved");
     return true;
@@ -437,8 +462,16 @@ void Sequence::Trigger(const std::string& name)
 {
     QAction* item = Action(name);
     Check(item != nullptr && item->isEnabled(), "menu item " + name + " cannot be chosen");
-    if (item != nullptr)
-        item->trigger();
+    if (item == nullptr)
+        return;
+    // Now and then by one of its shortcut keys.
+    const QList<QKeySequence> keys = item->shortcuts();
+    if (keys.isEmpty() || !random_.Percent(40))
+        return item->trigger();
+    const QKeySequence& key = keys[random_.Below(static_cast<int>(keys.size()))];
+    Note(" (" + Utf8(key.toString(QKeySequence::PortableText)) + ")");
+    QTest::keySequence(window_.get(), key);
+    Saw("shortcut key");
 }
 
 } // namespace korvanti::testing::model

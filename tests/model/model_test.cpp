@@ -1,7 +1,9 @@
 // Long random sequences of what a user does with the window: open, effects
-// run to the end or cancelled at a random row, undo, redo, save, save as,
-// close, quit by menu or close box (also during a run, which ends it as a
-// Cancel would before the prompt), with the prompt answered at random. Every
+// run to the end or cancelled at a random row (by the Cancel button or Esc),
+// undo, redo, save, save as, close, quit by menu or close box (also during a
+// run, which ends it as a Cancel would before the prompt), copy and paste,
+// the recent files, Ctrl + wheel zoom, with the prompt answered at random
+// and menu commands now and then chosen by their shortcut keys. Every
 // command goes through the main window's own menu items, dialogs and
 // message boxes, and after every step the window, the document and the
 // files on disk are compared with a small model of what they must be:
@@ -27,10 +29,14 @@
 #include <iostream>
 #include <sstream>
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 
+#include "app/settings.h"
 #include "model_sequence.h"
 #include "view/image_control.h"
 
@@ -111,6 +117,17 @@ void Sequence::CheckWindow()
         CheckEq(Action(name)->isEnabled(), model_.open, std::string(name) + " enabled");
     CheckEq(window_->findChild<QSlider*>(QStringLiteral("zoomSlider"))->isEnabled(), model_.open,
             "the zoom slider enabled");
+    CheckEq(Action("copyAction")->isEnabled(), model_.open, "copy enabled");
+    CheckEq(Action("pasteAction")->isEnabled(), clipboard_.has_value(), "paste enabled");
+    if (clipboard_) {
+        const auto difference = ViewDifference(QGuiApplication::clipboard()->image(), *clipboard_);
+        Check(!difference, "the clipboard: " + difference.value_or(""));
+    }
+    QStringList recent;
+    for (QAction* item : window_->findChild<QMenu*>(QStringLiteral("recentFilesMenu"))->actions())
+        recent << item->property("recentFile").toString();
+    recent.removeAll(QString()); // the separator and "一覧を消去"
+    CheckEq(recent, QStringList(recent_.begin(), recent_.end()), "the recent files");
 
     if (model_.open) {
         Check(doc.file_bytes == model_.bytes, "the document holds " + Difference(doc.file_bytes, model_.bytes));
@@ -167,6 +184,8 @@ std::string Sequence::Report(int step) const
 void Sequence::Run()
 {
     ASSERT_TRUE(folder_.isValid() && files_.isValid());
+    settings::Reset();
+    QGuiApplication::clipboard()->clear();
     MakeFiles();
     StartProgram();
     for (int step = 1; step <= steps_; ++step) {
@@ -186,8 +205,11 @@ void Sequence::Run()
             history_.pop_front();
         CheckAll();
         if (problems_.empty() && !expected_exits_.empty()) {
-            // The process has ended; the next step starts the program anew.
+            // The process has ended; the next step starts the program anew,
+            // whose dialogs have shown nothing yet.
             StartProgram();
+            expected_open_dialogs_ = 0;
+            expected_save_dialogs_.clear();
             CheckAll();
         }
         if (!problems_.empty()) {
@@ -208,7 +230,9 @@ void Sequence::Run()
               "prompt: Yes, saved", "prompt: Yes, save refused", "prompt: No", "prompt: Cancel", "open: refused file",
               "open: nothing to open", "open: rows with padding", "open: rows without padding",
               "open: pixels after a larger header", "open: bytes after the pixels", "close", "quit", "close box", "quit during a run",
-              "nested command during a run", "redo chosen during a run"})
+              "nested command during a run", "redo chosen during a run", "shortcut key", "effect cancelled by Esc",
+              "copy", "paste", "recent file opened", "recent files cleared", "wheel zoom", "save untitled: written",
+              "prompt: Yes, untitled, saved"})
             EXPECT_GT(roads_[what], 0) << what << " never happened with seed " << seed_;
         for (const EffectEntry& effect : EffectCatalogue())
             EXPECT_EQ(effects_run_.count(effect.batch_name), 1u) << effect.batch_name << " never ran";

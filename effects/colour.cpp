@@ -2,6 +2,7 @@
 // negative, the histogram stretch and the time inversion.
 #include <algorithm>
 #include <array>
+#include <atomic>
 
 #include "effects/effects.h"
 #include "effects/run_steps.h"
@@ -46,21 +47,40 @@ void MapByGrey(uint8_t* values, const uint8_t* grey, int64_t count, uint8_t mid,
         values[i] = grey[i] >= mid ? brighten[values[i]] : darken[values[i]];
 }
 
+// Calls chunk(done, n, grey) for elements done .. done + n - 1 of count,
+// kGreyChunk at a time, grey holding their grey levels; the chunks on the
+// worker threads.
+template <class Chunk>
+void ForEachGreyChunk(PlaneSet s, int64_t count, Chunk&& chunk)
+{
+    const int64_t chunks = (count + kGreyChunk - 1) / kGreyChunk;
+    auto some_chunks = [&](int64_t first, int64_t end) {
+        std::array<uint8_t, kGreyChunk> grey;
+        for (int64_t i = first; i < end; ++i) {
+            const int64_t done = i * kGreyChunk;
+            const int64_t n = std::min<int64_t>(kGreyChunk, count - done);
+            GreyLevels(s[0] + done, s[1] + done, s[2] + done, grey.data(), n);
+            chunk(done, n, grey.data());
+        }
+    };
+    ParallelFor(0, chunks, kPieceElements / kGreyChunk, some_chunks);
+}
+
 // Stretches the grey levels of elements 0 to W x H + 1 in place: element 0
 // and the first spare element count too. Only whether a grey level occurs
 // matters, so the highest and the lowest level found are the histogram's
 // top and bottom.
 void StretchGreyLevels(PlaneSet s, int64_t count)
 {
-    std::array<uint8_t, kGreyChunk> grey;
-    uint8_t top = 0, bottom = 255;
-    for (int64_t done = 0; done < count; done += kGreyChunk) {
-        const int64_t n = std::min<int64_t>(kGreyChunk, count - done);
-        GreyLevels(s[0] + done, s[1] + done, s[2] + done, grey.data(), n);
-        const auto [low, high] = GreyRange(grey.data(), n);
-        top = std::max(top, high);
-        bottom = std::min(bottom, low);
-    }
+    std::atomic<uint8_t> top_found{0}, bottom_found{255};
+    ForEachGreyChunk(s, count, [&](int64_t, int64_t n, const uint8_t* grey) {
+        const auto [low, high] = GreyRange(grey, n);
+        for (uint8_t seen = top_found.load(); high > seen && !top_found.compare_exchange_weak(seen, high);) {
+        }
+        for (uint8_t seen = bottom_found.load(); low < seen && !bottom_found.compare_exchange_weak(seen, low);) {
+        }
+    });
+    const uint8_t top = top_found.load(), bottom = bottom_found.load();
     const int mid = (top + bottom) / 2;
     if (top == 0 || top == 255 || mid == 0)
         return;
@@ -76,16 +96,14 @@ void StretchGreyLevels(PlaneSet s, int64_t count)
         darken[v] = StoreByte(v * dark);
         plain_shape = plain_shape && brighten[v] == uint8_t(whole_factor * v) && darken[v] == v;
     }
-    for (int64_t done = 0; done < count; done += kGreyChunk) {
-        const int64_t n = std::min<int64_t>(kGreyChunk, count - done);
-        GreyLevels(s[0] + done, s[1] + done, s[2] + done, grey.data(), n);
+    ForEachGreyChunk(s, count, [&](int64_t done, int64_t n, const uint8_t* grey) {
         for (int k = 0; k < 3; ++k) {
             if (plain_shape)
-                BrightenAtOrAbove(s[k] + done, grey.data(), n, uint8_t(mid), uint8_t(whole_factor));
+                BrightenAtOrAbove(s[k] + done, grey, n, uint8_t(mid), uint8_t(whole_factor));
             else
-                MapByGrey(s[k] + done, grey.data(), n, uint8_t(mid), brighten.data(), darken.data());
+                MapByGrey(s[k] + done, grey, n, uint8_t(mid), brighten.data(), darken.data());
         }
-    }
+    });
 }
 
 } // namespace

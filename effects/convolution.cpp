@@ -85,7 +85,10 @@ void Emboss(EffectContext& context)
     };
     if (!in_place)
         std::memcpy(target, source, static_cast<size_t>(row_bytes));
-    const int32_t rows_done = ForEachRow(context, 1, h - 1, [&](int32_t r) {
+    // With the undo copy each row reads only the picture from before the
+    // run, so the rows go to the worker threads; rows a Cancel leaves are
+    // copied back below.
+    const auto row = [&](int32_t r) {
         uint8_t* out = in_place ? spare_row(r) : target + r * stride;
         stored.ForEmbossNeighbours(r, [&](const uint8_t* lower_left, const uint8_t* upper_right, int64_t first,
                                         int64_t count) {
@@ -95,7 +98,9 @@ void Emboss(EffectContext& context)
             put_spare_row(r - 1);
         if (!in_place)
             std::memcpy(out + row_bytes - 3, source + r * stride + row_bytes - 3, 3);
-    });
+    };
+    const int32_t rows_done =
+        in_place ? ForEachRow(context, 1, h - 1, row) : ForEachRowInParallel(context, 1, h - 1, row, kRowsPutBackByCaller);
     if (in_place && rows_done > 0)
         put_spare_row(rows_done);
     for (int64_t y = int64_t{rows_done} + 1; !in_place && y < h; ++y)

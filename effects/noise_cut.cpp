@@ -21,11 +21,11 @@ void SharpenThenBlurStages(EffectContext& context)
     PlaneSet t = Targets(doc);
     // The result planes are complete after the first stage, so what a later
     // stage does not write keeps the earlier stage's value (the copy).
-    CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.plane_width, doc.plane_height);
+    CopyPlanesOnWorkers(doc, t, s);
     FilterPlanes(context, kInterior, [](const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w) {
         rows::Sharpen(src, out, first, count, w, rows::Overflow::Wrap);
     });
-    CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], doc.plane_width, doc.plane_height);
+    CopyPlanesOnWorkers(doc, t, s);
     FilterPlanes(context, kInterior, rows::Blur);
 }
 

@@ -172,11 +172,13 @@ void Sunset(EffectContext& context)
     PlaneSet s = Sources(doc);
     const SunsetTint tint = TintOf(doc);
     const SunsetLifts& lifts = Lifts();
-    // No progress and no messages: the loop always runs to the end.
-    for (context.row_cursor = 1; context.row_cursor <= doc.plane_height - 1; ++context.row_cursor) {
-        const int64_t row = int64_t{context.row_cursor} * doc.plane_width;
-        SunsetRow(s[0] + row, s[1] + row, s[2] + row, doc.plane_width, context.row_cursor, tint, lifts);
-    }
+    // No progress and no messages: the loop always runs to the end, its
+    // rows on the worker threads.
+    const int32_t w = doc.plane_width;
+    ParallelForEach(1, doc.plane_height, RowsPerPiece(w, doc.plane_height, WorkerThreads()), [&](int64_t r) {
+        SunsetRow(s[0] + r * w, s[1] + r * w, s[2] + r * w, w, static_cast<int32_t>(r), tint, lifts);
+    });
+    context.row_cursor = std::max(1, doc.plane_height);
     MergeFrom(doc, s);
     context.EndEffect();
 }
@@ -215,24 +217,26 @@ void WatercolourStyle(EffectContext& context)
     const auto stage = [picture_width](int64_t number) {
         return [picture_width, number](int32_t r) { return (picture_width * r) / 2 * number; };
     };
-    const int32_t rows_done = ForEachRow(
+    const int32_t rows_done = ForEachRowInParallel(
         context, 3, h - 5,
         [&](int32_t r) {
             for (int k = 0; k < 3; ++k)
                 rows::Median(s[k], t[k], int64_t{r} * w + 3, w - 7, w);
         },
-        stage(1));
+        stage(1), kRowsPutBackByCaller);
     FillUnwritten(doc, 3, rows_done, 3, w - 5);
 
-    CopyPlanes(t[0], t[1], t[2], s[0], s[1], s[2], w, h);
+    CopyPlanesOnWorkers(doc, t, s);
 
-    ForEachRow(
+    // Rows the blur has not reached keep the first stage, as the source
+    // planes do: rows done past a Cancel take it back from there.
+    ForEachRowInParallel(
         context, 3, h - 5,
         [&](int32_t r) {
             for (int k = 0; k < 3; ++k)
                 rows::Blur(s[k], t[k], int64_t{r} * w + 3, w - 7, w);
         },
-        stage(2));
+        stage(2), [&](int32_t first, int32_t) { FillUnwritten(doc, 3, first - 3, 3, w - 5); });
 
     MergeFrom(doc, t);
     context.EndEffect();

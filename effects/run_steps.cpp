@@ -1,6 +1,8 @@
 // The channel sums some effects start from (run_steps.h).
 #include "effects/run_steps.h"
 
+#include <numeric>
+
 namespace korvanti {
 namespace {
 
@@ -13,14 +15,23 @@ uint32_t SumBlock(const uint8_t* values, int64_t count)
     return sum;
 }
 
-// In blocks small enough that a 32-bit sum cannot overflow.
+// In blocks small enough that a 32-bit sum cannot overflow, the blocks on
+// the worker threads; whole numbers, so the order of the adds is free.
 uint64_t SumBytes(const uint8_t* values, int64_t count)
 {
     constexpr int64_t kBlock = int64_t{1} << 20;
-    uint64_t sum = 0;
-    for (int64_t done = 0; done < count; done += kBlock)
-        sum += SumBlock(values + done, std::min(kBlock, count - done));
-    return sum;
+    const int64_t blocks = (count + kBlock - 1) / kBlock;
+    if (WorkerThreads() == 1 || blocks < 2) {
+        uint64_t sum = 0;
+        for (int64_t done = 0; done < count; done += kBlock)
+            sum += SumBlock(values + done, std::min(kBlock, count - done));
+        return sum;
+    }
+    std::vector<uint64_t> sums(static_cast<size_t>(blocks));
+    ParallelForEach(0, blocks, 1, [&](int64_t i) {
+        sums[static_cast<size_t>(i)] = SumBlock(values + i * kBlock, std::min(kBlock, count - i * kBlock));
+    });
+    return std::accumulate(sums.begin(), sums.end(), uint64_t{0});
 }
 
 } // namespace

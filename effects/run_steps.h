@@ -1,7 +1,7 @@
 // Steps most effects share: the start and the end of a run, the row loops
-// with their per-row epilogue, the per-pixel and the 3x3 filter effects
-// around a value or row function, and the channel sums some effects begin
-// with.
+// with their per-row epilogue (in order, or a block of rows at a time on the
+// worker threads), the per-pixel and the 3x3 filter effects around a value
+// or row function, and the channel sums some effects begin with.
 #pragma once
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 
 #include "engine/effect_context.h"
 #include "engine/row_kernels.h"
+#include "engine/worker_threads.h"
 #include "image/simd.h"
 
 namespace korvanti {
@@ -31,6 +32,64 @@ inline PlaneSet Targets(Document& doc)
     return {{doc.target_planes[0].data(), doc.target_planes[1].data(), doc.target_planes[2].data()}};
 }
 
+// Plane elements a worker takes at a time: enough that handing the piece
+// over costs next to nothing against the work in it.
+inline constexpr int64_t kPieceElements = int64_t{1} << 16;
+
+// Calls run(element, row, column, count) for each run of plane elements
+// begin..end - 1 that lies in one stored row (element e is pixel e - 1;
+// element 0 and the spare tail have none).
+template <class Run>
+void ForEachPixelRun(const Document& doc, int64_t begin, int64_t end, Run&& run)
+{
+    const int64_t w = doc.plane_width;
+    end = std::min(end, w * doc.plane_height + 1);
+    for (int64_t e = std::max<int64_t>(begin, 1); e < end;) {
+        const int64_t row = (e - 1) / w, column = (e - 1) % w;
+        const int64_t count = std::min(end - e, w - column);
+        run(e, row, column, count);
+        e += count;
+    }
+}
+
+// Splits the pixels of plane elements begin..end - 1 of picture (a file
+// of the document's shape) into planes.
+inline void SplitRange(const Document& doc, const Bytes& picture, PlaneSet planes, int64_t begin, int64_t end)
+{
+    const int64_t stride = RowStride(doc.plane_width);
+    const uint8_t* pixels = picture.data() + PixelOffset(picture.data());
+    ForEachPixelRun(doc, begin, end, [&](int64_t e, int64_t row, int64_t column, int64_t count) {
+        SplitRow(pixels + row * stride + 3 * column, planes[0] + e, planes[1] + e, planes[2] + e, count);
+    });
+}
+
+// The whole picture into planes (elements 1 to W x H), and back, on the
+// worker threads.
+inline void SplitPicture(const Document& doc, const Bytes& picture, PlaneSet planes)
+{
+    if (WorkerThreads() == 1) {
+        SplitPlanes(picture, planes[0], planes[1], planes[2], doc.plane_width, doc.plane_height);
+        return;
+    }
+    auto split = [&](int64_t begin, int64_t end) { SplitRange(doc, picture, planes, begin, end); };
+    ParallelFor(1, int64_t{doc.plane_width} * doc.plane_height + 1, kPieceElements, split);
+}
+
+// Elements 0 to W x H of each plane from into to (CopyPlanes), on the
+// worker threads.
+inline void CopyPlanesOnWorkers(const Document& doc, PlaneSet from, PlaneSet to)
+{
+    if (WorkerThreads() == 1) {
+        CopyPlanes(from[0], from[1], from[2], to[0], to[1], to[2], doc.plane_width, doc.plane_height);
+        return;
+    }
+    auto copy = [&](int64_t begin, int64_t end) {
+        for (int k = 0; k < 3; ++k)
+            std::memcpy(to[k] + begin, from[k] + begin, static_cast<size_t>(end - begin));
+    };
+    ParallelFor(0, int64_t{doc.plane_width} * doc.plane_height + 1, kPieceElements, copy);
+}
+
 // How the picture from before the run is kept for undo. Swap fits every run
 // that merges all pixels before it reads file_bytes again; a run that reads
 // file_bytes first calls SaveUndoByCopy itself.
@@ -44,13 +103,23 @@ inline void StartRun(EffectContext& context, UndoCopy undo, PlaneUse planes = Pl
     context.BeginEffect(planes);
     if (undo == UndoCopy::Swap)
         context.SaveUndoBySwap();
-    PlaneSet s = Sources(doc);
-    SplitPlanes(context.PictureBeforeRun(), s[0], s[1], s[2], doc.plane_width, doc.plane_height);
+    SplitPicture(doc, context.PictureBeforeRun(), Sources(doc));
 }
 
 inline void MergeFrom(Document& doc, const uint8_t* plane0, const uint8_t* plane1, const uint8_t* plane2)
 {
-    MergePlanes(doc.file_bytes, plane0, plane1, plane2, doc.plane_width, doc.plane_height);
+    if (WorkerThreads() == 1) {
+        MergePlanes(doc.file_bytes, plane0, plane1, plane2, doc.plane_width, doc.plane_height);
+        return;
+    }
+    const int64_t stride = RowStride(doc.plane_width);
+    uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
+    auto merge = [&](int64_t begin, int64_t end) {
+        ForEachPixelRun(doc, begin, end, [&](int64_t e, int64_t row, int64_t column, int64_t count) {
+            MergeRow(pixels + row * stride + 3 * column, plane0 + e, plane1 + e, plane2 + e, count);
+        });
+    };
+    ParallelFor(1, int64_t{doc.plane_width} * doc.plane_height + 1, kPieceElements, merge);
 }
 
 inline void MergeFrom(Document& doc, PlaneSet planes) { MergeFrom(doc, planes[0], planes[1], planes[2]); }
@@ -85,11 +154,72 @@ int32_t ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&
 }
 
 // The usual epilogue: progress at picture width x row.
+inline auto UsualPosition(const EffectContext& context)
+{
+    const int64_t width = context.doc.bitmap.GetWidth();
+    return [width](int32_t row) { return width * row; };
+}
+
 template <class RowBody>
 int32_t ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&& body)
 {
-    const int64_t width = context.doc.bitmap.GetWidth();
-    return ForEachRow(context, first, last, body, [width](int32_t row) { return width * row; });
+    return ForEachRow(context, first, last, body, UsualPosition(context));
+}
+
+// Rows of a block: one piece of rows per worker thread, each piece about
+// kPieceElements, fewer on a small picture so that every thread gets some.
+inline int32_t RowsPerPiece(int64_t width, int32_t rows, int threads)
+{
+    const int64_t even_share = (int64_t{rows} + threads - 1) / threads;
+    return static_cast<int32_t>(std::clamp<int64_t>(kPieceElements / std::max<int64_t>(width, 1), 1, even_share));
+}
+
+// For a loop whose put_back has nothing to do: the caller puts back every
+// row a Cancel leaves anyway.
+inline constexpr auto kRowsPutBackByCaller = [](int32_t, int32_t) {};
+
+// ForEachRow for rows that do not depend on each other: no row reads what
+// another row of the loop writes, and no two rows write the same element.
+// With one worker thread it is ForEachRow. Otherwise the rows go to the
+// workers a block at a time, and then this thread runs the per-row
+// epilogues of the block in order, exactly as ForEachRow would have after
+// each row; nothing runs the next block before those epilogues are
+// through. A Cancel at an epilogue ends the loop there as in ForEachRow,
+// and the rows of the block after it, done already, go to put_back(first,
+// last), which must make them what they were before the loop.
+template <class RowBody, class Position, class PutBack>
+int32_t ForEachRowInParallel(EffectContext& context, int32_t first, int32_t last, RowBody&& body,
+                             Position&& position, PutBack&& put_back)
+{
+    const int threads = WorkerThreads();
+    if (threads == 1 || first >= last)
+        return ForEachRow(context, first, last, body, position);
+    const int32_t piece = RowsPerPiece(context.doc.plane_width, last - first + 1, threads);
+    const int64_t block = int64_t{piece} * threads;
+    int32_t done = 0;
+    for (int32_t block_first = first; block_first <= last;) {
+        const auto block_last = static_cast<int32_t>(std::min<int64_t>(last, block_first + block - 1));
+        ParallelForEach(block_first, int64_t{block_last} + 1, piece, [&](int64_t r) { body(static_cast<int32_t>(r)); });
+        for (int32_t r = block_first; r <= block_last; ++r) {
+            context.row_cursor = r;
+            ++done;
+            if (context.EndOfRow(position(r))) {
+                if (r < block_last)
+                    put_back(r + 1, block_last);
+                return done;
+            }
+        }
+        block_first = block_last + 1;
+    }
+    context.row_cursor = last + 1;
+    return done;
+}
+
+// The same with the usual epilogue.
+template <class RowBody, class PutBack>
+int32_t ForEachRowInParallel(EffectContext& context, int32_t first, int32_t last, RowBody&& body, PutBack&& put_back)
+{
+    return ForEachRowInParallel(context, first, last, body, UsualPosition(context), put_back);
 }
 
 // The stored rows of a picture (the one from before a run), as the emboss
@@ -164,43 +294,31 @@ inline void FillUnwritten(Document& doc, int32_t first_row, int32_t rows_done, i
 // none), the stored rows' padding untouched.
 inline void MergeGreyRange(Document& doc, const uint8_t* plane, int64_t begin, int64_t end)
 {
-    const int64_t w = doc.plane_width;
     const int64_t stride = RowStride(doc.plane_width);
     uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
-    end = std::min(end, w * doc.plane_height + 1);
-    for (int64_t e = std::max<int64_t>(begin, 1); e < end;) {
-        const int64_t row = (e - 1) / w, column = (e - 1) % w;
-        const int64_t count = std::min(end - e, w - column);
+    ForEachPixelRun(doc, begin, end, [&](int64_t e, int64_t row, int64_t column, int64_t count) {
         rows::WriteGrey(plane + e, pixels + row * stride + 3 * column, count);
-        e += count;
-    }
+    });
 }
 
 // One pass over plane rows first_row..last_row, columns first_column..
 // last_column: body(first element, element count) does the run of one row,
-// with the usual per-row epilogue. Every result element the pass does not
-// write (outside the rectangle, or in rows left by a Cancel) ends up with
-// its source value.
+// with the usual per-row epilogue; rows on the worker threads, so body
+// must read only what no row writes. Every result element the pass does
+// not write (outside the rectangle, or in rows left by a Cancel) ends up
+// with its source value.
 template <class RowBody>
 void FilterPass(EffectContext& context, int32_t first_row, int32_t last_row, int32_t first_column,
                 int32_t last_column, RowBody&& body)
 {
     const int64_t w = context.doc.plane_width;
-    const int32_t rows_done = ForEachRow(context, first_row, last_row, [&](int32_t r) {
-        body(r * w + first_column, int64_t{last_column} - first_column + 1);
-    });
+    const int32_t rows_done = ForEachRowInParallel(
+        context, first_row, last_row,
+        [&](int32_t r) { body(r * w + first_column, int64_t{last_column} - first_column + 1); },
+        kRowsPutBackByCaller);
     FillUnwritten(context.doc, first_row, rows_done, first_column, last_column);
 }
 
-// The same over plane rows 0 to H - 1 (elements 0 to W x H - 1). Returns
-// the number of rows done, so that a cancelled run can complete the rest.
-template <class RowBody>
-int32_t ForEachRowOfFullGrid(EffectContext& context, RowBody&& body)
-{
-    return ForEachRow(context, 0, context.doc.plane_height - 1, [&](int32_t r) {
-        body(int64_t{r} * context.doc.plane_width, int64_t{context.doc.plane_width});
-    });
-}
 
 // Calls pixel(b, g, r) on count pixels of three plane rows, the channel
 // values changed in place. The function is taken by value: a copy of its
@@ -225,19 +343,23 @@ auto EachChannel(Value value)
 }
 
 // A per-pixel effect: pixel(b, g, r) changes the channel values of one
-// pixel in place, in the source planes. The rows of the full grid go in
-// order, each followed by the usual epilogue; rows left by a Cancel and the
-// last pixel (element W x H) keep the picture. make_pixel() is asked for
-// the pixel function once the planes hold the picture.
+// pixel in place, in the source planes. The plane rows 0 to H - 1 (elements
+// 0 to W x H - 1) go in order, each followed by the usual epilogue; rows
+// left by a Cancel and the last pixel (element W x H) keep the picture.
+// make_pixel() is asked for the pixel function once the planes hold the
+// picture.
 template <class MakePixel>
 void RunPixelEffectWith(EffectContext& context, MakePixel&& make_pixel)
 {
     StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
-    PlaneSet s = Sources(context.doc);
+    Document& doc = context.doc;
+    PlaneSet s = Sources(doc);
     const auto pixel = make_pixel();
-    ForEachRowOfFullGrid(context, [&](int64_t first, int64_t count) {
-        MapPixels(s[0] + first, s[1] + first, s[2] + first, count, pixel);
-    });
+    const int64_t w = doc.plane_width;
+    ForEachRowInParallel(
+        context, 0, doc.plane_height - 1,
+        [&](int32_t r) { MapPixels(s[0] + r * w, s[1] + r * w, s[2] + r * w, w, pixel); },
+        [&](int32_t first, int32_t last) { SplitRange(doc, context.PictureBeforeRun(), s, first * w, (last + 1) * w); });
     MergeFrom(context.doc, s);
     context.EndEffect();
 }

@@ -51,19 +51,23 @@ void SpeckleOf(const int32_t* __restrict draws, uint8_t* __restrict speckle, int
 // The rough sketch's stages, each on the one grey plane t.
 
 // Emboss pass, grey, into a plane that starts at zero: the border and rows
-// left by a Cancel then threshold to white.
+// left by a Cancel then threshold to white. Rows read only the stored
+// picture, so they go to the worker threads.
 void EmbossStage(EffectContext& context, uint8_t* t)
 {
     Document& doc = context.doc;
     const int32_t w = doc.plane_width;
     const StoredRows stored(doc, context.PictureBeforeRun());
-    const int32_t rows_done = ForEachRow(context, 1, doc.plane_height - 1, [&](int32_t r) {
-        uint8_t* out = t + int64_t{r} * w + 1; // element (r, 1): pixel 0 of row r
-        stored.ForEmbossNeighbours(r, [&](const uint8_t* lower_left, const uint8_t* upper_right, int64_t first,
-                                        int64_t count) {
-            rows::EmbossToPlane(lower_left, upper_right, out + first, count);
-        });
-    });
+    const int32_t rows_done = ForEachRowInParallel(
+        context, 1, doc.plane_height - 1,
+        [&](int32_t r) {
+            uint8_t* out = t + int64_t{r} * w + 1; // element (r, 1): pixel 0 of row r
+            stored.ForEmbossNeighbours(r, [&](const uint8_t* lower_left, const uint8_t* upper_right, int64_t first,
+                                            int64_t count) {
+                rows::EmbossToPlane(lower_left, upper_right, out + first, count);
+            });
+        },
+        kRowsPutBackByCaller);
     ForEachUnwrittenRun(doc, 1, rows_done, 1, w - 1, [&](int64_t begin, int64_t end) {
         std::memset(t + begin, 0, static_cast<size_t>(end - begin));
     });

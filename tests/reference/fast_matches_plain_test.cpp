@@ -1,6 +1,6 @@
 // The fast effects against their plain forms: the same bytes, undo and redo,
 // edits, progress and Cancel behaviour, for every effect on pictures of many
-// shapes, cancelled at many points.
+// shapes, cancelled at many points, on one worker thread and on several.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -8,6 +8,7 @@
 
 #include "effects/catalogue.h"
 #include "engine/row_kernels.h"
+#include "engine/worker_threads.h"
 #include "reference_effects.h"
 #include "toolkit.h"
 #include "engine_bench.h"
@@ -99,13 +100,20 @@ TEST(FastForms, GiveThePlainOutcomeOnEveryShapeAndAtEveryCancelPoint)
                 const Picture picture = Varied(shape.width, shape.height, random, cancels ? 0 : int(random() % 4));
                 const uint32_t offset = cancels || random() % 2 ? 54 : 54 + 4 * (random() % 30);
                 const int runs = cancels ? 1 : 1 + int(random() % 2);
-                const Outcome fast = RunOn(picture, offset, effect.run, cancel_at, runs);
                 const Outcome plain = RunOn(picture, offset, kPlainForms.at(effect.batch_name), cancel_at, runs);
-                const std::string what = std::string(effect.batch_name) + " " + std::to_string(shape.width) + "x" +
-                                         std::to_string(shape.height) + " cancel at " + std::to_string(cancel_at);
-                ASSERT_EQ(fast.result, plain.result) << what;
-                EXPECT_TRUE(fast == plain) << what << ": undo, redo, edit count, progress or Cancel differ";
+                // The fast form on one thread and split over several, the
+                // rows of a block running past the Cancel.
+                for (int threads : {1, 2, 3, 7}) {
+                    SetWorkerThreads(threads);
+                    const Outcome fast = RunOn(picture, offset, effect.run, cancel_at, runs);
+                    const std::string what = std::string(effect.batch_name) + " " + std::to_string(shape.width) +
+                                             "x" + std::to_string(shape.height) + " cancel at " +
+                                             std::to_string(cancel_at) + " on " + std::to_string(threads) + " threads";
+                    ASSERT_EQ(fast.result, plain.result) << what;
+                    EXPECT_TRUE(fast == plain) << what << ": undo, redo, edit count, progress or Cancel differ";
+                }
             }
+    SetWorkerThreads(0);
 }
 
 // The whole-number forms of the blur and moving-average kernels against the extended-precision

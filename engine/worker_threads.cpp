@@ -1,0 +1,89 @@
+// The worker threads: a oneTBB task arena sized to the thread count, made
+// on first use. oneTBB rather than a pool of our own: its workers wait for
+// work without a lock of ours, the calling thread takes part in the loop,
+// pieces are handed out by work stealing and exceptions come back to the
+// caller; a hand-made queue would have to get all of that right again.
+#include "engine/worker_threads.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+#include <tbb/partitioner.h>
+#include <tbb/task_arena.h>
+
+namespace korvanti {
+namespace {
+
+int DefaultThreads()
+{
+    if (const char* text = std::getenv("KORVANTI_THREADS")) {
+        char* end = nullptr;
+        const long count = std::strtol(text, &end, 10);
+        if (end != text && *end == '\0' && count > 0)
+            return static_cast<int>(std::min<long>(count, 256));
+    }
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+struct Workers {
+    std::mutex mutex;
+    int threads = DefaultThreads();
+    std::unique_ptr<tbb::task_arena> arena; // made when first needed
+};
+
+Workers& TheWorkers()
+{
+    static Workers workers;
+    return workers;
+}
+
+tbb::task_arena& Arena(Workers& workers)
+{
+    const std::lock_guard lock(workers.mutex);
+    if (!workers.arena)
+        workers.arena = std::make_unique<tbb::task_arena>(workers.threads);
+    return *workers.arena;
+}
+
+} // namespace
+
+void SetWorkerThreads(int count)
+{
+    Workers& workers = TheWorkers();
+    const std::lock_guard lock(workers.mutex);
+    const int threads = count > 0 ? std::min(count, 256) : DefaultThreads();
+    if (threads != workers.threads)
+        workers.arena.reset();
+    workers.threads = threads;
+}
+
+int WorkerThreads()
+{
+    Workers& workers = TheWorkers();
+    const std::lock_guard lock(workers.mutex);
+    return workers.threads;
+}
+
+void ParallelFor(int64_t begin, int64_t end, int64_t grain, RangeBody body)
+{
+    if (begin >= end)
+        return;
+    Workers& workers = TheWorkers();
+    if (WorkerThreads() == 1 || end - begin <= grain) {
+        body(begin, end);
+        return;
+    }
+    Arena(workers).execute([&] {
+        tbb::parallel_for(
+            tbb::blocked_range<int64_t>(begin, end, static_cast<size_t>(std::max<int64_t>(grain, 1))),
+            [&](const tbb::blocked_range<int64_t>& piece) { body(piece.begin(), piece.end()); },
+            tbb::simple_partitioner());
+    });
+}
+
+} // namespace korvanti

@@ -17,6 +17,7 @@
 #include <QtEndian>
 
 #include "codecs/format.h"
+#include "codecs/rows.h"
 
 namespace korvanti {
 
@@ -74,15 +75,15 @@ Bytes BitmapOf(const QImage& image)
     } catch (const std::bad_alloc&) {
         return {};
     }
-    const int64_t stride = codecs::BitmapStride(image.width());
+    const int64_t stride = RowStride(image.width());
     for (int y = 0; y < source.height(); ++y) {
         const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(y));
-        uint8_t* to = bitmap.data() + codecs::kBitmapHeaderBytes + (source.height() - 1 - y) * stride;
+        uint8_t* to = bitmap.data() + kHeaderBytes + (source.height() - 1 - y) * stride;
         for (int x = 0; x < source.width(); ++x) {
-            const unsigned alpha = static_cast<unsigned>(qAlpha(from[x]));
-            const int channels[] = {qBlue(from[x]), qGreen(from[x]), qRed(from[x])};
-            for (int c = 0; c < 3; ++c)
-                to[3 * x + c] = static_cast<uint8_t>((channels[c] * alpha + 255 * (255 - alpha) + 127) / 255);
+            const auto alpha = static_cast<unsigned>(qAlpha(from[x]));
+            to[3 * x] = codecs::OverWhite(static_cast<unsigned>(qBlue(from[x])), alpha);
+            to[3 * x + 1] = codecs::OverWhite(static_cast<unsigned>(qGreen(from[x])), alpha);
+            to[3 * x + 2] = codecs::OverWhite(static_cast<unsigned>(qRed(from[x])), alpha);
         }
     }
     return bitmap;

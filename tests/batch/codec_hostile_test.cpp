@@ -228,7 +228,8 @@ TEST(Decoders, AStopRequestEndsTheDecodeBeforeItReachesTheCut)
         for (bool stopped : {false, true}) {
             stop = stopped;
             Decoded decoded;
-            const codecs::DecodeOptions options{kLargestBitmap, &stop};
+            codecs::DecodeOptions options;
+            options.stop = &stop;
             const FileProblem problem = png ? codecs::DecodePng(cut, decoded, options) : codecs::DecodeJpeg(cut, decoded, options);
             EXPECT_EQ(problem.kind, stopped ? FileProblemKind::Interrupted : FileProblemKind::Damaged) << problem.reason;
             EXPECT_TRUE(decoded.bitmap.empty());

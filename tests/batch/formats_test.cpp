@@ -203,13 +203,19 @@ TEST_F(Formats, BadFilesAreRefusedWithAReasonAndNothingWritten)
 
     // In the codecs: a limit below the BMP form, and a stop asked for.
     const std::atomic<bool> stop{true};
+    const auto options = [](int64_t limit, const std::atomic<bool>* stop_request) {
+        codecs::DecodeOptions o;
+        o.limit = limit;
+        o.stop = stop_request;
+        return o;
+    };
     for (const Bytes& file : {webp, tiff, heic, avif}) {
         codecs::Decoded decoded;
         const int64_t bitmap = 54 + RowStride(Decode(file).width) * Decode(file).height;
-        EXPECT_EQ(codecs::Decode(codecs::SniffFormat(file), file, decoded, {bitmap}).kind, FileProblemKind::None);
-        const FileProblem large = codecs::Decode(codecs::SniffFormat(file), file, decoded, {bitmap - 1});
+        EXPECT_EQ(codecs::Decode(codecs::SniffFormat(file), file, decoded, options(bitmap, nullptr)).kind, FileProblemKind::None);
+        const FileProblem large = codecs::Decode(codecs::SniffFormat(file), file, decoded, options(bitmap - 1, nullptr));
         EXPECT_EQ(large.kind, FileProblemKind::TooLarge);
-        const FileProblem stopped = codecs::Decode(codecs::SniffFormat(file), file, decoded, {kLargestBitmap, &stop});
+        const FileProblem stopped = codecs::Decode(codecs::SniffFormat(file), file, decoded, options(kLargestBitmap, &stop));
         EXPECT_EQ(stopped.reason, "stopped");
     }
 }

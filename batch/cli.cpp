@@ -11,7 +11,8 @@ namespace korvanti::batch {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: korvanti-batch -e NAME [-e NAME]... (-o OUTPUT | -d DIR) [--format FMT] [--quality N] [--strip] [-j N] [-q] INPUT...\n"
+    "Usage: korvanti-batch -e NAME [-e NAME]... (-o OUTPUT | -d DIR) [--format FMT] [--quality N] [--strip] [-j N]\n"
+    "                      [--threads N] [--memory MB] [-q] INPUT...\n"
     "       korvanti-batch --list | --help | --version\n";
 
 constexpr std::string_view kHelp =
@@ -20,7 +21,7 @@ constexpr std::string_view kHelp =
     "\n"
     "  -e NAME     effect to run, by name or menu id in any letter case (see --list);\n"
     "              repeat it to run several effects in the order given\n"
-    "  -o OUTPUT   where to write the result of the one INPUT\n"
+    "  -o OUTPUT   where to write the result of the one INPUT; - for standard output\n"
     "  -d DIR      write each result as DIR/<input's file name> (DIR is created if missing)\n"
     "  --format FMT\n"
     "              write bmp, png, jpeg, webp or tiff; without it the output name's\n"
@@ -31,6 +32,10 @@ constexpr std::string_view kHelp =
     "              written as WebP without it stays lossless)\n"
     "  --strip     leave the colour profile and the EXIF data out of the results\n"
     "  -j N        files to work on at once (default: one per processor core)\n"
+    "  --threads N threads each effect splits its rows over (default: KORVANTI_THREADS,\n"
+    "              else one per processor core); 1 keeps every effect on one thread\n"
+    "  --memory MB memory the files worked on at once may take together; a file that\n"
+    "              would pass it waits (default: what the system has available)\n"
     "  -q          no progress bar and no notes\n"
     "  --list      list the effects\n"
     "  --help      show this help\n"
@@ -43,7 +48,9 @@ constexpr std::string_view kHelp =
     "or an animated WebP the first picture) and worked on exactly as the BMP of\n"
     "that picture would be; results keep its colour profile and EXIF data (with\n"
     "the orientation reset) where their format holds them.\n"
-    "Put -- before file names that begin with '-'.\n"
+    "INPUT - reads the picture from standard input (the only input, with -o);\n"
+    "-o - writes the result to standard output, never to a terminal.\n"
+    "Put -- before other file names that begin with '-'.\n"
     "\n"
     "Exit status: 0 when every output was written, 1 when any file failed,\n"
     "2 for a usage error, 130 when stopped by Ctrl-C and 143 by SIGTERM (files\n"

@@ -13,13 +13,14 @@
 namespace korvanti::batch {
 namespace {
 
-enum LongOnly { kVersion = 256, kList, kFormat, kQuality, kStrip };
+enum LongOnly { kVersion = 256, kList, kFormat, kQuality, kStrip, kThreads, kMemory };
 
 constexpr option kLongOptions[] = {
     {"help", no_argument, nullptr, 'h'},       {"version", no_argument, nullptr, kVersion},
     {"list", no_argument, nullptr, kList},      {"quiet", no_argument, nullptr, 'q'},
     {"format", required_argument, nullptr, kFormat}, {"quality", required_argument, nullptr, kQuality},
-    {"strip", no_argument, nullptr, kStrip},
+    {"strip", no_argument, nullptr, kStrip},         {"threads", required_argument, nullptr, kThreads},
+    {"memory", required_argument, nullptr, kMemory},
     {nullptr, 0, nullptr, 0},
 };
 // "-": inputs come back in place as option 1; ":": a missing value is ':'.
@@ -117,6 +118,16 @@ std::string TakeOption(int code, std::string_view value, Options& options)
             return "-j needs a whole number from 1 to " + std::to_string(kMaxJobs) + ", not '" + std::string(value) +
                    "'";
         break;
+    case kThreads:
+        if (!ParseNumber(value, 1, kMaxThreads, options.threads))
+            return "--threads needs a whole number from 1 to " + std::to_string(kMaxThreads) + ", not '" +
+                   std::string(value) + "'";
+        break;
+    case kMemory:
+        if (!ParseNumber(value, 1, kMaxMemoryMb, options.memory_mb))
+            return "--memory needs a number of megabytes from 1 to " + std::to_string(kMaxMemoryMb) + ", not '" +
+                   std::string(value) + "'";
+        break;
     case kFormat:
         options.format = codecs::FormatOfWord(value);
         if (options.format == codecs::Format::Unknown)
@@ -142,6 +153,48 @@ std::string UnknownOption(std::string_view arg)
     if (arg.size() > 2 && arg[1] != '-')
         message += "; if it is a file name, put -- before the file names";
     return message;
+}
+
+// Takes the next option or input into result; true once the scan is over
+// (all taken, an informational command, or an error).
+bool TakeNextArgument(int argc, char** argv, ParseResult& result)
+{
+    const int before = optind == 0 ? 1 : optind;
+    // No clusters of flags: "-holiday.jpg" is not -h.
+    if (before < argc) {
+        const std::string_view next = argv[before];
+        if (next.size() > 2 && next[0] == '-' && (next[1] == 'q' || next[1] == 'h')) {
+            result.error = UnknownOption(next);
+            return true;
+        }
+    }
+    const int code = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
+    switch (code) {
+    case -1:
+        return true;
+    case 1:
+        result.options.inputs.emplace_back(optarg);
+        return false;
+    // The informational commands win over everything else on the line.
+    case 'h':
+        result.options.mode = Mode::Help;
+        return true;
+    case kVersion:
+        result.options.mode = Mode::Version;
+        return true;
+    case kList:
+        result.options.mode = Mode::List;
+        return true;
+    case ':':
+        result.error = OptionName(optopt) + " needs a value";
+        return true;
+    case '?':
+        result.error = UnknownOption(argv[before]);
+        return true;
+    default:
+        result.error = TakeOption(code, optarg != nullptr ? optarg : "", result.options);
+        return !result.ok();
+    }
 }
 
 } // namespace
@@ -171,7 +224,6 @@ std::string ValidEffectNames()
 ParseResult ParseArguments(std::span<const std::string_view> args)
 {
     ParseResult result;
-    Options& options = result.options;
     std::vector<std::string> texts{"korvanti-batch"};
     texts.insert(texts.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -182,49 +234,14 @@ ParseResult ParseArguments(std::span<const std::string_view> args)
 
     optind = 0; // a fresh scan, also after an earlier call
     opterr = 0;
-    for (;;) {
-        const int before = optind == 0 ? 1 : optind;
-        // No clusters of flags: "-holiday.jpg" is not -h.
-        if (before < argc) {
-            const std::string_view next = argv[static_cast<size_t>(before)];
-            if (next.size() > 2 && next[0] == '-' && (next[1] == 'q' || next[1] == 'h')) {
-                result.error = UnknownOption(next);
-                return result;
-            }
-        }
-        const int code = getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr);
-        if (code == -1)
-            break;
-        switch (code) {
-        case 1:
-            options.inputs.emplace_back(optarg);
-            continue;
-        // The informational commands win over everything else on the line.
-        case 'h':
-            options.mode = Mode::Help;
-            return result;
-        case kVersion:
-            options.mode = Mode::Version;
-            return result;
-        case kList:
-            options.mode = Mode::List;
-            return result;
-        case ':':
-            result.error = OptionName(optopt) + " needs a value";
-            return result;
-        case '?':
-            result.error = UnknownOption(argv[static_cast<size_t>(before)]);
-            return result;
-        default:
-            result.error = TakeOption(code, optarg != nullptr ? optarg : "", options);
-            if (!result.ok())
-                return result;
-        }
+    while (!TakeNextArgument(argc, argv.data(), result)) {
     }
+    if (!result.ok() || result.options.mode != Mode::Run)
+        return result;
     // Everything after "--".
     for (int i = optind; i < argc; ++i)
-        options.inputs.emplace_back(argv[static_cast<size_t>(i)]);
-    result.error = CheckComplete(options);
+        result.options.inputs.emplace_back(argv[static_cast<size_t>(i)]);
+    result.error = CheckComplete(result.options);
     return result;
 }
 

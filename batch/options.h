@@ -13,6 +13,8 @@
 namespace korvanti::batch {
 
 inline constexpr unsigned kMaxJobs = 1024;
+inline constexpr unsigned kMaxThreads = 1024;
+inline constexpr unsigned kMaxMemoryMb = 1u << 30; // 1 PiB
 
 enum class Mode { Run, Help, Version, List };
 
@@ -22,7 +24,8 @@ struct Options {
     std::string output;                      // -o, for exactly one input
     std::string directory;                   // -d, one result per input inside it
     unsigned jobs = 0;                       // 0: one per core
-    uint64_t memory_mb = 0;                  // --memory; 0: what the system has available
+    unsigned threads = 0;                    // --threads, for each effect; 0: KORVANTI_THREADS, else one per core
+    unsigned memory_mb = 0;                  // --memory; 0: what the system has available
     bool quiet = false;
     codecs::Format format = codecs::Format::Unknown; // --format; Unknown: by the output name
     int quality = 0;                                 // --quality, for JPEG and WebP results; 0: not given

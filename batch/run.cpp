@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "batch/process.h"
+#include "engine/worker_threads.h"
 
 namespace korvanti::batch {
 namespace {
@@ -340,6 +341,8 @@ int Conclude(const OrderedReport& report, size_t files, Console& console)
 
 int RunBatch(const Options& options, std::ostream& err, bool show_bar, const std::atomic<bool>* stop)
 {
+    if (options.threads != 0)
+        SetWorkerThreads(static_cast<int>(options.threads));
     Console console(err, show_bar && !options.quiet);
     OutputFolder folder(options.directory);
     MemoryBudget memory(MemoryForRun(options), stop);

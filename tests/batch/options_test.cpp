@@ -35,7 +35,8 @@ TEST(BatchOptions, OptionsEffectsAndInputsMixFreelyAndDoubleDashEndsOptions)
     // Effects by name or menu id in any case keep their order; repeating
     // one runs it again.
     const ParseResult separate = Parse({"-j", "2", "-e", "SUNSET", "-e", "n9", "-eRough-Sketch", "-e", "i4", "-e",
-                                        "INVERT", "-o", "x.bmp", "a.bmp", "--format", "JPG", "--quality=40"});
+                                        "INVERT", "-o", "x.bmp", "a.bmp", "--format", "JPG", "--quality=40",
+                                        "--threads", "3", "--memory=512"});
     ASSERT_TRUE(separate.ok()) << separate.error;
     EXPECT_EQ(EffectNames(separate.options),
               (std::vector<std::string_view>{"sunset", "sharpen", "rough-sketch", "invert", "invert"}));
@@ -43,6 +44,8 @@ TEST(BatchOptions, OptionsEffectsAndInputsMixFreelyAndDoubleDashEndsOptions)
     EXPECT_FALSE(separate.options.quiet);
     EXPECT_EQ(separate.options.format, codecs::Format::Jpeg);
     EXPECT_EQ(separate.options.quality, 40);
+    EXPECT_EQ(separate.options.threads, 3u);
+    EXPECT_EQ(separate.options.memory_mb, 512u);
     EXPECT_EQ(Parse({"-e", "blur", "-o", "x.bmp", "a.bmp"}).options.jobs, 0u) << "no -j: one job per core";
 }
 
@@ -73,6 +76,9 @@ TEST(BatchOptions, UsageErrorsSayWhatIsWrong)
         {{"-e", "blur", "-o", "x.jpg", "--quality", "0", "a.bmp"}, "--quality needs a whole number from 1 to 100"},
         {{"-e", "blur", "-o", "x.jpg", "--quality=101", "a.bmp"}, "not '101'"},
         {{"-e", "blur", "-o", "x.jpg", "--quality", "9x", "a.bmp"}, "not '9x'"},
+        {{"-e", "blur", "-o", "x.bmp", "--threads", "0", "a.bmp"}, "--threads needs a whole number from 1 to 1024"},
+        {{"-e", "blur", "-o", "x.bmp", "--memory=2k", "a.bmp"}, "--memory needs a number of megabytes"},
+        {{"-e", "blur", "-o", "x.bmp", "a.bmp", "--memory"}, "--memory needs a value"},
         {{"-e", "blur", "-d", "out", "-holiday.jpg"}, "unknown option '-holiday.jpg'; if it is a file name, put --"},
         {{"-e", "blur", "-d", "out", "-photo.png", "a.png"}, "unknown option '-photo.png'; if it is a file name"},
         {{"-e", "blur", "-d", "out", "--format", "png", "a.jpg", "b/a.bmp"}, "both named 'a.png'"},

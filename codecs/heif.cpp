@@ -78,9 +78,9 @@ FileProblem DecodeHeif(std::span<const uint8_t> file, Decoded& decoded, const De
     // The size after rotation, as decoded.
     const int width = heif_image_handle_get_width(handle.get());
     const int height = heif_image_handle_get_height(handle.get());
-    const std::optional<int64_t> size = BitmapSize(width, height, options.limit);
-    if (!size)
-        return TooLargeProblem(width, height);
+    int64_t size = 0;
+    if (FileProblem admitted = AdmitPicture(width, height, options, size); !admitted.ok())
+        return admitted;
     if (StopAsked(options))
         return StoppedProblem();
 
@@ -102,7 +102,7 @@ FileProblem DecodeHeif(std::span<const uint8_t> file, Decoded& decoded, const De
 
     Decoded result;
     try {
-        result.bitmap = NewBitmap(width, height, *size);
+        result.bitmap = NewBitmap(width, height, size);
         result.icc = IccOf(handle.get());
         result.exif = ExifOf(handle.get());
     } catch (const std::bad_alloc&) {

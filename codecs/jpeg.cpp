@@ -198,12 +198,12 @@ FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, const De
     const bool swapped = metadata.orientation >= 5;
     const int64_t out_w = swapped ? height : width;
     const int64_t out_h = swapped ? width : height;
-    const std::optional<int64_t> size = BitmapSize(out_w, out_h, options.limit);
-    if (!size)
-        return TooLargeProblem(width, height);
+    int64_t size = 0;
+    if (FileProblem admitted = AdmitPicture(out_w, out_h, options, size); !admitted.ok())
+        return admitted;
     // The library's own buffers (a multi-scan file's coefficients: one to
     // two times the BMP form) stay within twice the BMP form and the limit.
-    cinfo.mem->max_memory_to_use = static_cast<long>(std::min(options.limit, 2 * *size + kWorkingSlack));
+    cinfo.mem->max_memory_to_use = static_cast<long>(std::min(options.limit, 2 * size + kWorkingSlack));
     if (Stopped(options))
         return {FileProblemKind::Interrupted};
     // A multi-scan file is read whole into the library's coefficients here.
@@ -216,7 +216,7 @@ FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, const De
     // Straight into the BMP rows when nothing is turned or converted.
     const bool direct = metadata.orientation == 1 && !cmyk;
     try {
-        result.bitmap = NewBitmap(static_cast<int32_t>(out_w), static_cast<int32_t>(out_h), *size);
+        result.bitmap = NewBitmap(static_cast<int32_t>(out_w), static_cast<int32_t>(out_h), size);
         if (!direct)
             band.reset(new uint8_t[static_cast<size_t>(kBandRows * width * channels)]);
         result.icc = metadata.icc;

@@ -241,10 +241,10 @@ FileProblem DecodePng(std::span<const uint8_t> file, Decoded& decoded, const Dec
     png_set_read_fn(r.png, &r.stream, ReadFromMemory);
     if (!ReadInfo(r))
         return Refusal(r.stream.error);
-    const std::optional<int64_t> size = BitmapSize(r.width, r.height, options.limit);
-    if (!size)
-        return TooLargeProblem(r.width, r.height);
-    if (RowMemory(r) > *size / 2 + kWorkingSlack)
+    int64_t size = 0;
+    if (FileProblem admitted = AdmitPicture(r.width, r.height, options, size); !admitted.ok())
+        return admitted;
+    if (RowMemory(r) > size / 2 + kWorkingSlack)
         return {FileProblemKind::TooLarge, 0, 0, "the rows need more memory than the picture's size allows"};
     Decoded result;
     Bytes scratch;
@@ -254,7 +254,7 @@ FileProblem DecodePng(std::span<const uint8_t> file, Decoded& decoded, const Dec
         result.icc = std::move(r.icc);
         if (Stopped(options))
             return {FileProblemKind::Interrupted};
-        result.bitmap = NewBitmap(static_cast<int32_t>(r.width), static_cast<int32_t>(r.height), *size);
+        result.bitmap = NewBitmap(static_cast<int32_t>(r.width), static_cast<int32_t>(r.height), size);
         scratch.resize(r.channels == 4 ? size_t{r.width} * 4 : 0);
     } catch (const std::bad_alloc&) {
         return OutOfMemoryProblem();

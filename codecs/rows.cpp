@@ -43,6 +43,6 @@ void PlaceTurned(const uint8_t* source, int64_t width, int64_t height, int64_t s
     }
 }
 
-FileProblem StoppedProblem() { return Refusal("stopped"); }
+FileProblem StoppedProblem() { return {FileProblemKind::Interrupted}; }
 
 } // namespace korvanti::codecs

@@ -39,7 +39,7 @@ inline bool StopAsked(const DecodeOptions& options)
     return options.stop != nullptr && options.stop->load(std::memory_order_relaxed);
 }
 
-// The refusal of a decode stopped by options.stop.
+// A decode ended by options.stop (Interrupted, as the batch tool reports it).
 FileProblem StoppedProblem();
 
 } // namespace korvanti::codecs

@@ -302,9 +302,9 @@ FileProblem DecodeTiff(std::span<const uint8_t> file, Decoded& decoded, const De
         orientation = 1;
     const int64_t out_w = SwapsSides(orientation) ? l.height : l.width;
     const int64_t out_h = SwapsSides(orientation) ? l.width : l.height;
-    const std::optional<int64_t> size = BitmapSize(out_w, out_h, options.limit);
-    if (!size)
-        return TooLargeProblem(l.width, l.height);
+    int64_t size = 0;
+    if (FileProblem admitted = AdmitPicture(out_w, out_h, options, size); !admitted.ok())
+        return admitted;
 
     Decoded result;
     std::unique_ptr<uint8_t[]> upright;
@@ -313,7 +313,7 @@ FileProblem DecodeTiff(std::span<const uint8_t> file, Decoded& decoded, const De
         void* icc = nullptr;
         if (TIFFGetField(tif.get(), TIFFTAG_ICCPROFILE, &icc_size, &icc) && icc_size > 0)
             result.icc.assign(static_cast<uint8_t*>(icc), static_cast<uint8_t*>(icc) + icc_size);
-        result.bitmap = NewBitmap(static_cast<int32_t>(out_w), static_cast<int32_t>(out_h), *size);
+        result.bitmap = NewBitmap(static_cast<int32_t>(out_w), static_cast<int32_t>(out_h), size);
         if (orientation != 1)
             upright.reset(new uint8_t[size_t{l.width} * l.height * 3]);
         const Target target{result.bitmap, upright.get(), l.width, l.height};

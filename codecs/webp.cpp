@@ -165,9 +165,9 @@ FileProblem DecodeWebp(std::span<const uint8_t> file, Decoded& decoded, const De
     const int height = features.height;
     const int32_t out_w = SwapsSides(orientation) ? height : width;
     const int32_t out_h = SwapsSides(orientation) ? width : height;
-    const std::optional<int64_t> size = BitmapSize(out_w, out_h, options.limit);
-    if (!size)
-        return TooLargeProblem(width, height);
+    int64_t size = 0;
+    if (FileProblem admitted = AdmitPicture(out_w, out_h, options, size); !admitted.ok())
+        return admitted;
 
     Decoded result;
     std::unique_ptr<uint8_t[]> upright; // top-down tight BGR, when the picture is turned or animated
@@ -179,15 +179,15 @@ FileProblem DecodeWebp(std::span<const uint8_t> file, Decoded& decoded, const De
             if (FileProblem problem = DecodeFirstFrame(file, width, height, upright); !problem.ok())
                 return problem;
             result.note = "animated: first frame only";
-            result.bitmap = NewBitmap(out_w, out_h, *size);
+            result.bitmap = NewBitmap(out_w, out_h, size);
         } else if (orientation != 1) {
             upright.reset(new uint8_t[size_t(width) * size_t(height) * (alpha ? 4 : 3)]);
             config.output.colorspace = alpha ? MODE_BGRA : MODE_BGR;
             config.output.u.RGBA = {upright.get(), width * (alpha ? 4 : 3), size_t(width) * size_t(height) * (alpha ? 4 : 3)};
-            result.bitmap = NewBitmap(out_w, out_h, *size);
+            result.bitmap = NewBitmap(out_w, out_h, size);
         } else {
             // Room for BGRA rows when there is alpha; cut to size after.
-            const int64_t room = alpha ? std::max(*size, kHeaderBytes + int64_t{width} * height * 4) : *size;
+            const int64_t room = alpha ? std::max(size, kHeaderBytes + int64_t{width} * height * 4) : size;
             result.bitmap = NewBitmap(width, height, room);
             config.options.flip = 1;
             config.output.colorspace = alpha ? MODE_BGRA : MODE_BGR;
@@ -208,7 +208,7 @@ FileProblem DecodeWebp(std::span<const uint8_t> file, Decoded& decoded, const De
             for (int64_t y = 0; y < height; ++y)
                 FlattenRow(upright.get() + y * width * 4, upright.get() + y * width * 3, width);
         } else if (alpha) {
-            FlattenBitmapInPlace(result.bitmap, width, height, *size);
+            FlattenBitmapInPlace(result.bitmap, width, height, size);
         }
     }
     if (upright)

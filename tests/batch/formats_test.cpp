@@ -201,22 +201,31 @@ TEST_F(Formats, BadFilesAreRefusedWithAReasonAndNothingWritten)
     };
     ExpectRefused(cases);
 
-    // In the codecs: a limit below the BMP form, and a stop asked for.
+    // In the codecs: a limit below the BMP form, a stop asked for, and the
+    // memory asked for before any is taken (refused: the decode waits no more).
     const std::atomic<bool> stop{true};
-    const auto options = [](int64_t limit, const std::atomic<bool>* stop_request) {
+    int64_t asked = 0;
+    const auto options = [&asked](int64_t limit, const std::atomic<bool>* stop_request, bool admitted = true) {
         codecs::DecodeOptions o;
         o.limit = limit;
         o.stop = stop_request;
+        o.admit = [&asked, admitted](int64_t bytes) { return asked = bytes, admitted; };
         return o;
     };
-    for (const Bytes& file : {webp, tiff, heic, avif}) {
+    const Bytes jpeg = Encoded(Format::Jpeg, kSmall, {92, false});
+    const Bytes png = Encoded(Format::Png, kSmall, {});
+    for (const Bytes& file : {jpeg, png, webp, tiff, heic, avif}) {
         codecs::Decoded decoded;
+        const codecs::Format format = codecs::SniffFormat(file);
         const int64_t bitmap = 54 + RowStride(Decode(file).width) * Decode(file).height;
-        EXPECT_EQ(codecs::Decode(codecs::SniffFormat(file), file, decoded, options(bitmap, nullptr)).kind, FileProblemKind::None);
-        const FileProblem large = codecs::Decode(codecs::SniffFormat(file), file, decoded, options(bitmap - 1, nullptr));
+        EXPECT_EQ(codecs::Decode(format, file, decoded, options(bitmap, nullptr)).kind, FileProblemKind::None);
+        EXPECT_EQ(asked, bitmap);
+        const FileProblem large = codecs::Decode(format, file, decoded, options(bitmap - 1, nullptr));
         EXPECT_EQ(large.kind, FileProblemKind::TooLarge);
-        const FileProblem stopped = codecs::Decode(codecs::SniffFormat(file), file, decoded, options(kLargestBitmap, &stop));
-        EXPECT_EQ(stopped.reason, "stopped");
+        const FileProblem stopped = codecs::Decode(format, file, decoded, options(kLargestBitmap, &stop));
+        EXPECT_EQ(stopped.kind, FileProblemKind::Interrupted);
+        const FileProblem waited = codecs::Decode(format, file, decoded, options(kLargestBitmap, nullptr, false));
+        EXPECT_EQ(waited.kind, FileProblemKind::Interrupted) << waited.reason;
     }
 }
 

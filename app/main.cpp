@@ -7,9 +7,13 @@
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/settings.h"
+#include "image/file_ops.h"
 
 int main(int argc, char** argv)
 {
+    // A closed standard descriptor would be taken by the next file opened,
+    // and Qt's messages would land in a picture being saved.
+    korvanti::EnsureStandardDescriptors();
     // --help, --version and mistakes are answered before the application
     // object, which needs a display, exists.
     const korvanti::CommandLine command_line = korvanti::ReadCommandLine(argc, argv);

@@ -60,6 +60,26 @@ Bytes ExifOf(const heif_image_handle* handle)
     return UprightExif(std::span<const uint8_t>(block).subspan(4 + offset));
 }
 
+enum class Alpha { None, Straight, Premultiplied };
+
+// The decoded top-down RGB(A) rows into the BMP form, alpha over white.
+void PlaceRows(const uint8_t* pixels, int pitch, int width, int height, Alpha alpha, Bytes& bitmap)
+{
+    const int step = alpha == Alpha::None ? 3 : 4;
+    const int64_t stride = RowStride(width);
+    for (int64_t y = 0; y < height; ++y) {
+        const uint8_t* rgb = pixels + y * pitch;
+        uint8_t* bgr = bitmap.data() + kHeaderBytes + (height - 1 - y) * stride;
+        for (int64_t x = 0; x < width; ++x, rgb += step) {
+            const unsigned a = alpha == Alpha::None ? 255 : rgb[3];
+            for (int c = 0; c < 3; ++c)
+                bgr[3 * x + c] = alpha == Alpha::Premultiplied
+                                     ? static_cast<uint8_t>(std::min(255u, rgb[2 - c] + 255 - a))
+                                     : OverWhite(rgb[2 - c], a);
+        }
+    }
+}
+
 } // namespace
 
 FileProblem DecodeHeif(std::span<const uint8_t> file, Decoded& decoded, const DecodeOptions& options)
@@ -108,18 +128,8 @@ FileProblem DecodeHeif(std::span<const uint8_t> file, Decoded& decoded, const De
     } catch (const std::bad_alloc&) {
         return OutOfMemoryProblem();
     }
-    const int step = alpha ? 4 : 3;
-    const int64_t stride = RowStride(width);
-    for (int64_t y = 0; y < height; ++y) {
-        const uint8_t* rgb = pixels + y * pitch;
-        uint8_t* bgr = result.bitmap.data() + kHeaderBytes + (height - 1 - y) * stride;
-        for (int64_t x = 0; x < width; ++x, rgb += step) {
-            const unsigned a = alpha ? rgb[3] : 255;
-            for (int c = 0; c < 3; ++c)
-                bgr[3 * x + c] = premultiplied ? static_cast<uint8_t>(std::min(255u, rgb[2 - c] + 255 - a))
-                                               : OverWhite(rgb[2 - c], a);
-        }
-    }
+    PlaceRows(pixels, pitch, width, height, alpha ? premultiplied ? Alpha::Premultiplied : Alpha::Straight : Alpha::None,
+              result.bitmap);
     result.width = width;
     result.height = height;
     result.alpha_composited = alpha;

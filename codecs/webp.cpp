@@ -149,6 +149,71 @@ void FlattenBitmapInPlace(Bytes& bitmap, int64_t width, int64_t height, int64_t 
     }
 }
 
+// Where a picture's pixels go while it is decoded: straight into the BMP
+// form, rows flipped, or, when it is turned or animated, into a top-down
+// buffer placed into the BMP form afterwards.
+struct Target {
+    const WebPBitstreamFeatures& features;
+    int orientation;
+    int32_t out_w, out_h;
+    int64_t size; // of the BMP form
+    std::unique_ptr<uint8_t[]> upright; // top-down tight BGR(A)
+};
+
+// Allocates the target's buffers and points config's output at them (a
+// still picture) or decodes the first frame (an animation).
+FileProblem SetUpTarget(std::span<const uint8_t> file, Target& t, WebPDecoderConfig& config, Decoded& result)
+{
+    const int width = t.features.width;
+    const int height = t.features.height;
+    const bool alpha = t.features.has_alpha != 0;
+    const int channels = alpha ? 4 : 3;
+    if (t.features.has_animation) {
+        if (FileProblem problem = DecodeFirstFrame(file, width, height, t.upright); !problem.ok())
+            return problem;
+        result.note = "animated: first frame only";
+        result.bitmap = NewBitmap(t.out_w, t.out_h, t.size);
+        return {};
+    }
+    config.output.colorspace = alpha ? MODE_BGRA : MODE_BGR;
+    if (t.orientation != 1) {
+        const size_t bytes = size_t(width) * size_t(height) * size_t(channels);
+        t.upright.reset(new uint8_t[bytes]);
+        config.output.u.RGBA = {t.upright.get(), width * channels, bytes};
+        result.bitmap = NewBitmap(t.out_w, t.out_h, t.size);
+        return {};
+    }
+    // Room for BGRA rows when there is alpha; cut to size after.
+    const int64_t room = alpha ? std::max(t.size, kHeaderBytes + int64_t{width} * height * 4) : t.size;
+    result.bitmap = NewBitmap(width, height, room);
+    config.options.flip = 1;
+    config.output.u.RGBA = {result.bitmap.data() + kHeaderBytes, alpha ? width * 4 : static_cast<int>(RowStride(width)),
+                            static_cast<size_t>(room - kHeaderBytes)};
+    return {};
+}
+
+// Decodes a still picture into the target set up, then lays alpha over white.
+FileProblem DecodeIntoTarget(std::span<const uint8_t> file, Target& t, WebPDecoderConfig& config, Decoded& result,
+                             const DecodeOptions& options)
+{
+    const int width = t.features.width;
+    const int height = t.features.height;
+    config.output.width = width;
+    config.output.height = height;
+    config.output.is_external_memory = 1;
+    if (FileProblem problem = DecodeStill(file, config, options); !problem.ok())
+        return problem;
+    if (t.features.has_alpha == 0)
+        return {};
+    if (t.upright) {
+        for (int64_t y = 0; y < height; ++y)
+            FlattenRow(t.upright.get() + y * width * 4, t.upright.get() + y * width * 3, width);
+    } else {
+        FlattenBitmapInPlace(result.bitmap, width, height, t.size);
+    }
+    return {};
+}
+
 } // namespace
 
 FileProblem DecodeWebp(std::span<const uint8_t> file, Decoded& decoded, const DecodeOptions& options)
@@ -161,61 +226,31 @@ FileProblem DecodeWebp(std::span<const uint8_t> file, Decoded& decoded, const De
     const WebPBitstreamFeatures& features = config.input;
     const Container container = ReadContainer(file);
     const int orientation = ExifOrientation(ExifTiff(container.exif));
-    const int width = features.width;
-    const int height = features.height;
-    const int32_t out_w = SwapsSides(orientation) ? height : width;
-    const int32_t out_h = SwapsSides(orientation) ? width : height;
-    int64_t size = 0;
-    if (FileProblem admitted = AdmitPicture(out_w, out_h, options, size); !admitted.ok())
+    const bool swaps = SwapsSides(orientation);
+    Target target{features, orientation, swaps ? features.height : features.width,
+                  swaps ? features.width : features.height, 0, nullptr};
+    if (FileProblem admitted = AdmitPicture(target.out_w, target.out_h, options, target.size); !admitted.ok())
         return admitted;
 
     Decoded result;
-    std::unique_ptr<uint8_t[]> upright; // top-down tight BGR, when the picture is turned or animated
-    const bool alpha = features.has_alpha != 0;
     try {
         result.icc.assign(container.icc.begin(), container.icc.end());
         result.exif = UprightExif(container.exif);
-        if (features.has_animation) {
-            if (FileProblem problem = DecodeFirstFrame(file, width, height, upright); !problem.ok())
-                return problem;
-            result.note = "animated: first frame only";
-            result.bitmap = NewBitmap(out_w, out_h, size);
-        } else if (orientation != 1) {
-            upright.reset(new uint8_t[size_t(width) * size_t(height) * (alpha ? 4 : 3)]);
-            config.output.colorspace = alpha ? MODE_BGRA : MODE_BGR;
-            config.output.u.RGBA = {upright.get(), width * (alpha ? 4 : 3), size_t(width) * size_t(height) * (alpha ? 4 : 3)};
-            result.bitmap = NewBitmap(out_w, out_h, size);
-        } else {
-            // Room for BGRA rows when there is alpha; cut to size after.
-            const int64_t room = alpha ? std::max(size, kHeaderBytes + int64_t{width} * height * 4) : size;
-            result.bitmap = NewBitmap(width, height, room);
-            config.options.flip = 1;
-            config.output.colorspace = alpha ? MODE_BGRA : MODE_BGR;
-            config.output.u.RGBA = {result.bitmap.data() + kHeaderBytes,
-                                    alpha ? width * 4 : static_cast<int>(RowStride(width)),
-                                    static_cast<size_t>(room - kHeaderBytes)};
-        }
+        if (FileProblem problem = SetUpTarget(file, target, config, result); !problem.ok())
+            return problem;
     } catch (const std::bad_alloc&) {
         return OutOfMemoryProblem();
     }
     if (!features.has_animation) {
-        config.output.width = width;
-        config.output.height = height;
-        config.output.is_external_memory = 1;
-        if (FileProblem problem = DecodeStill(file, config, options); !problem.ok())
+        if (FileProblem problem = DecodeIntoTarget(file, target, config, result, options); !problem.ok())
             return problem;
-        if (upright && alpha) {
-            for (int64_t y = 0; y < height; ++y)
-                FlattenRow(upright.get() + y * width * 4, upright.get() + y * width * 3, width);
-        } else if (alpha) {
-            FlattenBitmapInPlace(result.bitmap, width, height, size);
-        }
     }
-    if (upright)
-        PlaceTurned(upright.get(), width, height, int64_t{width} * 3, orientation, result.bitmap);
-    result.width = out_w;
-    result.height = out_h;
-    result.alpha_composited = alpha;
+    if (target.upright)
+        PlaceTurned(target.upright.get(), features.width, features.height, int64_t{features.width} * 3, orientation,
+                    result.bitmap);
+    result.width = target.out_w;
+    result.height = target.out_h;
+    result.alpha_composited = features.has_alpha != 0;
     result.lossless = features.format == 2;
     decoded = std::move(result);
     return {};

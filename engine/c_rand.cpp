@@ -1,3 +1,4 @@
+// glibc's unseeded rand() sequence, word for word.
 #include "engine/c_rand.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The run frame: progress, pump points, Cancel, and the undo copy.
 #include "engine/effect_context.h"
 
 #include <time.h>

@@ -1,3 +1,5 @@
+// The row kernels and the choice, at start, between the AVX2 and the
+// baseline builds of them.
 #include "engine/row_kernels.h"
 
 #include <algorithm>

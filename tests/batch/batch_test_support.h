@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/format.h"
 #include "engine_bench.h"
 
 namespace korvanti::testing {
@@ -41,6 +42,14 @@ struct ToolLimits {
     // permission bits apply (see HandOver).
     bool unprivileged = false;
 };
+
+// The rows of a 24-bit BMP file held in memory, for the encoders.
+inline codecs::BitmapRows RowsOf(const Bytes& bitmap)
+{
+    const int32_t width = int32_t(bitmap[18] | bitmap[19] << 8);
+    const int32_t height = int32_t(bitmap[22] | bitmap[23] << 8);
+    return {bitmap.data() + 54, width, height, RowStride(width)};
+}
 
 inline constexpr uid_t kUnprivileged = 65534; // "nobody"
 

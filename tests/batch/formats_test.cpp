@@ -19,13 +19,6 @@ namespace {
 
 using codecs::Format;
 
-codecs::BitmapRows RowsOf(const Bytes& bitmap)
-{
-    const int32_t width = int32_t(bitmap[18] | bitmap[19] << 8);
-    const int32_t height = int32_t(bitmap[22] | bitmap[23] << 8);
-    return {bitmap.data() + 54, width, height, RowStride(width)};
-}
-
 // kSmall (or picture) through one of the codecs' own encoders.
 Bytes Encoded(Format format, const Rgb& picture, const codecs::EncodeSettings& settings, const Bytes& icc = {},
               const Bytes& exif = {})

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include <tbb/blocked_range.h>
+#include <tbb/global_control.h>
 #include <tbb/parallel_for.h>
 #include <tbb/partitioner.h>
 #include <tbb/task_arena.h>
@@ -34,6 +35,9 @@ struct Workers {
     std::mutex mutex;
     int threads = DefaultThreads();
     std::unique_ptr<tbb::task_arena> arena; // made when first needed
+    // oneTBB allows one thread per core unless told otherwise, and warns on
+    // standard error when an arena asks for more.
+    std::unique_ptr<tbb::global_control> allowed;
 };
 
 Workers& TheWorkers()
@@ -45,8 +49,12 @@ Workers& TheWorkers()
 tbb::task_arena& Arena(Workers& workers)
 {
     const std::lock_guard lock(workers.mutex);
-    if (!workers.arena)
+    if (!workers.arena) {
+        workers.allowed.reset();
+        workers.allowed = std::make_unique<tbb::global_control>(tbb::global_control::max_allowed_parallelism,
+                                                                static_cast<size_t>(workers.threads));
         workers.arena = std::make_unique<tbb::task_arena>(workers.threads);
+    }
     return *workers.arena;
 }
 

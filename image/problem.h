@@ -50,8 +50,15 @@ struct FileProblem {
 };
 
 // A codec's refusal: Damaged with its reason.
+// A library's message kept to one line: its line breaks and other control
+// characters become spaces, and none end it.
 inline FileProblem Refusal(std::string reason)
 {
+    for (char& c : reason) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = ' ';
+    }
+    reason.erase(reason.find_last_not_of(' ') + 1);
     return {FileProblemKind::Damaged, 0, 0, std::move(reason)};
 }
 

@@ -193,6 +193,14 @@ TEST_F(Formats, BadFilesAreRefusedWithAReasonAndNothingWritten)
         {"cut.avif", cut(avif, avif.size() - 40), "not a readable AVIF ("},
     };
     ExpectRefused(cases);
+    // A library's message ending in a line break of its own stays one line.
+    Bytes brandless = avif;
+    std::fill(brandless.begin() + 16, brandless.begin() + 28, 'x');
+    WriteFile(dir / "brandless.avif", brandless);
+    EXPECT_EQ(Tool({"-q", "-e", "blur", "-o", "b.png", "brandless.avif"}), 1);
+    EXPECT_EQ(Lines(err), std::vector<std::string>{"korvanti-batch: brandless.avif: not a readable AVIF (Unsupported "
+                                                   "file-type: Unspecified: File does not include any supported "
+                                                   "brands.)"});
 
     // In the codecs: a limit below the BMP form, a stop asked for, and the
     // memory asked for before any is taken (refused: the decode waits no more).

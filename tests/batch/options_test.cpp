@@ -76,7 +76,7 @@ TEST(BatchOptions, UsageErrorsSayWhatIsWrong)
         {{"-e", "blur", "-o", "x.jpg", "--quality", "0", "a.bmp"}, "--quality needs a whole number from 1 to 100"},
         {{"-e", "blur", "-o", "x.jpg", "--quality=101", "a.bmp"}, "not '101'"},
         {{"-e", "blur", "-o", "x.jpg", "--quality", "9x", "a.bmp"}, "not '9x'"},
-        {{"-e", "blur", "-o", "x.bmp", "--threads", "0", "a.bmp"}, "--threads needs a whole number from 1 to 1024"},
+        {{"-e", "blur", "-o", "x.bmp", "--threads", "0", "a.bmp"}, "--threads needs a whole number from 1 to 256"},
         {{"-e", "blur", "-o", "x.bmp", "--memory=2k", "a.bmp"}, "--memory needs a number of megabytes"},
         {{"-e", "blur", "-o", "x.bmp", "a.bmp", "--memory"}, "--memory needs a value"},
         {{"-e", "blur", "-d", "out", "-holiday.jpg"}, "unknown option '-holiday.jpg'; if it is a file name, put --"},

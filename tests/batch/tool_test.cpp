@@ -99,15 +99,19 @@ TEST_F(BatchTool, ResultsDoNotDependOnJobsOrInputOrderAndTheFolderIsMadeWithPare
         Picture(names.back(), 13 + 7 * i, 9 + 5 * (i % 3), 100 + i);
     }
     const std::vector<std::string> effects{"rough-sketch", "blur", "rough-sketch"};
-    const std::vector<std::pair<std::string, std::string>> runs{{"1", "x/y/z"}, {"4", "x/y/z/"}, {"4", "reversed"}};
-    for (const auto& [jobs, folder] : runs) {
-        SCOPED_TRACE("-j " + jobs + " -d " + folder);
-        std::vector<std::string> args{"-e", effects[0], "-e", effects[1], "-e", effects[2], "-d", folder, "-j", jobs};
+    // -j, -d, --threads (more than the machine has cores, too).
+    const std::vector<std::tuple<std::string, std::string, std::string>> runs{
+        {"1", "x/y/z", "1"}, {"4", "x/y/z/", "2"}, {"4", "reversed", "2"}, {"2", "threads", "7"}};
+    for (const auto& [jobs, folder, threads] : runs) {
+        SCOPED_TRACE("-j " + jobs + " -d " + folder + " --threads " + threads);
+        std::vector<std::string> args{"-e", effects[0], "-e", effects[1], "-e",        effects[2],
+                                      "-d", folder,     "-j", jobs,       "--threads", threads};
         args.insert(args.end(), names.begin(), names.end());
         if (folder == "reversed")
             std::reverse(args.end() - 6, args.end());
         const ToolRun run = Run(args);
         EXPECT_EQ(run.exit_code, 0) << run.err;
+        EXPECT_EQ(run.err, ""); // nothing from the thread pool either
         for (const std::string& name : names)
             EXPECT_EQ(ReadFile(dir / folder / fs::path(name).filename()), CoreResult(dir / name, effects)) << name;
     }

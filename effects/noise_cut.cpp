@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "effects/effects.h"
+#include "effects/row_stage.h"
 #include "effects/run_steps.h"
 #include "engine/row_kernels.h"
 #include "image/row_window.h"
@@ -100,6 +101,8 @@ void MedianPass(EffectContext& context, UndoCopy undo)
     MergeFrom(context.doc, Targets(context.doc));
 }
 
+const RowForm kMedianRows{nullptr, rows::Median, kInterior};
+
 void Median(EffectContext& context)
 {
     MedianPass(context, UndoCopy::Swap);
@@ -140,6 +143,7 @@ void StreamMedian(EffectContext& context, ByteSink& sink)
 // The restoring median compares the whole quotient median / (value + 1)
 // with 0.7 and 1.3 (hard) or 0.8 and 1.2 (natural): either way only a
 // quotient of 1 restores, so both variants share one stage.
+const RowForm kMedianHardRows{nullptr, rows::RestoringMedian, kInterior};
 void MedianHard(EffectContext& context) { RunFilterEffect(context, kInterior, rows::RestoringMedian); }
 
 void MedianNatural(EffectContext& context)
@@ -151,6 +155,7 @@ void MedianNatural(EffectContext& context)
     context.EndEffect();
 }
 
+const RowForm kMovingAverageRows{nullptr, rows::MovingAverage, kInterior};
 void MovingAverage(EffectContext& context) { RunFilterEffect(context, kInterior, rows::MovingAverage); }
 
 } // namespace korvanti

@@ -27,11 +27,11 @@ void SampleBlocks(const uint8_t* __restrict block_row, uint8_t* __restrict out, 
 // block row r - r mod 2.
 void Mosaic(EffectContext& context)
 {
-    RunFilterEffect(context, Border{0, 1},
-                    [](const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w) {
-                        const int64_t r = first / w;
-                        SampleBlocks(src + (r - r % 2) * w, out + first, count);
-                    });
+    RunFilterEffectOnPlanes(context, Border{0, 1},
+                            [](const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w) {
+                                const int64_t r = first / w;
+                                SampleBlocks(src + (r - r % 2) * w, out + first, count);
+                            });
 }
 
 } // namespace korvanti

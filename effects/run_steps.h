@@ -403,14 +403,69 @@ void FilterPlanes(EffectContext& context, Border border, RowFilter&& filter)
                });
 }
 
-// A whole one-pass filter effect: the run, the pass and the merge.
+// Without an undo copy the picture itself takes the results: each row is
+// filtered from the source planes into a row of its own and merged
+// straight into the stored pixels, so no result planes are needed. Every
+// pixel the pass does not write already holds its source value; rows a
+// Cancel leaves after it within a block get theirs back from the planes.
 template <class RowFilter>
-void RunFilterEffect(EffectContext& context, Border border, RowFilter&& filter)
+void FilterIntoPicture(EffectContext& context, Border border, RowFilter&& filter)
+{
+    StartRun(context, UndoCopy::None, PlaneUse::Sources);
+    Document& doc = context.doc;
+    PlaneSet s = Sources(doc);
+    const int64_t w = doc.plane_width;
+    const int64_t stride = RowStride(doc.plane_width);
+    uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
+    const int32_t first_column = border.before;
+    const int64_t count = w - border.after - border.before;
+    if (count <= 0)
+        return context.EndEffect();
+    ForEachRowInParallel(
+        context, border.before, doc.plane_height - 1 - border.after,
+        [&](int32_t r) {
+            // Element (r - 1)W + i of the planes at index i of each result row.
+            thread_local std::vector<uint8_t> results;
+            results.resize(static_cast<size_t>(3 * (2 * w + 1)));
+            uint8_t* result[3];
+            for (int k = 0; k < 3; ++k) {
+                result[k] = results.data() + k * (2 * w + 1);
+                filter(s[k] + (r - 1) * w, result[k], w + first_column, count, w);
+            }
+            // Element rW + c is pixel c - 1 of stored row r.
+            MergeRow(pixels + r * stride + 3 * (first_column - 1), result[0] + w + first_column,
+                     result[1] + w + first_column, result[2] + w + first_column, count);
+        },
+        [&](int32_t first, int32_t last) {
+            ForEachPixelRun(doc, first * w + 1, (last + 1) * w + 1, [&](int64_t e, int64_t row, int64_t column, int64_t n) {
+                MergeRow(pixels + row * stride + 3 * column, s[0] + e, s[1] + e, s[2] + e, n);
+            });
+        });
+    context.EndEffect();
+}
+
+// A whole one-pass filter effect: the run, the pass and the merge, through
+// result planes. For a filter that reads where its elements are (their
+// index), not only what lies around them.
+template <class RowFilter>
+void RunFilterEffectOnPlanes(EffectContext& context, Border border, RowFilter&& filter)
 {
     StartRun(context, UndoCopy::Swap);
     FilterPlanes(context, border, filter);
     MergeFrom(context.doc, Targets(context.doc));
     context.EndEffect();
+}
+
+// The same for a filter that reads only the 3x3 neighbourhoods of its
+// elements (every row function of engine/row_kernels.h) inside a border of
+// at least one row and column before: without an undo copy, into the
+// picture itself.
+template <class RowFilter>
+void RunFilterEffect(EffectContext& context, Border border, RowFilter&& filter)
+{
+    if (!context.doc.keep_undo && border.before >= 1)
+        return FilterIntoPicture(context, border, filter);
+    RunFilterEffectOnPlanes(context, border, filter);
 }
 
 } // namespace korvanti

@@ -218,15 +218,24 @@ FileResult SaveFailure(const std::string& output, const FileProblem& problem)
 
 namespace {
 
-// A BMP file whose one effect can stream is never read into memory whole:
-// the effect reads it a few rows at a time and its result goes to the
-// output row by row while it runs, so the disk is at work before the run
-// is over. Not when the output is the input itself, which a save that has
-// to rewrite the file in place would change under the run.
+// A large BMP file whose one effect can stream is never read into memory
+// whole: the effect reads it a few rows at a time and its result goes to
+// the output row by row while it runs, so the disk is at work before the
+// run is over. Below kStreamedPixels the whole picture is faster: its save
+// writes the file in one go where the streamed save hands the disk chunk
+// after chunk. Median, BMP to BMP on a disk, whole against streamed: 1 MP
+// 17 against 22 ms, 12 MP 56 against 107 ms, 50 MP 215 against 247 ms,
+// 100 MP 461 against 412 ms (and a few megabytes in memory instead of 300).
+// Not when the output is the input itself, which a save that has to rewrite
+// the file in place would change under the run.
+constexpr int64_t kStreamedPixels = 75'000'000;
+
 bool Streams(const PictureInput& picture, const std::string& output, std::span<const EffectEntry* const> effects,
              codecs::Format output_format)
 {
-    return effects.size() == 1 && effects[0]->stream != nullptr && picture.format == codecs::Format::Bmp &&
+    const int64_t pixels = picture.file.length / 3; // near enough for a 24-bit picture
+    return pixels >= kStreamedPixels && effects.size() == 1 && effects[0]->stream != nullptr &&
+           picture.format == codecs::Format::Bmp &&
            output_format == codecs::Format::Bmp && picture.file.path != kStandardStream &&
            output != kStandardStream && !IsSameFile(output, picture.file);
 }

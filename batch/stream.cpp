@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -92,9 +93,11 @@ namespace {
 
 constexpr int64_t kBandRows = 16;  // rows handed from step to step at a time
 constexpr size_t kQueuedBands = 4; // bands waiting between two steps
-// Besides the file and the bands: the result gathered before its file is
-// made, the writer's chunks and the libraries' own buffers.
-constexpr int64_t kStreamOverhead = int64_t{24} << 20;
+// The most of the result held at once, gathered before its file is made
+// and then in the writer's chunks (StreamedOutput, SaveStream); and the
+// codecs' small buffers.
+constexpr int64_t kResultMemory = int64_t{40} << 20;
+constexpr int64_t kLibraryMemory = int64_t{1} << 20;
 
 struct Band {
     Bytes rows;
@@ -187,9 +190,12 @@ public:
     // The memory the steps take besides the file.
     static int64_t Memory(const codecs::RowDecoder& decoder)
     {
-        const int64_t band = kBandRows * RowStride(decoder.width);
-        return decoder.library_memory + 2 * (kQueuedBands + 2) * band + 72 * int64_t{decoder.width} * 3 +
-               kStreamOverhead;
+        const int64_t stride = RowStride(decoder.width);
+        // In the two queues and in the hands of the steps on either side.
+        const int64_t bands = 2 * (kQueuedBands + 2) * kBandRows * stride;
+        const int64_t effect_band = 3 * 72 * int64_t{decoder.width};
+        const int64_t result = std::min(stride * decoder.height, kResultMemory);
+        return decoder.library_memory + bands + effect_band + result + kLibraryMemory;
     }
 
     void Run()

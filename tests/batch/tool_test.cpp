@@ -220,7 +220,7 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
     ::setrlimit(RLIMIT_NOFILE, &saved);
     EXPECT_EQ(result.reason, "cannot be opened: too many open files");
 
-    // A file cut short while the median streams it (as its run starts):
+    // A file cut short while the median streams it into a photo (as its run starts):
     // named with the bytes missing, nothing written.
     struct CutAtStart : batch::FileProgress {
         fs::path file;
@@ -229,9 +229,9 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
     cutting.file = dir / "good1.bmp";
     const EffectEntry* median = FindEffect("median");
     const batch::FileResult cut =
-        batch::ProcessFile(cutting.file.string(), (dir / "cut.bmp").string(), std::span(&median, 1), cutting);
+        batch::ProcessFile(cutting.file.string(), (dir / "cut.png").string(), std::span(&median, 1), cutting);
     EXPECT_EQ(cut.reason, "truncated (7 bytes short)");
-    EXPECT_FALSE(fs::exists(dir / "cut.bmp"));
+    EXPECT_FALSE(fs::exists(dir / "cut.png"));
 
     // Rewritten in place while the median streams it: the rows would mix
     // two pictures, so nothing is written.
@@ -246,9 +246,9 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
     } rewriting;
     rewriting.file = dir / "good2.bmp";
     const batch::FileResult changed =
-        batch::ProcessFile(rewriting.file.string(), (dir / "changed.bmp").string(), std::span(&median, 1), rewriting);
+        batch::ProcessFile(rewriting.file.string(), (dir / "changed.png").string(), std::span(&median, 1), rewriting);
     EXPECT_EQ(changed.reason, "changed while being read");
-    EXPECT_FALSE(fs::exists(dir / "changed.bmp"));
+    EXPECT_FALSE(fs::exists(dir / "changed.png"));
 
     // A photo cut short after it was opened is read, never mapped: a
     // truncation, not a crash of the whole run.

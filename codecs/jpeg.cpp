@@ -197,6 +197,8 @@ FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, const De
     const std::optional<int64_t> size = BitmapSize(out_w, out_h, options.limit);
     if (!size)
         return TooLargeProblem(width, height);
+    if (options.admit && !options.admit(*size))
+        return {FileProblemKind::Interrupted};
     // The library's own buffers (a multi-scan file's coefficients: one to
     // two times the BMP form) stay within twice the BMP form and the limit.
     cinfo.mem->max_memory_to_use = static_cast<long>(std::min(options.limit, 2 * *size + kWorkingSlack));

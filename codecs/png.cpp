@@ -221,7 +221,7 @@ int64_t RowMemory(const Reader& r)
 }
 
 // The file's header read and its size checked: the picture's BMP size
-// within options.limit, libpng's rows within half of it.
+// within options.limit, libpng's rows within half of it; then admitted.
 FileProblem OpenReader(Reader& r, std::span<const uint8_t> file, const DecodeOptions& options, int64_t& size)
 {
     r.stream.data = file.data();
@@ -238,6 +238,8 @@ FileProblem OpenReader(Reader& r, std::span<const uint8_t> file, const DecodeOpt
         return TooLargeProblem(r.width, r.height);
     if (RowMemory(r) > *bitmap_size / 2 + kWorkingSlack)
         return {FileProblemKind::TooLarge, 0, 0, "the rows need more memory than the picture's size allows"};
+    if (options.admit && !options.admit(*bitmap_size))
+        return {FileProblemKind::Interrupted};
     size = *bitmap_size;
     return {};
 }

@@ -354,10 +354,10 @@ TEST_F(BatchTool, FullDiskAndTooLittleMemoryLeaveTheOldOutput)
     fs::resize_file(dir / "huge.bmp", 54 + uint64_t{60000} * 20000);
     fs::create_directory(dir / "out");
     const Bytes old(500, 0x77);
-    for (const char* name : {"out/big.bmp", "out/huge.bmp"})
+    for (const char* name : {"out/big.bmp", "out/huge.bmp", "out/big.png"})
         WriteFile(dir / name, old);
     struct Case {
-        std::vector<std::string> inputs;
+        std::vector<std::string> inputs; // and options
         ToolLimits limits;
         std::vector<std::string> lines;
     };
@@ -367,7 +367,11 @@ TEST_F(BatchTool, FullDiskAndTooLittleMemoryLeaveTheOldOutput)
     std::vector<Case> cases{{{"big.bmp", "small.bmp"},
                              full_disk,
                              {"korvanti-batch: out/big.bmp: cannot be written: file too large",
-                              "korvanti-batch: 1 of 2 files failed"}}};
+                              "korvanti-batch: 1 of 2 files failed"}},
+                            // Taken by rows, saved as it is made.
+                            {{"--format", "png", "big.bmp"},
+                             full_disk,
+                             {"korvanti-batch: out/big.png: cannot be written: file too large"}}};
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) // a sanitizer needs all the address space
     cases.push_back({{"huge.bmp"}, little_memory, {"korvanti-batch: huge.bmp: out of memory"}});
 #endif
@@ -381,7 +385,8 @@ TEST_F(BatchTool, FullDiskAndTooLittleMemoryLeaveTheOldOutput)
     EXPECT_EQ(ReadFile(dir / "out/big.bmp"), old);
     EXPECT_EQ(ReadFile(dir / "out/huge.bmp"), old);
     EXPECT_EQ(ReadFile(dir / "out/small.bmp"), CoreResult(dir / "small.bmp", {"blur"}));
-    EXPECT_EQ(dir.Listing("out"), (std::vector<std::string>{"big.bmp", "huge.bmp", "small.bmp"}));
+    EXPECT_EQ(ReadFile(dir / "out/big.png"), old);
+    EXPECT_EQ(dir.Listing("out"), (std::vector<std::string>{"big.bmp", "big.png", "huge.bmp", "small.bmp"}));
 }
 
 TEST_F(BatchTool, InterruptStopsWithoutLeavingAnythingHalfWritten)

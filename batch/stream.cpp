@@ -313,9 +313,30 @@ private:
     FileProblem read_problem_, write_problem_;
 };
 
-// Opens the input for reading by rows: a BMP file as it lies, a photo read
-// into memory. decoder stays empty when the photo cannot be read by rows.
-FileProblem OpenRows(PictureInput& picture, Document& document, Bytes& file, std::unique_ptr<codecs::RowDecoder>& decoder)
+// A photo read where it lies, a piece at a time, for a row decoder; what
+// cannot be read reads as zeros and is noted in the source.
+class PhotoSource : public codecs::ByteSource {
+public:
+    explicit PhotoSource(InputFile& file) : source_(file.file.release(), file.length, file.modified) {}
+    size_t Read(uint8_t* into, size_t size) override
+    {
+        size = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), source_.Length() - at_));
+        source_.Read(at_, into, size);
+        at_ += static_cast<int64_t>(size);
+        return size;
+    }
+    PictureSource& source() { return source_; }
+
+private:
+    PictureSource source_;
+    int64_t at_ = 0;
+};
+
+// The input opened for reading by rows: a BMP file through the document, a
+// photo through photo. decoder stays empty when the photo cannot be read
+// by rows; its bytes are then read into picture.whole.
+FileProblem OpenRows(PictureInput& picture, Document& document, std::optional<PhotoSource>& photo,
+                     std::unique_ptr<codecs::RowDecoder>& decoder)
 {
     if (picture.format == codecs::Format::Bmp) {
         document.keep_undo = false;
@@ -324,13 +345,14 @@ FileProblem OpenRows(PictureInput& picture, Document& document, Bytes& file, std
         decoder = std::make_unique<BitmapRowsFromTop>(document);
         return {};
     }
-    if (FileProblem problem = ReadWhole(picture.file, file); !problem.ok())
-        return problem;
-    if (codecs::OpenRowDecoder(picture.format, file, {}, decoder).ok() && decoder)
+    photo.emplace(picture.file);
+    if (codecs::OpenRowDecoder(picture.format, *photo, {}, decoder).ok() && decoder)
         return {};
     decoder.reset();
-    picture.whole = std::move(file);
-    return {};
+    PictureSource& source = photo->source();
+    picture.whole.resize(static_cast<size_t>(source.Length()));
+    source.Read(0, picture.whole.data(), picture.whole.size());
+    return source.Verdict();
 }
 
 } // namespace
@@ -341,15 +363,15 @@ bool ProcessByRows(PictureInput& picture, const std::string& output, codecs::For
 {
     const std::string name = picture.file.path;
     Document document;
-    Bytes file;
+    std::optional<PhotoSource> photo;
     std::unique_ptr<codecs::RowDecoder> decoder;
-    if (FileProblem problem = OpenRows(picture, document, file, decoder); !problem.ok()) {
+    if (FileProblem problem = OpenRows(picture, document, photo, decoder); !problem.ok()) {
         result = LoadFailure(name, problem, picture.format);
         return true;
     }
     if (!decoder)
         return false;
-    if (!progress.Admit(static_cast<int64_t>(file.size()) + ByRows::Memory(*decoder))) {
+    if (!progress.Admit(ByRows::Memory(*decoder))) {
         result = InterruptedFile(name);
         return true;
     }
@@ -366,8 +388,13 @@ bool ProcessByRows(PictureInput& picture, const std::string& output, codecs::For
     }
     ByRows run(*decoder, *encoder, *effect.rows, progress, stop);
     run.Run();
+    // A file cut short or written to while it was read: that, before what
+    // the decoder made of it.
+    const FileProblem read = photo ? photo->source().Verdict() : document.Source().Verdict();
     if (run.stopped() || run.read_problem().kind == FileProblemKind::Interrupted)
         result = InterruptedFile(name);
+    else if (!read.ok())
+        result = LoadFailure(name, read, picture.format);
     else if (!run.read_problem().ok())
         result = LoadFailure(name, run.read_problem(), picture.format);
     else if (!run.write_problem().ok())

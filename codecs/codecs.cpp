@@ -101,30 +101,18 @@ FileProblem Encode(Format format, const BitmapRows& rows, const EncodeSettings& 
     }
 }
 
-FileProblem OpenRowDecoder(Format format, std::span<const uint8_t> file, const DecodeOptions& options,
+FileProblem OpenRowDecoder(Format format, ByteSource& file, const DecodeOptions& options,
                            std::unique_ptr<RowDecoder>& decoder)
 {
     decoder.reset();
-    if (format != Format::Jpeg && format != Format::Png)
+    switch (format) {
+    case Format::Jpeg:
+        return OpenJpegRowDecoder(file, options, decoder);
+    case Format::Png:
+        return OpenPngRowDecoder(file, options, decoder);
+    default:
         return {};
-    std::span<const uint8_t> exif;
-    if (format == Format::Png) {
-        // A PNG turned by its eXIf chunk is turned whole.
-        exif = ExifTiff(PngExif(file));
-        if (ExifOrientation(exif) != 1)
-            return {};
     }
-    FileProblem problem = format == Format::Jpeg ? OpenJpegRowDecoder(file, options, decoder)
-                                                 : OpenPngRowDecoder(file, options, decoder);
-    if (!problem.ok() || !decoder)
-        return problem;
-    try {
-        decoder->exif = format == Format::Jpeg ? UprightExif(ReadJpegMetadata(file).exif) : UprightExif(exif);
-    } catch (const std::bad_alloc&) {
-        decoder.reset();
-        return OutOfMemoryProblem();
-    }
-    return {};
 }
 
 FileProblem OpenRowEncoder(Format format, int32_t width, int32_t height, const EncodeSettings& settings,

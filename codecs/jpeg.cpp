@@ -14,6 +14,7 @@
 #include <memory>
 #include <new>
 
+#include "codecs/exif.h"
 #include "codecs/jpeg_markers.h"
 #include "codecs/row_codecs.h"
 #include "image/save_stream.h"
@@ -103,7 +104,9 @@ bool Guarded(State& s, Calls calls)
     return true;
 }
 
-bool ReadHeader(Session& s, std::span<const uint8_t> jpeg)
+// Up to the first scan, the file's bytes coming from set_source.
+template <class SetSource>
+bool ReadHeaderFrom(Session& s, SetSource set_source)
 {
     s.cinfo.err = jpeg_std_error(&s.errors);
     s.errors.error_exit = Fail;
@@ -113,10 +116,62 @@ bool ReadHeader(Session& s, std::span<const uint8_t> jpeg)
     return Guarded(s, [&] {
         jpeg_create_decompress(&s.cinfo);
         s.cinfo.progress = &s.progress;
-        jpeg_mem_src(&s.cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+        set_source();
         jpeg_read_header(&s.cinfo, TRUE);
     });
 }
+
+bool ReadHeader(Session& s, std::span<const uint8_t> jpeg)
+{
+    return ReadHeaderFrom(s, [&] { jpeg_mem_src(&s.cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size())); });
+}
+
+// A file read a piece at a time for the library; the pieces read while
+// header is set are kept there too.
+struct PieceSource {
+    jpeg_source_mgr manager{};
+    ByteSource* file = nullptr;
+    Bytes* header = nullptr;
+    std::unique_ptr<JOCTET[]> buffer;
+    static constexpr size_t kPiece = size_t{64} << 10;
+};
+
+PieceSource& PieceSourceOf(j_decompress_ptr cinfo) { return *reinterpret_cast<PieceSource*>(cinfo->src); }
+
+void StartPieces(j_decompress_ptr) {}
+
+// As the library's memory source does at the end of the data: a warning
+// (which refuses the file) and an end marker.
+boolean NextPiece(j_decompress_ptr cinfo)
+{
+    static const JOCTET kEnd[] = {0xFF, JPEG_EOI};
+    PieceSource& source = PieceSourceOf(cinfo);
+    const size_t got = source.file->Read(source.buffer.get(), PieceSource::kPiece);
+    if (got == 0) {
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        source.manager.next_input_byte = kEnd;
+        source.manager.bytes_in_buffer = 2;
+        return TRUE;
+    }
+    if (source.header != nullptr)
+        source.header->insert(source.header->end(), source.buffer.get(), source.buffer.get() + got);
+    source.manager.next_input_byte = source.buffer.get();
+    source.manager.bytes_in_buffer = got;
+    return TRUE;
+}
+
+void SkipPieces(j_decompress_ptr cinfo, long count)
+{
+    jpeg_source_mgr& manager = PieceSourceOf(cinfo).manager;
+    for (; count > static_cast<long>(manager.bytes_in_buffer); NextPiece(cinfo))
+        count -= static_cast<long>(manager.bytes_in_buffer);
+    if (count > 0) {
+        manager.next_input_byte += count;
+        manager.bytes_in_buffer -= static_cast<size_t>(count);
+    }
+}
+
+void EndPieces(j_decompress_ptr) {}
 
 // Where decoded pixel (x, y) lands in the BMP form, turned as EXIF
 // orientation says: origin + x * step_x + y * step_y.
@@ -253,15 +308,21 @@ namespace {
 // rows handed out as they come.
 class JpegRowDecoder : public RowDecoder {
 public:
-    FileProblem Open(std::span<const uint8_t> jpeg, const DecodeOptions& options, bool& by_rows)
+    FileProblem Open(ByteSource& file, const DecodeOptions& options, bool& by_rows)
     {
         s_.stop = options.stop;
-        if (!ReadHeader(s_, jpeg))
+        Bytes header; // the pieces up to the first scan, for the metadata
+        source_.file = &file;
+        source_.header = &header;
+        source_.buffer.reset(new JOCTET[PieceSource::kPiece]);
+        source_.manager = {nullptr, 0, StartPieces, NextPiece, SkipPieces, jpeg_resync_to_restart, EndPieces};
+        if (!ReadHeaderFrom(s_, [&] { s_.cinfo.src = &source_.manager; }))
             return FailureOf(s_);
+        source_.header = nullptr;
         jpeg_decompress_struct& cinfo = s_.cinfo;
         cmyk_ = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
         cinfo.out_color_space = cmyk_ ? JCS_CMYK : JCS_EXT_BGR;
-        JpegMetadata metadata = ReadJpegMetadata(jpeg);
+        JpegMetadata metadata = ReadJpegMetadata(header);
         by_rows = metadata.orientation == 1;
         if (!by_rows)
             return {};
@@ -280,6 +341,7 @@ public:
             if (cmyk_)
                 band_.reset(new uint8_t[static_cast<size_t>(4 * int64_t{width})]);
             icc = std::move(metadata.icc);
+            exif = UprightExif(metadata.exif);
         } catch (const std::bad_alloc&) {
             return OutOfMemoryProblem();
         }
@@ -305,6 +367,7 @@ public:
     }
 
 private:
+    PieceSource source_; // before s_: the library's state goes first
     Session s_;
     bool cmyk_ = false;
     std::unique_ptr<uint8_t[]> band_;
@@ -429,8 +492,7 @@ private:
 
 } // namespace
 
-FileProblem OpenJpegRowDecoder(std::span<const uint8_t> jpeg, const DecodeOptions& options,
-                               std::unique_ptr<RowDecoder>& decoder)
+FileProblem OpenJpegRowDecoder(ByteSource& jpeg, const DecodeOptions& options, std::unique_ptr<RowDecoder>& decoder)
 {
     auto opened = std::make_unique<JpegRowDecoder>();
     bool by_rows = false;

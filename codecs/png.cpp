@@ -12,6 +12,7 @@
 #include <new>
 #include <vector>
 
+#include "codecs/exif.h"
 #include "codecs/png_deflate.h"
 #include "codecs/row_codecs.h"
 
@@ -24,9 +25,8 @@ constexpr int64_t kWorkingSlack = 16 << 20;         // the decoder's own buffers
 bool Stopped(const DecodeOptions& options) { return options.stop != nullptr && options.stop->load(std::memory_order_relaxed); }
 
 struct Stream {
-    const uint8_t* data = nullptr;
-    size_t size = 0;
-    size_t at = 0;
+    ByteSource* in = nullptr;
+    Bytes* header = nullptr; // when set, what is read is kept there too
     ByteSink* out = nullptr;
     char error[200] = "";
     bool profile_dropped = false; // libpng skipped a colour profile over kLargestChunk
@@ -47,13 +47,17 @@ void OnWarning(png_structp png, png_const_charp message)
         static_cast<Stream*>(png_get_error_ptr(png))->profile_dropped = true;
 }
 
-void ReadFromMemory(png_structp png, png_bytep data, size_t length)
+void ReadFromSource(png_structp png, png_bytep data, size_t length)
 {
     Stream& stream = StreamOf(png);
-    if (length > stream.size - stream.at)
-        png_error(png, "the file ends early");
-    std::memcpy(data, stream.data + stream.at, length);
-    stream.at += length;
+    for (size_t done = 0; done < length;) {
+        const size_t got = stream.in->Read(data + done, length - done);
+        if (got == 0)
+            png_error(png, "the file ends early");
+        done += got;
+    }
+    if (stream.header != nullptr)
+        stream.header->insert(stream.header->end(), data, data + length);
 }
 
 void WriteToSink(png_structp png, png_bytep data, size_t length)
@@ -210,15 +214,14 @@ int64_t RowMemory(const Reader& r)
 
 // The file's header read and its size checked: the picture's BMP size
 // within options.limit, libpng's rows within half of it; then admitted.
-FileProblem OpenReader(Reader& r, std::span<const uint8_t> file, const DecodeOptions& options, int64_t& size)
+FileProblem OpenReader(Reader& r, ByteSource& file, const DecodeOptions& options, int64_t& size)
 {
-    r.stream.data = file.data();
-    r.stream.size = file.size();
+    r.stream.in = &file;
     r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r.stream, OnError, OnWarning);
     r.info = r.png ? png_create_info_struct(r.png) : nullptr;
     if (!r.info)
         return OutOfMemoryProblem();
-    png_set_read_fn(r.png, &r.stream, ReadFromMemory);
+    png_set_read_fn(r.png, &r.stream, ReadFromSource);
     if (!ReadInfo(r))
         return Refusal(r.stream.error);
     const std::optional<int64_t> bitmap_size = BitmapSize(r.width, r.height, options.limit);
@@ -270,9 +273,10 @@ FileProblem ReadPixels(Reader& r, Decoded& decoded, Bytes& scratch, const Decode
 
 FileProblem DecodePng(std::span<const uint8_t> file, Decoded& decoded, const DecodeOptions& options)
 {
+    MemorySource source(file);
     Reader r;
     int64_t size = 0;
-    if (FileProblem problem = OpenReader(r, file, options, size); !problem.ok())
+    if (FileProblem problem = OpenReader(r, source, options, size); !problem.ok())
         return problem;
     Decoded result;
     Bytes scratch;
@@ -302,15 +306,21 @@ namespace {
 // A decode a row at a time, from the top, of a picture stored without interlace.
 class PngRowDecoder : public RowDecoder {
 public:
-    FileProblem Open(std::span<const uint8_t> file, const DecodeOptions& options, bool& by_rows)
+    FileProblem Open(ByteSource& file, const DecodeOptions& options, bool& by_rows)
     {
         int64_t size = 0;
+        Bytes header; // up to the first IDAT chunk, for the EXIF block
+        r_.stream.header = &header;
         if (FileProblem problem = OpenReader(r_, file, options, size); !problem.ok())
             return problem;
+        r_.stream.header = nullptr;
         try {
             if (!SetTransforms(r_))
                 return Refusal(r_.stream.error);
-            by_rows = r_.passes == 1;
+            // A PNG turned by its EXIF block is turned whole.
+            const std::span<const uint8_t> tiff = ExifTiff(PngExif(header));
+            by_rows = r_.passes == 1 && ExifOrientation(tiff) == 1;
+            exif = UprightExif(tiff);
             if (Stopped(options))
                 return {FileProblemKind::Interrupted};
             scratch_.resize(r_.channels == 4 ? size_t{r_.width} * 4 : 0);
@@ -383,8 +393,7 @@ private:
 
 } // namespace
 
-FileProblem OpenPngRowDecoder(std::span<const uint8_t> png, const DecodeOptions& options,
-                              std::unique_ptr<RowDecoder>& decoder)
+FileProblem OpenPngRowDecoder(ByteSource& png, const DecodeOptions& options, std::unique_ptr<RowDecoder>& decoder)
 {
     auto opened = std::make_unique<PngRowDecoder>();
     bool by_rows = false;

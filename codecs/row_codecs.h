@@ -6,6 +6,7 @@
 // the same bytes.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <span>
 #include <string>
@@ -15,6 +16,32 @@
 #include "image/save_stream.h"
 
 namespace korvanti::codecs {
+
+// Where a row decoder reads its file: the bytes in order from the start,
+// a piece at a time, so that the file need not be in memory whole.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // The next bytes, up to size of them; 0 at the end of the file.
+    virtual size_t Read(uint8_t* into, size_t size) = 0;
+};
+
+// A file in memory as a source.
+class MemorySource : public ByteSource {
+public:
+    explicit MemorySource(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+    size_t Read(uint8_t* into, size_t size) override
+    {
+        size = std::min(size, bytes_.size() - at_);
+        std::copy_n(bytes_.data() + at_, size, into);
+        at_ += size;
+        return size;
+    }
+
+private:
+    std::span<const uint8_t> bytes_;
+    size_t at_ = 0;
+};
 
 class RowDecoder {
 public:
@@ -34,11 +61,12 @@ public:
     int64_t library_memory = 0; // what the library holds besides a few rows (a multi-scan JPEG's coefficients)
 };
 
-// Opens file (JPEG or PNG) for reading by rows. decoder stays empty, with
-// kind None, for a file that cannot be read by rows and whole (an interlaced
-// PNG, a picture turned by its EXIF orientation, another format); on any
-// refusal the whole decode gives the same refusal with its own words.
-FileProblem OpenRowDecoder(Format format, std::span<const uint8_t> file, const DecodeOptions& options,
+// Opens file (JPEG or PNG) for reading by rows; the decoder reads on from
+// it as rows are asked for, so it must outlive the decoder. decoder stays
+// empty, with kind None, for a file that cannot be read by rows and whole
+// (an interlaced PNG, a picture turned by its EXIF orientation, another
+// format); on any refusal the whole decode gives the same refusal.
+FileProblem OpenRowDecoder(Format format, ByteSource& file, const DecodeOptions& options,
                            std::unique_ptr<RowDecoder>& decoder);
 
 class RowEncoder {
@@ -71,10 +99,8 @@ private:
 FileProblem EncodeRows(RowEncoder& encoder, const BitmapRows& rows);
 
 // The row codecs of each format (OpenRowDecoder and OpenRowEncoder choose).
-FileProblem OpenJpegRowDecoder(std::span<const uint8_t> jpeg, const DecodeOptions& options,
-                               std::unique_ptr<RowDecoder>& decoder);
-FileProblem OpenPngRowDecoder(std::span<const uint8_t> png, const DecodeOptions& options,
-                              std::unique_ptr<RowDecoder>& decoder);
+FileProblem OpenJpegRowDecoder(ByteSource& jpeg, const DecodeOptions& options, std::unique_ptr<RowDecoder>& decoder);
+FileProblem OpenPngRowDecoder(ByteSource& png, const DecodeOptions& options, std::unique_ptr<RowDecoder>& decoder);
 FileProblem OpenJpegRowEncoder(int32_t width, int32_t height, int quality, std::span<const uint8_t> icc,
                                std::span<const uint8_t> exif, ByteSink& out, std::unique_ptr<RowEncoder>& encoder);
 FileProblem OpenPngRowEncoder(int32_t width, int32_t height, std::span<const uint8_t> icc,

@@ -63,6 +63,13 @@ struct Watch : batch::FileProgress {
     std::atomic<bool> elsewhere{false};
     int64_t admitted = 0;
     std::atomic<bool>* stop_at_progress = nullptr;
+    fs::path cut; // cut to half its size as the effect starts
+
+    void StartEffect(size_t) override
+    {
+        if (!cut.empty())
+            fs::resize_file(cut, fs::file_size(cut) / 2);
+    }
 
     void SetProgress(int64_t position) override
     {
@@ -162,7 +169,8 @@ TEST_F(ByRows, BadFilesFailAsWholeAndStoppedFilesWriteNothing)
         {"cut.png", Bytes(png.begin(), png.begin() + long(png.size() * 2 / 3))},
         {"crc.png", bad_crc},
         {"cut.bmp", Bytes(picture.begin(), picture.end() - 100)},
-        {"good.png", png}, // stopped part way
+        {"good.png", png},   // stopped part way
+        {"shrunk.png", png}, // cut short once its header is read
     };
     const EffectEntry* blur = FindEffect("blur");
     const Bytes old{1, 2, 3};
@@ -172,12 +180,16 @@ TEST_F(ByRows, BadFilesFailAsWholeAndStoppedFilesWriteNothing)
         std::atomic<bool> stop{false};
         Watch watch, whole_watch;
         watch.stop_at_progress = name == "good.png" ? &stop : nullptr;
+        watch.cut = name == "shrunk.png" ? dir / name : fs::path();
         const batch::FileResult result = Run(dir / name, "out.jpg", blur, watch, &stop);
         // Two effects take the whole-picture path: the same words.
         const std::array<const EffectEntry*, 2> two{blur, blur};
         const batch::FileResult whole =
             batch::ProcessFile((dir / name).string(), (dir / "other.jpg").string(), two, whole_watch);
-        if (name == "good.png") {
+        if (name == "shrunk.png") {
+            const size_t missing = png.size() - png.size() / 2;
+            EXPECT_EQ(result.reason, "truncated (" + std::to_string(missing) + " bytes short)");
+        } else if (name == "good.png") {
             EXPECT_EQ(std::pair(result.outcome, result.reason),
                       std::pair(batch::Outcome::Interrupted, std::string("interrupted; nothing written")));
             EXPECT_TRUE(watch.elsewhere);

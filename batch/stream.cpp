@@ -336,7 +336,7 @@ private:
 // photo through photo. decoder stays empty when the photo cannot be read
 // by rows; its bytes are then read into picture.whole.
 FileProblem OpenRows(PictureInput& picture, Document& document, std::optional<PhotoSource>& photo,
-                     std::unique_ptr<codecs::RowDecoder>& decoder)
+                     const std::atomic<bool>* stop, std::unique_ptr<codecs::RowDecoder>& decoder)
 {
     if (picture.format == codecs::Format::Bmp) {
         document.keep_undo = false;
@@ -346,7 +346,7 @@ FileProblem OpenRows(PictureInput& picture, Document& document, std::optional<Ph
         return {};
     }
     photo.emplace(picture.file);
-    if (codecs::OpenRowDecoder(picture.format, *photo, {}, decoder).ok() && decoder)
+    if (codecs::OpenRowDecoder(picture.format, *photo, {kLargestBitmap, stop, {}}, decoder).ok() && decoder)
         return {};
     decoder.reset();
     PictureSource& source = photo->source();
@@ -365,7 +365,7 @@ bool ProcessByRows(PictureInput& picture, const std::string& output, codecs::For
     Document document;
     std::optional<PhotoSource> photo;
     std::unique_ptr<codecs::RowDecoder> decoder;
-    if (FileProblem problem = OpenRows(picture, document, photo, decoder); !problem.ok()) {
+    if (FileProblem problem = OpenRows(picture, document, photo, stop, decoder); !problem.ok()) {
         result = LoadFailure(name, problem, picture.format);
         return true;
     }

@@ -335,8 +335,6 @@ public:
         if (Stopped(options))
             return {FileProblemKind::Interrupted};
         library_memory = jpeg_has_multiple_scans(&cinfo) ? 2 * *size : 0;
-        if (!Guarded(s_, [&] { jpeg_start_decompress(&cinfo); }))
-            return FailureOf(s_);
         try {
             if (cmyk_)
                 band_.reset(new uint8_t[static_cast<size_t>(4 * int64_t{width})]);
@@ -350,6 +348,11 @@ public:
 
     FileProblem ReadRow(uint8_t* row) override
     {
+        // With the first row: a multi-scan file is read whole into the
+        // library's coefficients here, once its memory has been admitted.
+        if (!started_ && !Guarded(s_, [&] { jpeg_start_decompress(&s_.cinfo); }))
+            return FailureOf(s_);
+        started_ = true;
         JSAMPROW target = cmyk_ ? band_.get() : row;
         if (!Guarded(s_, [&] {
                 while (jpeg_read_scanlines(&s_.cinfo, &target, 1) != 1) {
@@ -369,6 +372,7 @@ public:
 private:
     PieceSource source_; // before s_: the library's state goes first
     Session s_;
+    bool started_ = false;
     bool cmyk_ = false;
     std::unique_ptr<uint8_t[]> band_;
 };

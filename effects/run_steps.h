@@ -403,13 +403,17 @@ void FilterPlanes(EffectContext& context, Border border, RowFilter&& filter)
                });
 }
 
-// Without an undo copy the picture itself takes the results: each row is
-// filtered from the source planes into a row of its own and merged
-// straight into the stored pixels, so no result planes are needed. Every
-// pixel the pass does not write already holds its source value; rows a
-// Cancel leaves after it within a block get theirs back from the planes.
-template <class RowFilter>
-void FilterIntoPicture(EffectContext& context, Border border, RowFilter&& filter)
+// Without an undo copy the picture itself takes the results: each plane
+// row's results, from the source planes, go into a row of their own and
+// straight into the stored pixels, so no result planes are needed. Rows
+// first_row..last_row, columns first_column..last_column; row(r, sources,
+// results) leaves plane column c of row r at results[k][W + c] (each 2W + 1
+// long).
+// Every pixel the pass does not write already holds its source value; rows
+// a Cancel leaves after it within a block get theirs back from the planes.
+template <class Row>
+void RowsIntoPicture(EffectContext& context, int32_t first_row, int32_t last_row, int32_t first_column,
+                     int32_t last_column, Row&& row)
 {
     StartRun(context, UndoCopy::None, PlaneUse::Sources);
     Document& doc = context.doc;
@@ -417,31 +421,37 @@ void FilterIntoPicture(EffectContext& context, Border border, RowFilter&& filter
     const int64_t w = doc.plane_width;
     const int64_t stride = RowStride(doc.plane_width);
     uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
-    const int32_t first_column = border.before;
-    const int64_t count = w - border.after - border.before;
-    if (count <= 0)
-        return context.EndEffect();
+    // Elements begin..end - 1 from planes[k][e - base] into their pixels.
+    const auto merge = [&](int64_t begin, int64_t end, const uint8_t* const planes[3], int64_t base) {
+        ForEachPixelRun(doc, begin, end, [&](int64_t e, int64_t pixel_row, int64_t column, int64_t n) {
+            MergeRow(pixels + pixel_row * stride + 3 * column, planes[0] + (e - base), planes[1] + (e - base),
+                     planes[2] + (e - base), n);
+        });
+    };
     ForEachRowInParallel(
-        context, border.before, doc.plane_height - 1 - border.after,
+        context, first_row, last_row,
         [&](int32_t r) {
-            // Element (r - 1)W + i of the planes at index i of each result row.
             thread_local std::vector<uint8_t> results;
             results.resize(static_cast<size_t>(3 * (2 * w + 1)));
-            uint8_t* result[3];
-            for (int k = 0; k < 3; ++k) {
-                result[k] = results.data() + k * (2 * w + 1);
-                filter(s[k] + (r - 1) * w, result[k], w + first_column, count, w);
-            }
-            // Element rW + c is pixel c - 1 of stored row r.
-            MergeRow(pixels + r * stride + 3 * (first_column - 1), result[0] + w + first_column,
-                     result[1] + w + first_column, result[2] + w + first_column, count);
+            uint8_t* result[3] = {results.data(), results.data() + 2 * w + 1, results.data() + 2 * (2 * w + 1)};
+            row(r, s, result);
+            merge(r * w + first_column, r * w + last_column + 1, result, r * w - w);
         },
-        [&](int32_t first, int32_t last) {
-            ForEachPixelRun(doc, first * w + 1, (last + 1) * w + 1, [&](int64_t e, int64_t row, int64_t column, int64_t n) {
-                MergeRow(pixels + row * stride + 3 * column, s[0] + e, s[1] + e, s[2] + e, n);
-            });
-        });
+        [&](int32_t first, int32_t last) { merge(first * w, (last + 1) * w, s.data(), 0); });
     context.EndEffect();
+}
+
+// A 3x3 row filter that way: its element (r - 1)W + i read at index i.
+template <class RowFilter>
+void FilterIntoPicture(EffectContext& context, Border border, RowFilter&& filter)
+{
+    const int64_t w = context.doc.plane_width;
+    const int32_t last_column = context.doc.plane_width - 1 - border.after;
+    RowsIntoPicture(context, border.before, context.doc.plane_height - 1 - border.after, border.before, last_column,
+                    [&](int32_t r, PlaneSet s, uint8_t* const results[3]) {
+                        for (int k = 0; k < 3 && last_column >= border.before; ++k)
+                            filter(s[k] + (r - 1) * w, results[k], w + border.before, last_column - border.before + 1, w);
+                    });
 }
 
 // A whole one-pass filter effect: the run, the pass and the merge, through

@@ -30,11 +30,15 @@ void Mosaic(EffectContext& context)
     Document& doc = context.doc;
     if (!doc.keep_undo) {
         const int64_t w = doc.plane_width;
-        RowsIntoPicture(context, 0, doc.plane_height - 2, 0, doc.plane_width - 2,
-                        [&](int32_t r, PlaneSet s, uint8_t* const results[3]) {
-                            for (int k = 0; k < 3 && w > 1; ++k)
-                                SampleBlocks(s[k] + (r - r % 2) * w, results[k] + w, w - 1);
-                        });
+        StartRun(context, UndoCopy::None, PlaneUse::Sources);
+        PassIntoPicture(
+            context, 0, doc.plane_height - 2, 0, doc.plane_width - 2,
+            [&](int32_t r, PlaneSet s, uint8_t* const results[3]) {
+                for (int k = 0; k < 3 && w > 1; ++k)
+                    SampleBlocks(s[k] + (r - r % 2) * w, results[k] + w, w - 1);
+            },
+            UsualPosition(context));
+        context.EndEffect();
         return;
     }
     RunFilterEffectOnPlanes(context, Border{0, 1},

@@ -15,6 +15,11 @@ namespace korvanti {
 namespace {
 
 // Sharpen without clamp, then blur, each on the previous stage's result.
+void SharpenWrapped(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w)
+{
+    rows::Sharpen(src, out, first, count, w, rows::Overflow::Wrap);
+}
+
 void SharpenThenBlurStages(EffectContext& context)
 {
     Document& doc = context.doc;
@@ -23,9 +28,7 @@ void SharpenThenBlurStages(EffectContext& context)
     // The result planes are complete after the first stage, so what a later
     // stage does not write keeps the earlier stage's value (the copy).
     CopyPlanesOnWorkers(doc, t, s);
-    FilterPlanes(context, kInterior, [](const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w) {
-        rows::Sharpen(src, out, first, count, w, rows::Overflow::Wrap);
-    });
+    FilterPlanes(context, kInterior, SharpenWrapped);
     CopyPlanesOnWorkers(doc, t, s);
     FilterPlanes(context, kInterior, rows::Blur);
 }
@@ -148,6 +151,19 @@ void MedianHard(EffectContext& context) { RunFilterEffect(context, kInterior, ro
 
 void MedianNatural(EffectContext& context)
 {
+    Document& doc = context.doc;
+    if (!doc.keep_undo) {
+        // Each stage from the planes into the picture, which the next stage
+        // then splits into the planes again.
+        StartRun(context, UndoCopy::None, PlaneUse::Sources);
+        FilterPassIntoPicture(context, kInterior, rows::RestoringMedian);
+        for (const auto stage : {SharpenWrapped, rows::Blur}) {
+            SplitPicture(doc, doc.file_bytes, Sources(doc));
+            FilterPassIntoPicture(context, kInterior, stage);
+        }
+        context.EndEffect();
+        return;
+    }
     StartRun(context, UndoCopy::Swap);
     FilterPlanes(context, kInterior, rows::RestoringMedian);
     SharpenThenBlurStages(context);

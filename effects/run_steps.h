@@ -403,19 +403,19 @@ void FilterPlanes(EffectContext& context, Border border, RowFilter&& filter)
                });
 }
 
-// Without an undo copy the picture itself takes the results: each plane
-// row's results, from the source planes, go into a row of their own and
-// straight into the stored pixels, so no result planes are needed. Rows
-// first_row..last_row, columns first_column..last_column; row(r, sources,
-// results) leaves plane column c of row r at results[k][W + c] (each 2W + 1
-// long).
-// Every pixel the pass does not write already holds its source value; rows
-// a Cancel leaves after it within a block get theirs back from the planes.
-template <class Row>
-void RowsIntoPicture(EffectContext& context, int32_t first_row, int32_t last_row, int32_t first_column,
-                     int32_t last_column, Row&& row)
+// Without an undo copy the picture itself takes a pass's results: each
+// plane row's results, from the source planes, go into a row of their own
+// and straight into the stored pixels, so no result planes are needed.
+// Rows first_row..last_row with the epilogue at position(row), columns
+// first_column..last_column; row(r, sources, results) leaves plane column
+// c of row r at results[k][W + c] (each 2W + 1 long). Every pixel the pass
+// does not write keeps its value, which the source planes hold too; rows a
+// Cancel leaves after it within a block get theirs back from the planes.
+// Returns the number of rows done.
+template <class Row, class Position>
+int32_t PassIntoPicture(EffectContext& context, int32_t first_row, int32_t last_row, int32_t first_column,
+                        int32_t last_column, Row&& row, Position&& position)
 {
-    StartRun(context, UndoCopy::None, PlaneUse::Sources);
     Document& doc = context.doc;
     PlaneSet s = Sources(doc);
     const int64_t w = doc.plane_width;
@@ -428,7 +428,7 @@ void RowsIntoPicture(EffectContext& context, int32_t first_row, int32_t last_row
                      planes[2] + (e - base), n);
         });
     };
-    ForEachRowInParallel(
+    return ForEachRowInParallel(
         context, first_row, last_row,
         [&](int32_t r) {
             thread_local std::vector<uint8_t> results;
@@ -437,21 +437,23 @@ void RowsIntoPicture(EffectContext& context, int32_t first_row, int32_t last_row
             row(r, s, result);
             merge(r * w + first_column, r * w + last_column + 1, result, r * w - w);
         },
-        [&](int32_t first, int32_t last) { merge(first * w, (last + 1) * w, s.data(), 0); });
-    context.EndEffect();
+        position, [&](int32_t first, int32_t last) { merge(first * w, (last + 1) * w, s.data(), 0); });
 }
 
-// A 3x3 row filter that way: its element (r - 1)W + i read at index i.
+// A 3x3 row filter's pass that way, with the usual epilogue: its element
+// (r - 1)W + i read at index i.
 template <class RowFilter>
-void FilterIntoPicture(EffectContext& context, Border border, RowFilter&& filter)
+void FilterPassIntoPicture(EffectContext& context, Border border, RowFilter&& filter)
 {
     const int64_t w = context.doc.plane_width;
     const int32_t last_column = context.doc.plane_width - 1 - border.after;
-    RowsIntoPicture(context, border.before, context.doc.plane_height - 1 - border.after, border.before, last_column,
-                    [&](int32_t r, PlaneSet s, uint8_t* const results[3]) {
-                        for (int k = 0; k < 3 && last_column >= border.before; ++k)
-                            filter(s[k] + (r - 1) * w, results[k], w + border.before, last_column - border.before + 1, w);
-                    });
+    PassIntoPicture(
+        context, border.before, context.doc.plane_height - 1 - border.after, border.before, last_column,
+        [&](int32_t r, PlaneSet s, uint8_t* const results[3]) {
+            for (int k = 0; k < 3 && last_column >= border.before; ++k)
+                filter(s[k] + (r - 1) * w, results[k], w + border.before, last_column - border.before + 1, w);
+        },
+        UsualPosition(context));
 }
 
 // A whole one-pass filter effect: the run, the pass and the merge, through
@@ -473,9 +475,11 @@ void RunFilterEffectOnPlanes(EffectContext& context, Border border, RowFilter&& 
 template <class RowFilter>
 void RunFilterEffect(EffectContext& context, Border border, RowFilter&& filter)
 {
-    if (!context.doc.keep_undo && border.before >= 1)
-        return FilterIntoPicture(context, border, filter);
-    RunFilterEffectOnPlanes(context, border, filter);
+    if (context.doc.keep_undo || border.before < 1)
+        return RunFilterEffectOnPlanes(context, border, filter);
+    StartRun(context, UndoCopy::None, PlaneUse::Sources);
+    FilterPassIntoPicture(context, border, filter);
+    context.EndEffect();
 }
 
 } // namespace korvanti

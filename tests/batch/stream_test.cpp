@@ -3,6 +3,7 @@
 // bytes of the whole-picture path, fails as it does and leaves the output
 // alone when it fails or is stopped.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <thread>
 
@@ -203,6 +204,36 @@ TEST_F(ByRows, BadFilesFailAsWholeAndStoppedFilesWriteNothing)
         fs::remove(dir / name);
         fs::remove(dir / "other.jpg");
         EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"out.jpg"})) << name << ": nothing left behind";
+    }
+}
+
+// Pictures whose data is deflated in several segments: one zlib stream
+// with the right checksum, and the same pixels back.
+TEST(PngOut, PicturesOfManySegmentsAreOneStreamWithTheirPixels)
+{
+    const std::pair<int32_t, int32_t> sizes[] = {{1000, 800}, {3000, 700}, {1, 700000}, {1000, 699}};
+    for (const auto& [w, h] : sizes) {
+        const Bytes bitmap = VariedBmp(w, h, uint32_t(w));
+        Bytes png;
+        ASSERT_TRUE(codecs::EncodePng({bitmap.data() + 54, w, h, RowStride(w)}, {}, png).ok());
+        Bytes data; // the IDAT chunks joined
+        for (size_t at = 8; at + 12 <= png.size();) {
+            const size_t length = size_t(png[at]) << 24 | size_t(png[at + 1]) << 16 | size_t(png[at + 2]) << 8 | png[at + 3];
+            if (std::equal(png.begin() + long(at) + 4, png.begin() + long(at) + 8, "IDAT"))
+                data.insert(data.end(), png.begin() + long(at) + 8, png.begin() + long(at + 8 + length));
+            at += length + 12;
+        }
+        Bytes raw(size_t(h) * (3 * size_t(w) + 1) + 1);
+        uLongf raw_size = uLongf(raw.size());
+        EXPECT_EQ(uncompress(raw.data(), &raw_size, data.data(), uLong(data.size())), Z_OK) << w << "x" << h;
+        EXPECT_EQ(raw_size, raw.size() - 1) << w << "x" << h;
+        codecs::Decoded decoded;
+        ASSERT_TRUE(codecs::DecodePng(png, decoded).ok()) << w << "x" << h;
+        for (int64_t y = 0; y < h; ++y) {
+            const int64_t at = 54 + y * RowStride(w);
+            ASSERT_TRUE(std::equal(bitmap.begin() + at, bitmap.begin() + at + 3 * w, decoded.bitmap.begin() + at))
+                << w << "x" << h << " row " << y;
+        }
     }
 }
 

@@ -248,6 +248,11 @@ FileResult StreamFile(InputFile&& input, const std::string& output, const Effect
     document.keep_undo = false;
     if (FileProblem problem = document.OpenForStreaming(std::move(input)); !problem.ok())
         return LoadFailure(name, problem, codecs::Format::Bmp);
+    // The rows read ahead and the median's band (a few megabytes), and the
+    // result on its way to the file.
+    constexpr int64_t kRowsMemory = int64_t{8} << 20;
+    if (!progress.Admit(kRowsMemory + ResultMemory(document.Source().Length())))
+        return InterruptedFile(name);
     StreamedOutput result(output, progress);
     CRand random;
     EffectContext context(document, host, random);

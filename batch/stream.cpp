@@ -72,6 +72,14 @@ void StreamedOutput::Start()
     Bytes().swap(pending_);
 }
 
+int64_t ResultMemory(int64_t result_size)
+{
+    // Gathered before the file is made, then in the writer's chunks
+    // (StreamedOutput, SaveStream).
+    constexpr int64_t kMost = int64_t{40} << 20;
+    return std::min(result_size, kMost);
+}
+
 bool IsSameFile(const std::string& output, const InputFile& input)
 {
     struct stat info {};
@@ -93,11 +101,7 @@ namespace {
 
 constexpr int64_t kBandRows = 16;  // rows handed from step to step at a time
 constexpr size_t kQueuedBands = 4; // bands waiting between two steps
-// The most of the result held at once, gathered before its file is made
-// and then in the writer's chunks (StreamedOutput, SaveStream); and the
-// codecs' small buffers.
-constexpr int64_t kResultMemory = int64_t{40} << 20;
-constexpr int64_t kLibraryMemory = int64_t{1} << 20;
+constexpr int64_t kLibraryMemory = int64_t{1} << 20; // the codecs' small buffers
 
 struct Band {
     Bytes rows;
@@ -194,7 +198,7 @@ public:
         // In the two queues and in the hands of the steps on either side.
         const int64_t bands = 2 * (kQueuedBands + 2) * kBandRows * stride;
         const int64_t effect_band = 3 * 72 * int64_t{decoder.width};
-        const int64_t result = std::min(stride * decoder.height, kResultMemory);
+        const int64_t result = ResultMemory(stride * decoder.height);
         return decoder.library_memory + bands + effect_band + result + kLibraryMemory;
     }
 

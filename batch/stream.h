@@ -44,6 +44,10 @@ private:
     FileResult result_;
 };
 
+// What a streamed result of result_size bytes holds in memory at most, on
+// its way to the file.
+int64_t ResultMemory(int64_t result_size);
+
 // True when output is the input file itself (by device and inode).
 bool IsSameFile(const std::string& output, const InputFile& input);
 

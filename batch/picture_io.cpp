@@ -76,7 +76,7 @@ FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet, con
         return piped ? document.AdoptBitmap(std::move(input.whole), input.file.path)
                      : document.LoadBitmap(std::move(input.file));
     codecs::Bytes file;
-    if (piped)
+    if (piped || !input.whole.empty()) // read already
         file.swap(input.whole);
     else if (FileProblem problem = ReadWhole(input.file, file); !problem.ok())
         return problem;

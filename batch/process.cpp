@@ -2,8 +2,6 @@
 // for whatever went wrong on the way.
 #include "batch/process.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -14,6 +12,7 @@
 #include "engine/c_rand.h"
 #include "engine/effect_context.h"
 #include "image/document.h"
+#include "batch/stream.h"
 #include "image/save_stream.h"
 
 namespace korvanti::batch {
@@ -45,14 +44,6 @@ private:
     EffectContext* context_ = nullptr;
 };
 
-FileResult Failure(Outcome outcome, const std::string& file, std::string reason)
-{
-    FileResult result;
-    result.outcome = outcome;
-    result.file = file;
-    result.reason = std::move(reason);
-    return result;
-}
 
 // Plain words for the errno values people meet where the system's own
 // text says it less plainly ("No such file or directory"); the system's
@@ -112,6 +103,17 @@ Outcome OutcomeOf(FileProblemKind kind)
 }
 
 } // namespace
+
+FileResult Failure(Outcome outcome, const std::string& file, std::string reason)
+{
+    FileResult result;
+    result.outcome = outcome;
+    result.file = file;
+    result.reason = std::move(reason);
+    return result;
+}
+
+FileResult InterruptedFile(const std::string& input) { return Failure(Outcome::Interrupted, input, kInterrupted); }
 
 std::string DescribeProblem(const FileProblem& problem)
 {
@@ -194,8 +196,6 @@ std::string QuoteName(std::string_view name)
     return quoted;
 }
 
-namespace {
-
 FileResult LoadFailure(const std::string& input, const FileProblem& problem, codecs::Format format)
 {
     if (!problem.reason.empty()) // a decoder's refusal, in its own words
@@ -216,97 +216,29 @@ FileResult SaveFailure(const std::string& output, const FileProblem& problem)
     return Failure(Outcome::CannotWrite, output, "cannot be written: " + DescribeProblem(problem));
 }
 
-bool IsFile(const std::string& path, const InputFile& file)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && info.st_dev == file.device && info.st_ino == file.inode;
-}
+namespace {
 
-// A BMP file whose one effect can stream is never read into memory whole:
-// the effect reads it a few rows at a time and its result goes to the
-// output row by row while it runs, so the disk is at work before the run
-// is over. Not when the output is the input itself, which a save that has
-// to rewrite the file in place would change under the run.
+// A large BMP file whose one effect can stream is never read into memory
+// whole: the effect reads it a few rows at a time and its result goes to
+// the output row by row while it runs, so the disk is at work before the
+// run is over. Below kStreamedPixels the whole picture is faster: its save
+// writes the file in one go where the streamed save hands the disk chunk
+// after chunk. Median, BMP to BMP on a disk, whole against streamed: 1 MP
+// 17 against 22 ms, 12 MP 56 against 107 ms, 50 MP 215 against 247 ms,
+// 100 MP 461 against 412 ms (and a few megabytes in memory instead of 300).
+// Not when the output is the input itself, which a save that has to rewrite
+// the file in place would change under the run.
+constexpr int64_t kStreamedPixels = 75'000'000;
+
 bool Streams(const PictureInput& picture, const std::string& output, std::span<const EffectEntry* const> effects,
              codecs::Format output_format)
 {
-    return effects.size() == 1 && effects[0]->stream != nullptr && picture.format == codecs::Format::Bmp &&
+    const int64_t pixels = picture.file.length / 3; // near enough for a 24-bit picture
+    return pixels >= kStreamedPixels && effects.size() == 1 && effects[0]->stream != nullptr &&
+           picture.format == codecs::Format::Bmp &&
            output_format == codecs::Format::Bmp && picture.file.path != kStandardStream &&
-           output != kStandardStream && !IsFile(output, picture.file);
+           output != kStandardStream && !IsSameFile(output, picture.file);
 }
-
-// The way a streamed result takes to its file. Nothing is made, neither the
-// output folder nor a temporary, before a few megabytes of the result are
-// ready: a small picture is saved at the end like any other, and a run
-// stopped early leaves nothing behind.
-class StreamedOutput : public ByteSink {
-public:
-    StreamedOutput(const std::string& output, FileProgress& progress) : output_(output), progress_(progress) {}
-
-    void Put(const uint8_t* bytes, size_t size) override
-    {
-        if (started_) {
-            if (result_.outcome == Outcome::Written)
-                save_.Put(bytes, size);
-            return;
-        }
-        pending_.insert(pending_.end(), bytes, bytes + size);
-        if (pending_.size() >= kStartBytes)
-            Start();
-    }
-
-    uint8_t* Room(size_t size) override
-    {
-        room_in_save_ = started_ && result_.outcome == Outcome::Written;
-        return room_in_save_ ? save_.Room(size) : ByteSink::Room(size);
-    }
-    void Filled(size_t size) override
-    {
-        if (room_in_save_)
-            save_.Filled(size);
-        else
-            ByteSink::Filled(size);
-    }
-
-    // The file's result once the run is through.
-    FileResult Finish()
-    {
-        if (!started_)
-            Start();
-        if (result_.outcome != Outcome::Written)
-            return result_;
-        if (const FileProblem problem = save_.Commit(); problem.kind != FileProblemKind::None)
-            return SaveFailure(output_, problem);
-        result_.file = output_;
-        result_.bytes = save_.Written();
-        return result_;
-    }
-
-private:
-    static constexpr size_t kStartBytes = size_t{8} << 20;
-
-    void Start()
-    {
-        started_ = true;
-        result_ = progress_.BeforeSave();
-        if (result_.outcome != Outcome::Written)
-            return;
-        if (const FileProblem problem = save_.Begin(output_, Durability::Synced); problem.kind != FileProblemKind::None) {
-            result_ = SaveFailure(output_, problem);
-            return;
-        }
-        save_.Put(pending_.data(), pending_.size());
-        Bytes().swap(pending_);
-    }
-
-    const std::string& output_;
-    FileProgress& progress_;
-    SaveStream save_; // dropped, unless committed, with the object
-    Bytes pending_;
-    bool started_ = false;
-    bool room_in_save_ = false;
-    FileResult result_;
-};
 
 FileResult StreamFile(InputFile&& input, const std::string& output, const EffectEntry& effect,
                       FileProgress& progress, StoppableHost& host)
@@ -316,6 +248,11 @@ FileResult StreamFile(InputFile&& input, const std::string& output, const Effect
     document.keep_undo = false;
     if (FileProblem problem = document.OpenForStreaming(std::move(input)); !problem.ok())
         return LoadFailure(name, problem, codecs::Format::Bmp);
+    // The rows read ahead and the median's band (a few megabytes), and the
+    // result on its way to the file.
+    constexpr int64_t kRowsMemory = int64_t{8} << 20;
+    if (!progress.Admit(kRowsMemory + ResultMemory(document.Source().Length())))
+        return InterruptedFile(name);
     StreamedOutput result(output, progress);
     CRand random;
     EffectContext context(document, host, random);
@@ -383,6 +320,9 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
         const codecs::Format output_format = OutputFormatFor(output, settings, picture.format);
         if (Streams(picture, output, effects, output_format))
             return StreamFile(std::move(picture.file), output, *effects[0], progress, host);
+        if (FileResult result; TakesByRows(picture, output, effects, output_format) &&
+                               ProcessByRows(picture, output, output_format, *effects[0], settings, progress, stop, result))
+            return result;
         Document document;
         document.keep_undo = false; // nothing here undoes a run
         const auto admit = [&progress](int64_t bytes) { return progress.Admit(bytes); };

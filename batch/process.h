@@ -56,6 +56,13 @@ FileResult ProcessFile(const std::string& input, const std::string& output,
                        std::span<const EffectEntry* const> effects, FileProgress& progress,
                        const std::atomic<bool>* stop = nullptr, const OutputSettings& settings = {});
 
+// The results of a file that failed: on the way in (with the decoder's
+// words, where it gave any), on the way out, or stopped by a signal.
+FileResult Failure(Outcome outcome, const std::string& file, std::string reason);
+FileResult LoadFailure(const std::string& input, const FileProblem& problem, codecs::Format format);
+FileResult SaveFailure(const std::string& output, const FileProblem& problem);
+FileResult InterruptedFile(const std::string& input);
+
 // The cause of a failed load or save in plain words, for the messages:
 // "no such file", "truncated (5 bytes short)", "disk full" and the like.
 std::string DescribeProblem(const FileProblem& problem);

@@ -8,6 +8,7 @@
 #include "codecs/jpeg.h"
 #include "codecs/jpeg_markers.h"
 #include "codecs/png.h"
+#include "codecs/row_codecs.h"
 #include "codecs/rows.h"
 #include "codecs/tiff.h"
 #include "codecs/webp.h"
@@ -98,6 +99,42 @@ FileProblem Encode(Format format, const BitmapRows& rows, const EncodeSettings& 
     default:
         return {FileProblemKind::EncodeFailed, 0, 0, "no encoder for this format"};
     }
+}
+
+FileProblem OpenRowDecoder(Format format, ByteSource& file, const DecodeOptions& options,
+                           std::unique_ptr<RowDecoder>& decoder)
+{
+    decoder.reset();
+    switch (format) {
+    case Format::Jpeg:
+        return OpenJpegRowDecoder(file, options, decoder);
+    case Format::Png:
+        return OpenPngRowDecoder(file, options, decoder);
+    default:
+        return {};
+    }
+}
+
+FileProblem OpenRowEncoder(Format format, int32_t width, int32_t height, const EncodeSettings& settings,
+                           std::span<const uint8_t> icc, std::span<const uint8_t> exif, ByteSink& out,
+                           std::unique_ptr<RowEncoder>& encoder)
+{
+    switch (format) {
+    case Format::Jpeg:
+        return OpenJpegRowEncoder(width, height, settings.quality, icc, exif, out, encoder);
+    case Format::Png:
+        return OpenPngRowEncoder(width, height, icc, exif, out, encoder);
+    default:
+        return {FileProblemKind::EncodeFailed, 0, 0, "no row encoder for this format"};
+    }
+}
+
+FileProblem EncodeRows(RowEncoder& encoder, const BitmapRows& rows)
+{
+    for (int64_t y = rows.height - 1; y >= 0; --y)
+        if (FileProblem problem = encoder.WriteRow(rows.first_row + y * rows.stride); !problem.ok())
+            return problem;
+    return encoder.Finish();
 }
 
 } // namespace korvanti::codecs

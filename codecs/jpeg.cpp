@@ -1,13 +1,12 @@
-// JPEG decoding through libjpeg's scanline API, straight into the BMP rows
-// (turned as the EXIF orientation says while they are placed), and
-// encoding through TurboJPEG.
+// JPEG decoding through libjpeg's scanline API: straight into the BMP rows
+// (turned as the EXIF orientation says while they are placed) or a row at a
+// time (the encoder is in jpeg_encode.cpp).
 #include "codecs/jpeg.h"
 
 #include <cstdio> // before jpeglib.h, which uses FILE
 
 #include <jpeglib.h>
 #include <jerror.h> // after jpeglib.h
-#include <turbojpeg.h>
 
 #include <algorithm>
 #include <array>
@@ -15,15 +14,12 @@
 #include <memory>
 #include <new>
 
+#include "codecs/exif.h"
 #include "codecs/jpeg_markers.h"
+#include "codecs/row_codecs.h"
 
 namespace korvanti::codecs {
 namespace {
-
-struct HandleCloser {
-    void operator()(void* handle) const { tjDestroy(handle); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
 
 constexpr int kMaxScans = 500;         // more is a decoding-time bomb, not a photo
 constexpr int64_t kBandRows = 16;      // rows decoded between two looks at the stop request
@@ -98,8 +94,8 @@ void OnProgress(j_common_ptr cinfo)
 }
 
 // Runs library calls; false when they failed (the reason in s.message).
-template <typename Calls>
-bool Guarded(Session& s, Calls calls)
+template <typename State, typename Calls>
+bool Guarded(State& s, Calls calls)
 {
     if (setjmp(s.jump))
         return false;
@@ -107,7 +103,9 @@ bool Guarded(Session& s, Calls calls)
     return true;
 }
 
-bool ReadHeader(Session& s, std::span<const uint8_t> jpeg)
+// Up to the first scan, the file's bytes coming from set_source.
+template <class SetSource>
+bool ReadHeaderFrom(Session& s, SetSource set_source)
 {
     s.cinfo.err = jpeg_std_error(&s.errors);
     s.errors.error_exit = Fail;
@@ -117,10 +115,62 @@ bool ReadHeader(Session& s, std::span<const uint8_t> jpeg)
     return Guarded(s, [&] {
         jpeg_create_decompress(&s.cinfo);
         s.cinfo.progress = &s.progress;
-        jpeg_mem_src(&s.cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+        set_source();
         jpeg_read_header(&s.cinfo, TRUE);
     });
 }
+
+bool ReadHeader(Session& s, std::span<const uint8_t> jpeg)
+{
+    return ReadHeaderFrom(s, [&] { jpeg_mem_src(&s.cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size())); });
+}
+
+// A file read a piece at a time for the library; the pieces read while
+// header is set are kept there too.
+struct PieceSource {
+    jpeg_source_mgr manager{};
+    ByteSource* file = nullptr;
+    Bytes* header = nullptr;
+    std::unique_ptr<JOCTET[]> buffer;
+    static constexpr size_t kPiece = size_t{64} << 10;
+};
+
+PieceSource& PieceSourceOf(j_decompress_ptr cinfo) { return *reinterpret_cast<PieceSource*>(cinfo->src); }
+
+void StartPieces(j_decompress_ptr) {}
+
+// As the library's memory source does at the end of the data: a warning
+// (which refuses the file) and an end marker.
+boolean NextPiece(j_decompress_ptr cinfo)
+{
+    static const JOCTET kEnd[] = {0xFF, JPEG_EOI};
+    PieceSource& source = PieceSourceOf(cinfo);
+    const size_t got = source.file->Read(source.buffer.get(), PieceSource::kPiece);
+    if (got == 0) {
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        source.manager.next_input_byte = kEnd;
+        source.manager.bytes_in_buffer = 2;
+        return TRUE;
+    }
+    if (source.header != nullptr)
+        source.header->insert(source.header->end(), source.buffer.get(), source.buffer.get() + got);
+    source.manager.next_input_byte = source.buffer.get();
+    source.manager.bytes_in_buffer = got;
+    return TRUE;
+}
+
+void SkipPieces(j_decompress_ptr cinfo, long count)
+{
+    jpeg_source_mgr& manager = PieceSourceOf(cinfo).manager;
+    for (; count > static_cast<long>(manager.bytes_in_buffer); NextPiece(cinfo))
+        count -= static_cast<long>(manager.bytes_in_buffer);
+    if (count > 0) {
+        manager.next_input_byte += count;
+        manager.bytes_in_buffer -= static_cast<size_t>(count);
+    }
+}
+
+void EndPieces(j_decompress_ptr) {}
 
 // Where decoded pixel (x, y) lands in the BMP form, turned as EXIF
 // orientation says: origin + x * step_x + y * step_y.
@@ -249,26 +299,90 @@ FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, const De
     return {};
 }
 
-FileProblem EncodeJpeg(const BitmapRows& rows, int quality, std::span<const uint8_t> icc, Bytes& out,
-                       std::span<const uint8_t> exif)
-{
-    Handle handle(tjInitCompress());
-    if (!handle)
-        return {FileProblemKind::EncodeFailed, 0, 0, tjGetErrorStr2(nullptr)};
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    const int result = tjCompress2(handle.get(), rows.first_row, rows.width, static_cast<int>(rows.stride), rows.height,
-                                   TJPF_BGR, &buffer, &size, TJSAMP_420, quality, TJFLAG_BOTTOMUP);
-    std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(buffer, tjFree);
-    if (result != 0)
-        return {FileProblemKind::EncodeFailed, 0, 0, tjGetErrorStr2(handle.get())};
-    try {
-        out.assign(buffer, buffer + size);
-        InsertIccProfile(out, icc);
-        InsertExif(out, exif);
-    } catch (const std::bad_alloc&) {
-        return OutOfMemoryProblem();
+namespace {
+
+// A decode a row at a time, from the top: the whole decode's steps, the
+// rows handed out as they come.
+class JpegRowDecoder : public RowDecoder {
+public:
+    FileProblem Open(ByteSource& file, const DecodeOptions& options, bool& by_rows)
+    {
+        s_.stop = options.stop;
+        Bytes header; // the pieces up to the first scan, for the metadata
+        source_.file = &file;
+        source_.header = &header;
+        source_.buffer.reset(new JOCTET[PieceSource::kPiece]);
+        source_.manager = {nullptr, 0, StartPieces, NextPiece, SkipPieces, jpeg_resync_to_restart, EndPieces};
+        if (!ReadHeaderFrom(s_, [&] { s_.cinfo.src = &source_.manager; }))
+            return FailureOf(s_);
+        source_.header = nullptr;
+        jpeg_decompress_struct& cinfo = s_.cinfo;
+        cmyk_ = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+        cinfo.out_color_space = cmyk_ ? JCS_CMYK : JCS_EXT_BGR;
+        JpegMetadata metadata = ReadJpegMetadata(header);
+        by_rows = metadata.orientation == 1;
+        if (!by_rows)
+            return {};
+        width = static_cast<int32_t>(cinfo.image_width);
+        height = static_cast<int32_t>(cinfo.image_height);
+        const std::optional<int64_t> size = BitmapSize(width, height, options.limit);
+        if (!size)
+            return TooLargeProblem(width, height);
+        cinfo.mem->max_memory_to_use = static_cast<long>(std::min(options.limit, 2 * *size + kWorkingSlack));
+        if (Stopped(options))
+            return {FileProblemKind::Interrupted};
+        library_memory = jpeg_has_multiple_scans(&cinfo) ? 2 * *size : 0;
+        try {
+            if (cmyk_)
+                band_.reset(new uint8_t[static_cast<size_t>(4 * int64_t{width})]);
+            icc = std::move(metadata.icc);
+            exif = UprightExif(metadata.exif);
+        } catch (const std::bad_alloc&) {
+            return OutOfMemoryProblem();
+        }
+        return {};
     }
+
+    FileProblem ReadRow(uint8_t* row) override
+    {
+        // With the first row: a multi-scan file is read whole into the
+        // library's coefficients here, once its memory has been admitted.
+        if (!started_ && !Guarded(s_, [&] { jpeg_start_decompress(&s_.cinfo); }))
+            return FailureOf(s_);
+        started_ = true;
+        JSAMPROW target = cmyk_ ? band_.get() : row;
+        if (!Guarded(s_, [&] {
+                while (jpeg_read_scanlines(&s_.cinfo, &target, 1) != 1) {
+                }
+            }))
+            return FailureOf(s_);
+        if (cmyk_)
+            PlaceBand(band_.get(), width, 0, 1, 4, s_.cinfo.saw_Adobe_marker, Placement{0, 3, 0}, row);
+        return {};
+    }
+
+    FileProblem Finish() override
+    {
+        return Guarded(s_, [&] { jpeg_finish_decompress(&s_.cinfo); }) ? FileProblem{} : FailureOf(s_);
+    }
+
+private:
+    PieceSource source_; // before s_: the library's state goes first
+    Session s_;
+    bool started_ = false;
+    bool cmyk_ = false;
+    std::unique_ptr<uint8_t[]> band_;
+};
+
+} // namespace
+
+FileProblem OpenJpegRowDecoder(ByteSource& jpeg, const DecodeOptions& options, std::unique_ptr<RowDecoder>& decoder)
+{
+    auto opened = std::make_unique<JpegRowDecoder>();
+    bool by_rows = false;
+    if (FileProblem problem = opened->Open(jpeg, options, by_rows); !problem.ok() || !by_rows)
+        return problem;
+    decoder = std::move(opened);
     return {};
 }
 

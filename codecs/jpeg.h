@@ -1,4 +1,4 @@
-// JPEG through libjpeg-turbo: decoding by its libjpeg API, encoding by TurboJPEG.
+// JPEG through libjpeg-turbo's libjpeg API: decoding, whole or by rows, and encoding by rows.
 #pragma once
 
 #include <span>

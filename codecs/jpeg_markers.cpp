@@ -25,15 +25,6 @@ uint32_t Read(std::span<const uint8_t> bytes, size_t at, int size, bool big_endi
     return value;
 }
 
-// Where inserted segments go: after SOI and a leading APP0.
-size_t AfterApp0(const Bytes& jpeg)
-{
-    size_t at = 2;
-    if (jpeg[at] == 0xFF && jpeg[at + 1] == 0xE0 && at + 4 <= jpeg.size())
-        at += 2 + Read(jpeg, at + 2, 2, true);
-    return std::min(at, jpeg.size());
-}
-
 } // namespace
 
 JpegMetadata ReadJpegMetadata(std::span<const uint8_t> jpeg)
@@ -74,15 +65,20 @@ JpegMetadata ReadJpegMetadata(std::span<const uint8_t> jpeg)
     return metadata;
 }
 
-void InsertIccProfile(Bytes& jpeg, std::span<const uint8_t> profile)
+Bytes MetadataSegments(std::span<const uint8_t> icc, std::span<const uint8_t> exif)
 {
-    const size_t count = (profile.size() + kIccChunk - 1) / kIccChunk;
-    if (profile.empty() || count > 255 || jpeg.size() < 4)
-        return;
     Bytes segments;
-    segments.reserve(profile.size() + count * (4 + kIccHeader));
+    const size_t exif_length = 2 + 6 + exif.size();
+    if (!exif.empty() && exif_length <= 65535) {
+        segments.insert(segments.end(), {0xFF, 0xE1, static_cast<uint8_t>(exif_length >> 8),
+                                         static_cast<uint8_t>(exif_length), 'E', 'x', 'i', 'f', 0, 0});
+        segments.insert(segments.end(), exif.begin(), exif.end());
+    }
+    const size_t count = (icc.size() + kIccChunk - 1) / kIccChunk;
+    if (icc.empty() || count > 255)
+        return segments;
     for (size_t i = 0; i < count; ++i) {
-        const std::span<const uint8_t> part = profile.subspan(i * kIccChunk, std::min(kIccChunk, profile.size() - i * kIccChunk));
+        const std::span<const uint8_t> part = icc.subspan(i * kIccChunk, std::min(kIccChunk, icc.size() - i * kIccChunk));
         const size_t length = 2 + kIccHeader + part.size();
         segments.insert(segments.end(), {0xFF, 0xE2, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)});
         segments.insert(segments.end(), kIccTag, kIccTag + 12);
@@ -90,17 +86,7 @@ void InsertIccProfile(Bytes& jpeg, std::span<const uint8_t> profile)
         segments.push_back(static_cast<uint8_t>(count));
         segments.insert(segments.end(), part.begin(), part.end());
     }
-    jpeg.insert(jpeg.begin() + static_cast<std::ptrdiff_t>(AfterApp0(jpeg)), segments.begin(), segments.end());
-}
-
-void InsertExif(Bytes& jpeg, std::span<const uint8_t> exif)
-{
-    const size_t length = 2 + 6 + exif.size();
-    if (exif.empty() || length > 65535 || jpeg.size() < 4)
-        return;
-    Bytes segment{0xFF, 0xE1, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 'E', 'x', 'i', 'f', 0, 0};
-    segment.insert(segment.end(), exif.begin(), exif.end());
-    jpeg.insert(jpeg.begin() + static_cast<std::ptrdiff_t>(AfterApp0(jpeg)), segment.begin(), segment.end());
+    return segments;
 }
 
 } // namespace korvanti::codecs

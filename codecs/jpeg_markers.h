@@ -18,12 +18,10 @@ struct JpegMetadata {
 // treated as absent, the decoder judges the rest).
 JpegMetadata ReadJpegMetadata(std::span<const uint8_t> jpeg);
 
-// Inserts profile as APP2 chunks after the leading SOI and APP0 segments.
-void InsertIccProfile(Bytes& jpeg, std::span<const uint8_t> profile);
-
-// Inserts exif (a TIFF structure) as an "Exif\0\0" APP1 segment after the
-// leading SOI and APP0 segments; nothing when it is empty or too long for
-// one segment.
-void InsertExif(Bytes& jpeg, std::span<const uint8_t> exif);
+// The segments an encoder writes after SOI and APP0: exif (a TIFF
+// structure) as an "Exif\0\0" APP1 segment, unless it is empty or too long
+// for one, then the colour profile as APP2 chunks, unless it needs more
+// than 255 of them.
+Bytes MetadataSegments(std::span<const uint8_t> icc, std::span<const uint8_t> exif);
 
 } // namespace korvanti::codecs

@@ -12,6 +12,10 @@
 #include <new>
 #include <vector>
 
+#include "codecs/exif.h"
+#include "codecs/png_deflate.h"
+#include "codecs/row_codecs.h"
+
 namespace korvanti::codecs {
 namespace {
 
@@ -21,10 +25,9 @@ constexpr int64_t kWorkingSlack = 16 << 20;         // the decoder's own buffers
 bool Stopped(const DecodeOptions& options) { return options.stop != nullptr && options.stop->load(std::memory_order_relaxed); }
 
 struct Stream {
-    const uint8_t* data = nullptr;
-    size_t size = 0;
-    size_t at = 0;
-    Bytes* out = nullptr;
+    ByteSource* in = nullptr;
+    Bytes* header = nullptr; // when set, what is read is kept there too
+    ByteSink* out = nullptr;
     char error[200] = "";
     bool profile_dropped = false; // libpng skipped a colour profile over kLargestChunk
 };
@@ -44,20 +47,24 @@ void OnWarning(png_structp png, png_const_charp message)
         static_cast<Stream*>(png_get_error_ptr(png))->profile_dropped = true;
 }
 
-void ReadFromMemory(png_structp png, png_bytep data, size_t length)
+void ReadFromSource(png_structp png, png_bytep data, size_t length)
 {
     Stream& stream = StreamOf(png);
-    if (length > stream.size - stream.at)
-        png_error(png, "the file ends early");
-    std::memcpy(data, stream.data + stream.at, length);
-    stream.at += length;
+    for (size_t done = 0; done < length;) {
+        const size_t got = stream.in->Read(data + done, length - done);
+        if (got == 0)
+            png_error(png, "the file ends early");
+        done += got;
+    }
+    if (stream.header != nullptr)
+        stream.header->insert(stream.header->end(), data, data + length);
 }
 
-void WriteToMemory(png_structp png, png_bytep data, size_t length)
+void WriteToSink(png_structp png, png_bytep data, size_t length)
 {
     Stream& stream = StreamOf(png);
     try {
-        stream.out->insert(stream.out->end(), data, data + length);
+        stream.out->Put(data, length);
     } catch (const std::bad_alloc&) {
         png_error(png, "out of memory");
     }
@@ -169,13 +176,13 @@ struct Writer {
     ~Writer() { png_destroy_write_struct(&png, &info); }
 };
 
-bool WriteAll(Writer& w, const BitmapRows& rows, std::span<const uint8_t> icc, std::span<const uint8_t> exif,
-              png_bytep* row_pointers)
+// The header chunks, up to the first row.
+bool WriteHeader(Writer& w, int32_t width, int32_t height, std::span<const uint8_t> icc, std::span<const uint8_t> exif)
 {
     if (setjmp(png_jmpbuf(w.png)))
         return false;
-    png_set_write_fn(w.png, &w.stream, WriteToMemory, FlushNothing);
-    png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(rows.width), static_cast<png_uint_32>(rows.height), 8,
+    png_set_write_fn(w.png, &w.stream, WriteToSink, FlushNothing);
+    png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     if (!icc.empty()) {
         png_set_benign_errors(w.png, 1);
@@ -184,15 +191,16 @@ bool WriteAll(Writer& w, const BitmapRows& rows, std::span<const uint8_t> icc, s
     }
     if (!exif.empty())
         png_set_eXIf_1(w.png, w.info, static_cast<png_uint_32>(exif.size()), const_cast<png_bytep>(exif.data()));
-    // Speed over the last few per cent of size: one cheap filter and the
-    // fastest deflate, run-length matches only.
-    png_set_filter(w.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
-    png_set_compression_level(w.png, 1);
-    png_set_compression_strategy(w.png, Z_RLE);
-    png_set_bgr(w.png);
     png_write_info(w.png, w.info);
-    png_write_image(w.png, row_pointers);
-    png_write_end(w.png, nullptr);
+    return true;
+}
+
+// One chunk of the given name (the picture data, IDAT, is made apart).
+bool WriteChunk(Writer& w, const char* name, const Bytes& data)
+{
+    if (setjmp(png_jmpbuf(w.png)))
+        return false;
+    png_write_chunk(w.png, reinterpret_cast<png_const_bytep>(name), data.data(), data.size());
     return true;
 }
 
@@ -202,6 +210,40 @@ int64_t RowMemory(const Reader& r)
 {
     const int64_t deep = png_get_bit_depth(r.png, r.info) == 16 ? 8 : 4;
     return 2 * (int64_t{r.width} + 8) * deep + 4 * int64_t{r.width};
+}
+
+// The file's header read and its size checked: the picture's BMP size
+// within options.limit, libpng's rows within half of it; then admitted.
+FileProblem OpenReader(Reader& r, ByteSource& file, const DecodeOptions& options, int64_t& size)
+{
+    r.stream.in = &file;
+    r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r.stream, OnError, OnWarning);
+    r.info = r.png ? png_create_info_struct(r.png) : nullptr;
+    if (!r.info)
+        return OutOfMemoryProblem();
+    png_set_read_fn(r.png, &r.stream, ReadFromSource);
+    if (!ReadInfo(r))
+        return Refusal(r.stream.error);
+    const std::optional<int64_t> bitmap_size = BitmapSize(r.width, r.height, options.limit);
+    if (!bitmap_size)
+        return TooLargeProblem(r.width, r.height);
+    if (RowMemory(r) > *bitmap_size / 2 + kWorkingSlack)
+        return {FileProblemKind::TooLarge, 0, 0, "the rows need more memory than the picture's size allows"};
+    if (options.admit && !options.admit(*bitmap_size))
+        return {FileProblemKind::Interrupted};
+    size = *bitmap_size;
+    return {};
+}
+
+// What the batch tool tells of the file besides its pixels.
+std::string Notes(const Reader& r)
+{
+    std::string notes;
+    for (const char* note : {r.animated ? "animated: first frame only" : nullptr,
+                             r.stream.profile_dropped ? "colour profile over 8 MB dropped" : nullptr})
+        if (note != nullptr)
+            notes += (notes.empty() ? "" : "; ") + std::string(note);
+    return notes;
 }
 
 // Every row of every pass into the BMP form, heeding the stop request
@@ -231,21 +273,11 @@ FileProblem ReadPixels(Reader& r, Decoded& decoded, Bytes& scratch, const Decode
 
 FileProblem DecodePng(std::span<const uint8_t> file, Decoded& decoded, const DecodeOptions& options)
 {
+    MemorySource source(file);
     Reader r;
-    r.stream.data = file.data();
-    r.stream.size = file.size();
-    r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r.stream, OnError, OnWarning);
-    r.info = r.png ? png_create_info_struct(r.png) : nullptr;
-    if (!r.info)
-        return OutOfMemoryProblem();
-    png_set_read_fn(r.png, &r.stream, ReadFromMemory);
-    if (!ReadInfo(r))
-        return Refusal(r.stream.error);
     int64_t size = 0;
-    if (FileProblem admitted = AdmitPicture(r.width, r.height, options, size); !admitted.ok())
-        return admitted;
-    if (RowMemory(r) > size / 2 + kWorkingSlack)
-        return {FileProblemKind::TooLarge, 0, 0, "the rows need more memory than the picture's size allows"};
+    if (FileProblem problem = OpenReader(r, source, options, size); !problem.ok())
+        return problem;
     Decoded result;
     Bytes scratch;
     try {
@@ -264,39 +296,138 @@ FileProblem DecodePng(std::span<const uint8_t> file, Decoded& decoded, const Dec
     result.width = static_cast<int32_t>(r.width);
     result.height = static_cast<int32_t>(r.height);
     result.alpha_composited = r.channels == 4;
-    const char* notes[] = {r.animated ? "animated: first frame only" : nullptr,
-                           r.stream.profile_dropped ? "colour profile over 8 MB dropped" : nullptr};
-    for (const char* note : notes)
-        if (note != nullptr)
-            result.note += (result.note.empty() ? "" : "; ") + std::string(note);
+    result.note = Notes(r);
     decoded = std::move(result);
+    return {};
+}
+
+namespace {
+
+// A decode a row at a time, from the top, of a picture stored without interlace.
+class PngRowDecoder : public RowDecoder {
+public:
+    FileProblem Open(ByteSource& file, const DecodeOptions& options, bool& by_rows)
+    {
+        int64_t size = 0;
+        Bytes header; // up to the first IDAT chunk, for the EXIF block
+        r_.stream.header = &header;
+        if (FileProblem problem = OpenReader(r_, file, options, size); !problem.ok())
+            return problem;
+        r_.stream.header = nullptr;
+        try {
+            if (!SetTransforms(r_))
+                return Refusal(r_.stream.error);
+            // A PNG turned by its EXIF block is turned whole.
+            const std::span<const uint8_t> tiff = ExifTiff(PngExif(header));
+            by_rows = r_.passes == 1 && ExifOrientation(tiff) == 1;
+            exif = UprightExif(tiff);
+            if (Stopped(options))
+                return {FileProblemKind::Interrupted};
+            scratch_.resize(r_.channels == 4 ? size_t{r_.width} * 4 : 0);
+            icc = std::move(r_.icc);
+        } catch (const std::bad_alloc&) {
+            return OutOfMemoryProblem();
+        }
+        width = static_cast<int32_t>(r_.width);
+        height = static_cast<int32_t>(r_.height);
+        alpha_composited = r_.channels == 4;
+        library_memory = RowMemory(r_);
+        note = Notes(r_);
+        return {};
+    }
+
+    FileProblem ReadRow(uint8_t* row) override
+    {
+        const bool alpha = r_.channels == 4;
+        if (!::korvanti::codecs::ReadRow(r_, alpha ? scratch_.data() : row))
+            return Refusal(r_.stream.error);
+        if (alpha)
+            Flatten(scratch_.data(), row, 0, 1, r_.width);
+        return {};
+    }
+
+    FileProblem Finish() override { return ReadEnd(r_) ? FileProblem{} : Refusal(r_.stream.error); }
+
+private:
+    Reader r_;
+    Bytes scratch_;
+};
+
+// libpng writes the chunks; the picture data is made by an IdatStream:
+// speed over the last few per cent of size, one cheap filter (SUB) and the
+// fastest deflate, run-length matches only.
+class PngRowEncoder : public RowEncoder {
+public:
+    PngRowEncoder(int32_t width, int32_t height)
+        : idat_(width, height, [this](const Bytes& data) { return WriteChunk(w_, "IDAT", data); })
+    {
+    }
+
+    FileProblem Open(int32_t width, int32_t height, std::span<const uint8_t> icc, std::span<const uint8_t> exif,
+                     ByteSink& out)
+    {
+        w_.stream.out = &out;
+        w_.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &w_.stream, OnError, OnWarning);
+        w_.info = w_.png ? png_create_info_struct(w_.png) : nullptr;
+        if (!w_.info)
+            return OutOfMemoryProblem();
+        return WriteHeader(w_, width, height, icc, exif) ? FileProblem{} : Failure();
+    }
+    FileProblem WriteRow(const uint8_t* row) override { return idat_.AddRow(row) ? FileProblem{} : Failure(); }
+    FileProblem Finish() override
+    {
+        return idat_.Finish() && WriteChunk(w_, "IEND", {}) ? FileProblem{} : Failure();
+    }
+
+private:
+    FileProblem Failure() const
+    {
+        if (!idat_.problem().ok() && w_.stream.error[0] == '\0')
+            return idat_.problem();
+        return {FileProblemKind::EncodeFailed, 0, 0, w_.stream.error};
+    }
+
+    Writer w_;
+    IdatStream idat_; // ends before w_: its threads are through before libpng's state goes
+};
+
+} // namespace
+
+FileProblem OpenPngRowDecoder(ByteSource& png, const DecodeOptions& options, std::unique_ptr<RowDecoder>& decoder)
+{
+    auto opened = std::make_unique<PngRowDecoder>();
+    bool by_rows = false;
+    if (FileProblem problem = opened->Open(png, options, by_rows); !problem.ok() || !by_rows)
+        return problem;
+    decoder = std::move(opened);
+    return {};
+}
+
+FileProblem OpenPngRowEncoder(int32_t width, int32_t height, std::span<const uint8_t> icc,
+                              std::span<const uint8_t> exif, ByteSink& out, std::unique_ptr<RowEncoder>& encoder)
+{
+    auto opened = std::make_unique<PngRowEncoder>(width, height);
+    if (FileProblem problem = opened->Open(width, height, icc, exif, out); !problem.ok())
+        return problem;
+    encoder = std::move(opened);
     return {};
 }
 
 FileProblem EncodePng(const BitmapRows& rows, std::span<const uint8_t> icc, Bytes& out, std::span<const uint8_t> exif)
 {
-    Writer w;
-    w.stream.out = &out;
     out.clear();
-    std::vector<png_bytep> row_pointers;
     try {
-        row_pointers.resize(static_cast<size_t>(rows.height));
         // Room for the worst case (stored blocks), so the buffer never moves.
         const size_t raw = static_cast<size_t>(rows.width * 3 + 1) * static_cast<size_t>(rows.height);
         out.reserve(raw + raw / 1000 + 1024 + icc.size() + exif.size());
     } catch (const std::bad_alloc&) {
         return OutOfMemoryProblem();
     }
-    for (int32_t y = 0; y < rows.height; ++y)
-        row_pointers[static_cast<size_t>(y)] =
-            const_cast<png_bytep>(rows.first_row + (int64_t{rows.height} - 1 - y) * rows.stride);
-    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &w.stream, OnError, OnWarning);
-    w.info = w.png ? png_create_info_struct(w.png) : nullptr;
-    if (!w.info)
-        return OutOfMemoryProblem();
-    if (!WriteAll(w, rows, icc, exif, row_pointers.data()))
-        return {FileProblemKind::EncodeFailed, 0, 0, w.stream.error};
-    return {};
+    AppendingSink sink(out);
+    std::unique_ptr<RowEncoder> encoder;
+    if (FileProblem problem = OpenPngRowEncoder(rows.width, rows.height, icc, exif, sink, encoder); !problem.ok())
+        return problem;
+    return EncodeRows(*encoder, rows);
 }
 
 } // namespace korvanti::codecs

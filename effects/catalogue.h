@@ -10,6 +10,7 @@ namespace korvanti {
 
 class ByteSink;
 class EffectContext;
+struct RowForm;
 
 using EffectFunction = void (*)(EffectContext&);
 // The same effect on a document opened for streaming, its result
@@ -23,6 +24,7 @@ struct EffectEntry {
     std::string_view menu_path;  // captions of the submenus above it, " → " between
     EffectFunction run;
     StreamFunction stream = nullptr; // for the effects that can stream
+    const RowForm* rows = nullptr;   // for the effects that need no more than the neighbouring rows
 };
 
 std::span<const EffectEntry> EffectCatalogue();

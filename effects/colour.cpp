@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "effects/effects.h"
+#include "effects/row_stage.h"
 #include "effects/run_steps.h"
 
 namespace korvanti {
@@ -108,23 +109,25 @@ void StretchGreyLevels(PlaneSet s, int64_t count)
 
 } // namespace
 
-void Invert(EffectContext& context)
-{
-    RunPixelEffect(context, EachChannel([](uint8_t v) { return uint8_t(255 - v); }));
-}
+constexpr auto kInvertPixel = [](uint8_t& b, uint8_t& g, uint8_t& r) {
+    b = uint8_t(255 - b);
+    g = uint8_t(255 - g);
+    r = uint8_t(255 - r);
+};
+const RowForm kInvertRows{PixelRow<decltype(kInvertPixel)>};
+void Invert(EffectContext& context) { RunPixelEffect(context, kInvertPixel); }
 
 // A value below its pixel's mean keeps its place, one above is mirrored
 // about the mean (wrapping below 0); then the second bit flips.
-void InvertMeanSquare(EffectContext& context)
-{
-    RunPixelEffect(context, [](uint8_t& b, uint8_t& g, uint8_t& r) {
-        const uint16_t mean = MeanOfThree(b, g, r);
-        const auto invert = [mean](uint8_t v) { return uint8_t((v < mean ? v : uint8_t(2 * mean - v)) ^ 2); };
-        b = invert(b);
-        g = invert(g);
-        r = invert(r);
-    });
-}
+constexpr auto kInvertMeanSquarePixel = [](uint8_t& b, uint8_t& g, uint8_t& r) {
+    const uint16_t mean = MeanOfThree(b, g, r);
+    const auto invert = [mean](uint8_t v) { return uint8_t((v < mean ? v : uint8_t(2 * mean - v)) ^ 2); };
+    b = invert(b);
+    g = invert(g);
+    r = invert(r);
+};
+const RowForm kInvertMeanSquareRows{PixelRow<decltype(kInvertMeanSquarePixel)>};
+void InvertMeanSquare(EffectContext& context) { RunPixelEffect(context, kInvertMeanSquarePixel); }
 
 // Any channel within e = peak / 4 of 255 turns the pixel pure red; every
 // other pixel becomes the flat grey peak.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "effects/effects.h"
+#include "effects/row_stage.h"
 #include "effects/run_steps.h"
 #include "engine/row_kernels.h"
 
@@ -46,16 +47,22 @@ void Laplacian(EffectContext& context, rows::Neighbours neighbours)
 
 } // namespace
 
-// Rows and columns 1 to H - 2 and W - 2, clamped to 0..255.
-void Sharpen(EffectContext& context)
+namespace {
+
+void SharpenClamped(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w)
 {
-    RunFilterEffect(context, kInterior, [](const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w) {
-        rows::Sharpen(src, out, first, count, w, rows::Overflow::Clamp);
-    });
+    rows::Sharpen(src, out, first, count, w, rows::Overflow::Clamp);
 }
 
+} // namespace
+
+// Rows and columns 1 to H - 2 and W - 2, clamped to 0..255.
+const RowForm kSharpenRows{nullptr, SharpenClamped, kInterior};
+void Sharpen(EffectContext& context) { RunFilterEffect(context, kSharpenRows.border, kSharpenRows.filter); }
+
 // Rows and columns 1 to H - 1 and W - 1.
-void Blur(EffectContext& context) { RunFilterEffect(context, Border{1, 0}, rows::Blur); }
+const RowForm kBlurRows{nullptr, rows::Blur, Border{1, 0}};
+void Blur(EffectContext& context) { RunFilterEffect(context, kBlurRows.border, kBlurRows.filter); }
 
 // Works on the stored pixels directly: the pass over plane rows 1 to H - 1,
 // columns 1 to W - 1, computes pixels 0 to W - 2 of stored rows 1 to H - 1

@@ -8,6 +8,7 @@ namespace korvanti {
 
 class ByteSink;
 class EffectContext;
+struct RowForm;
 
 // Convolution filters.
 void Sharpen(EffectContext& context);
@@ -46,5 +47,15 @@ void Sunset(EffectContext& context);
 void Nostalgia(EffectContext& context);
 void ProWatercolour(EffectContext& context);
 void WatercolourStyle(EffectContext& context);
+
+// The effects above that need no more than the neighbouring rows, as a
+// RowStage works them on rows as they arrive (row_stage.h).
+extern const RowForm kSharpenRows;
+extern const RowForm kBlurRows;
+extern const RowForm kMedianRows;
+extern const RowForm kMedianHardRows;
+extern const RowForm kMovingAverageRows;
+extern const RowForm kInvertRows;
+extern const RowForm kInvertMeanSquareRows;
 
 } // namespace korvanti

@@ -27,11 +27,25 @@ void SampleBlocks(const uint8_t* __restrict block_row, uint8_t* __restrict out, 
 // block row r - r mod 2.
 void Mosaic(EffectContext& context)
 {
-    RunFilterEffect(context, Border{0, 1},
-                    [](const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w) {
-                        const int64_t r = first / w;
-                        SampleBlocks(src + (r - r % 2) * w, out + first, count);
-                    });
+    Document& doc = context.doc;
+    if (!doc.keep_undo) {
+        const int64_t w = doc.plane_width;
+        StartRun(context, UndoCopy::None, PlaneUse::Sources);
+        PassIntoPicture(
+            context, 0, doc.plane_height - 2, 0, doc.plane_width - 2,
+            [&](int32_t r, PlaneSet s, uint8_t* const results[3]) {
+                for (int k = 0; k < 3 && w > 1; ++k)
+                    SampleBlocks(s[k] + (r - r % 2) * w, results[k] + w, w - 1);
+            },
+            UsualPosition(context));
+        context.EndEffect();
+        return;
+    }
+    RunFilterEffectOnPlanes(context, Border{0, 1},
+                            [](const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w) {
+                                const int64_t r = first / w;
+                                SampleBlocks(src + (r - r % 2) * w, out + first, count);
+                            });
 }
 
 } // namespace korvanti

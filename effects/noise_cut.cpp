@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "effects/effects.h"
+#include "effects/row_stage.h"
 #include "effects/run_steps.h"
 #include "engine/row_kernels.h"
 #include "image/row_window.h"
@@ -14,6 +15,11 @@ namespace korvanti {
 namespace {
 
 // Sharpen without clamp, then blur, each on the previous stage's result.
+void SharpenWrapped(const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w)
+{
+    rows::Sharpen(src, out, first, count, w, rows::Overflow::Wrap);
+}
+
 void SharpenThenBlurStages(EffectContext& context)
 {
     Document& doc = context.doc;
@@ -22,9 +28,7 @@ void SharpenThenBlurStages(EffectContext& context)
     // The result planes are complete after the first stage, so what a later
     // stage does not write keeps the earlier stage's value (the copy).
     CopyPlanesOnWorkers(doc, t, s);
-    FilterPlanes(context, kInterior, [](const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w) {
-        rows::Sharpen(src, out, first, count, w, rows::Overflow::Wrap);
-    });
+    FilterPlanes(context, kInterior, SharpenWrapped);
     CopyPlanesOnWorkers(doc, t, s);
     FilterPlanes(context, kInterior, rows::Blur);
 }
@@ -100,6 +104,8 @@ void MedianPass(EffectContext& context, UndoCopy undo)
     MergeFrom(context.doc, Targets(context.doc));
 }
 
+const RowForm kMedianRows{nullptr, rows::Median, kInterior};
+
 void Median(EffectContext& context)
 {
     MedianPass(context, UndoCopy::Swap);
@@ -140,10 +146,24 @@ void StreamMedian(EffectContext& context, ByteSink& sink)
 // The restoring median compares the whole quotient median / (value + 1)
 // with 0.7 and 1.3 (hard) or 0.8 and 1.2 (natural): either way only a
 // quotient of 1 restores, so both variants share one stage.
+const RowForm kMedianHardRows{nullptr, rows::RestoringMedian, kInterior};
 void MedianHard(EffectContext& context) { RunFilterEffect(context, kInterior, rows::RestoringMedian); }
 
 void MedianNatural(EffectContext& context)
 {
+    Document& doc = context.doc;
+    if (!doc.keep_undo) {
+        // Each stage from the planes into the picture, which the next stage
+        // then splits into the planes again.
+        StartRun(context, UndoCopy::None, PlaneUse::Sources);
+        FilterPassIntoPicture(context, kInterior, rows::RestoringMedian);
+        for (const auto stage : {SharpenWrapped, rows::Blur}) {
+            SplitPicture(doc, doc.file_bytes, Sources(doc));
+            FilterPassIntoPicture(context, kInterior, stage);
+        }
+        context.EndEffect();
+        return;
+    }
     StartRun(context, UndoCopy::Swap);
     FilterPlanes(context, kInterior, rows::RestoringMedian);
     SharpenThenBlurStages(context);
@@ -151,6 +171,7 @@ void MedianNatural(EffectContext& context)
     context.EndEffect();
 }
 
+const RowForm kMovingAverageRows{nullptr, rows::MovingAverage, kInterior};
 void MovingAverage(EffectContext& context) { RunFilterEffect(context, kInterior, rows::MovingAverage); }
 
 } // namespace korvanti

@@ -205,9 +205,6 @@ void ProWatercolour(EffectContext& context)
 void WatercolourStyle(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap);
-    PlaneSet s = Sources(doc);
-    PlaneSet t = Targets(doc);
     const int32_t w = doc.plane_width;
     const int32_t h = doc.plane_height;
     const int64_t picture_width = doc.bitmap.GetWidth();
@@ -217,6 +214,28 @@ void WatercolourStyle(EffectContext& context)
     const auto stage = [picture_width](int64_t number) {
         return [picture_width, number](int32_t r) { return (picture_width * r) / 2 * number; };
     };
+    if (!doc.keep_undo) {
+        // Each stage from the planes into the picture; the second splits
+        // the first one's result into the planes.
+        StartRun(context, UndoCopy::None, PlaneUse::Sources);
+        int stage_number = 1;
+        for (const auto filter : {rows::Median, rows::Blur}) {
+            if (stage_number == 2)
+                SplitPicture(doc, doc.file_bytes, Sources(doc));
+            PassIntoPicture(
+                context, 3, h - 5, 3, w - 5,
+                [&](int32_t r, PlaneSet s, uint8_t* const results[3]) {
+                    for (int k = 0; k < 3 && w > 7; ++k)
+                        filter(s[k] + int64_t{r - 1} * w, results[k], int64_t{w} + 3, w - 7, w);
+                },
+                stage(stage_number++));
+        }
+        context.EndEffect();
+        return;
+    }
+    StartRun(context, UndoCopy::Swap);
+    PlaneSet s = Sources(doc);
+    PlaneSet t = Targets(doc);
     const int32_t rows_done = ForEachRowInParallel(
         context, 3, h - 5,
         [&](int32_t r) {

@@ -403,13 +403,82 @@ void FilterPlanes(EffectContext& context, Border border, RowFilter&& filter)
                });
 }
 
-// A whole one-pass filter effect: the run, the pass and the merge.
+// Without an undo copy the picture itself takes a pass's results: each
+// plane row's results, from the source planes, go into a row of their own
+// and straight into the stored pixels, so no result planes are needed.
+// Rows first_row..last_row with the epilogue at position(row), columns
+// first_column..last_column; row(r, sources, results) leaves plane column
+// c of row r at results[k][W + c] (each 2W + 1 long). Every pixel the pass
+// does not write keeps its value, which the source planes hold too; rows a
+// Cancel leaves after it within a block get theirs back from the planes.
+// Returns the number of rows done.
+template <class Row, class Position>
+int32_t PassIntoPicture(EffectContext& context, int32_t first_row, int32_t last_row, int32_t first_column,
+                        int32_t last_column, Row&& row, Position&& position)
+{
+    Document& doc = context.doc;
+    PlaneSet s = Sources(doc);
+    const int64_t w = doc.plane_width;
+    const int64_t stride = RowStride(doc.plane_width);
+    uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
+    // Elements begin..end - 1 from planes[k][e - base] into their pixels.
+    const auto merge = [&](int64_t begin, int64_t end, const uint8_t* const planes[3], int64_t base) {
+        ForEachPixelRun(doc, begin, end, [&](int64_t e, int64_t pixel_row, int64_t column, int64_t n) {
+            MergeRow(pixels + pixel_row * stride + 3 * column, planes[0] + (e - base), planes[1] + (e - base),
+                     planes[2] + (e - base), n);
+        });
+    };
+    return ForEachRowInParallel(
+        context, first_row, last_row,
+        [&](int32_t r) {
+            thread_local std::vector<uint8_t> results;
+            results.resize(static_cast<size_t>(3 * (2 * w + 1)));
+            uint8_t* result[3] = {results.data(), results.data() + 2 * w + 1, results.data() + 2 * (2 * w + 1)};
+            row(r, s, result);
+            merge(r * w + first_column, r * w + last_column + 1, result, r * w - w);
+        },
+        position, [&](int32_t first, int32_t last) { merge(first * w, (last + 1) * w, s.data(), 0); });
+}
+
+// A 3x3 row filter's pass that way, with the usual epilogue: its element
+// (r - 1)W + i read at index i.
 template <class RowFilter>
-void RunFilterEffect(EffectContext& context, Border border, RowFilter&& filter)
+void FilterPassIntoPicture(EffectContext& context, Border border, RowFilter&& filter)
+{
+    const int64_t w = context.doc.plane_width;
+    const int32_t last_column = context.doc.plane_width - 1 - border.after;
+    PassIntoPicture(
+        context, border.before, context.doc.plane_height - 1 - border.after, border.before, last_column,
+        [&](int32_t r, PlaneSet s, uint8_t* const results[3]) {
+            for (int k = 0; k < 3 && last_column >= border.before; ++k)
+                filter(s[k] + (r - 1) * w, results[k], w + border.before, last_column - border.before + 1, w);
+        },
+        UsualPosition(context));
+}
+
+// A whole one-pass filter effect: the run, the pass and the merge, through
+// result planes. For a filter that reads where its elements are (their
+// index), not only what lies around them.
+template <class RowFilter>
+void RunFilterEffectOnPlanes(EffectContext& context, Border border, RowFilter&& filter)
 {
     StartRun(context, UndoCopy::Swap);
     FilterPlanes(context, border, filter);
     MergeFrom(context.doc, Targets(context.doc));
+    context.EndEffect();
+}
+
+// The same for a filter that reads only the 3x3 neighbourhoods of its
+// elements (every row function of engine/row_kernels.h) inside a border of
+// at least one row and column before: without an undo copy, into the
+// picture itself.
+template <class RowFilter>
+void RunFilterEffect(EffectContext& context, Border border, RowFilter&& filter)
+{
+    if (context.doc.keep_undo || border.before < 1)
+        return RunFilterEffectOnPlanes(context, border, filter);
+    StartRun(context, UndoCopy::None, PlaneUse::Sources);
+    FilterPassIntoPicture(context, border, filter);
     context.EndEffect();
 }
 

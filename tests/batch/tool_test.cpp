@@ -224,7 +224,7 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
     ::setrlimit(RLIMIT_NOFILE, &saved);
     EXPECT_EQ(result.reason, "cannot be opened: too many open files");
 
-    // A file cut short while the median streams it (as its run starts):
+    // A file cut short while the median streams it into a photo (as its run starts):
     // named with the bytes missing, nothing written.
     struct CutAtStart : batch::FileProgress {
         fs::path file;
@@ -233,9 +233,9 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
     cutting.file = dir / "good1.bmp";
     const EffectEntry* median = FindEffect("median");
     const batch::FileResult cut =
-        batch::ProcessFile(cutting.file.string(), (dir / "cut.bmp").string(), std::span(&median, 1), cutting);
+        batch::ProcessFile(cutting.file.string(), (dir / "cut.png").string(), std::span(&median, 1), cutting);
     EXPECT_EQ(cut.reason, "truncated (7 bytes short)");
-    EXPECT_FALSE(fs::exists(dir / "cut.bmp"));
+    EXPECT_FALSE(fs::exists(dir / "cut.png"));
 
     // Rewritten in place while the median streams it: the rows would mix
     // two pictures, so nothing is written.
@@ -250,9 +250,9 @@ TEST_F(BatchTool, EachFailedFileIsNamedWithItsCauseAndWritesNothing)
     } rewriting;
     rewriting.file = dir / "good2.bmp";
     const batch::FileResult changed =
-        batch::ProcessFile(rewriting.file.string(), (dir / "changed.bmp").string(), std::span(&median, 1), rewriting);
+        batch::ProcessFile(rewriting.file.string(), (dir / "changed.png").string(), std::span(&median, 1), rewriting);
     EXPECT_EQ(changed.reason, "changed while being read");
-    EXPECT_FALSE(fs::exists(dir / "changed.bmp"));
+    EXPECT_FALSE(fs::exists(dir / "changed.png"));
 
     // A photo cut short after it was opened is read, never mapped: a
     // truncation, not a crash of the whole run.
@@ -358,10 +358,10 @@ TEST_F(BatchTool, FullDiskAndTooLittleMemoryLeaveTheOldOutput)
     fs::resize_file(dir / "huge.bmp", 54 + uint64_t{60000} * 20000);
     fs::create_directory(dir / "out");
     const Bytes old(500, 0x77);
-    for (const char* name : {"out/big.bmp", "out/huge.bmp"})
+    for (const char* name : {"out/big.bmp", "out/huge.bmp", "out/big.png"})
         WriteFile(dir / name, old);
     struct Case {
-        std::vector<std::string> inputs;
+        std::vector<std::string> inputs; // and options
         ToolLimits limits;
         std::vector<std::string> lines;
     };
@@ -371,7 +371,11 @@ TEST_F(BatchTool, FullDiskAndTooLittleMemoryLeaveTheOldOutput)
     std::vector<Case> cases{{{"big.bmp", "small.bmp"},
                              full_disk,
                              {"korvanti-batch: out/big.bmp: cannot be written: file too large",
-                              "korvanti-batch: 1 of 2 files failed"}}};
+                              "korvanti-batch: 1 of 2 files failed"}},
+                            // Taken by rows, saved as it is made.
+                            {{"--format", "png", "big.bmp"},
+                             full_disk,
+                             {"korvanti-batch: out/big.png: cannot be written: file too large"}}};
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) // a sanitizer needs all the address space
     cases.push_back({{"huge.bmp"}, little_memory, {"korvanti-batch: huge.bmp: out of memory"}});
 #endif
@@ -385,7 +389,8 @@ TEST_F(BatchTool, FullDiskAndTooLittleMemoryLeaveTheOldOutput)
     EXPECT_EQ(ReadFile(dir / "out/big.bmp"), old);
     EXPECT_EQ(ReadFile(dir / "out/huge.bmp"), old);
     EXPECT_EQ(ReadFile(dir / "out/small.bmp"), CoreResult(dir / "small.bmp", {"blur"}));
-    EXPECT_EQ(dir.Listing("out"), (std::vector<std::string>{"big.bmp", "huge.bmp", "small.bmp"}));
+    EXPECT_EQ(ReadFile(dir / "out/big.png"), old);
+    EXPECT_EQ(dir.Listing("out"), (std::vector<std::string>{"big.bmp", "big.png", "huge.bmp", "small.bmp"}));
 }
 
 TEST_F(BatchTool, InterruptStopsWithoutLeavingAnythingHalfWritten)

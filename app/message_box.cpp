@@ -46,9 +46,10 @@ protected:
     }
 };
 
-int ShowMessageBox(const QString& text, const QString& caption, BoxStyle style)
+int ShowMessageBox(const QString& text, const QString& caption, BoxStyle style, const QString& detail)
 {
     CentredBox box(QMessageBox::NoIcon, caption, text);
+    box.setInformativeText(detail);
     switch (style) {
     case kStyleYesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
@@ -99,9 +100,9 @@ ExceptionHandler& CurrentExceptionHandler()
 
 } // namespace
 
-int MessageBox(const QString& text, const QString& caption, BoxStyle style)
+int MessageBox(const QString& text, const QString& caption, BoxStyle style, const QString& detail)
 {
-    return CurrentMessageBox()(text, caption, style);
+    return CurrentMessageBox()(text, caption, style, detail);
 }
 
 void ShowException(const QString& message) { CurrentExceptionHandler()(message); }

@@ -31,7 +31,10 @@ class OnePicture : public korvanti::FileDialogs {
 public:
     explicit OnePicture(QString path) : path_(std::move(path)) {}
     QString OpenFileName(QWidget*) override { return path_; }
-    std::optional<QString> SaveFileName(QWidget*, const QString&) override { return std::nullopt; }
+    std::optional<korvanti::ChosenFile> SaveFileName(QWidget*, const QString&, korvanti::codecs::Format) override
+    {
+        return std::nullopt;
+    }
 
 private:
     QString path_;

@@ -36,16 +36,23 @@ QString ScriptedDialogs::OpenFileName(QWidget*)
     return Next(open_answers, QString());
 }
 
-std::optional<QString> ScriptedDialogs::SaveFileName(QWidget*, const QString& initial_name)
+std::optional<ChosenFile> ScriptedDialogs::SaveFileName(QWidget*, const QString& initial_name,
+                                                        codecs::Format initial_filter)
 {
     save_initial_names.push_back(initial_name);
-    return Next(save_answers, std::optional<QString>());
+    save_initial_filters.push_back(initial_filter);
+    const std::optional<QString> answer = Next(save_answers, std::optional<QString>());
+    const codecs::Format filter = Next(save_filters, initial_filter);
+    if (!answer)
+        return std::nullopt;
+    return ChosenFile{*answer, filter};
 }
 
 ScriptedBoxes::ScriptedBoxes()
 {
-    previous_box_ = SetMessageBoxHandler([this](const QString& text, const QString& caption, int style) {
-        shown.push_back({text, caption, style});
+    previous_box_ = SetMessageBoxHandler([this](const QString& text, const QString& caption, int style,
+                                                const QString& detail) {
+        shown.push_back({text, caption, style, detail});
         return Next<int>(answers, style == kStyleYesNo ? kAnswerNo : style == kStyleYesNoCancel ? kAnswerCancel : kAnswerOk);
     });
     previous_exception_ = SetExceptionHandler([this](const QString& message) { exceptions.push_back(message); });

@@ -35,18 +35,22 @@ inline QByteArray ToByteArray(const Bytes& bytes)
 class ScriptedDialogs : public FileDialogs {
 public:
     QString OpenFileName(QWidget* parent) override;
-    std::optional<QString> SaveFileName(QWidget* parent, const QString& initial_name) override;
+    std::optional<ChosenFile> SaveFileName(QWidget* parent, const QString& initial_name,
+                                           codecs::Format initial_filter) override;
 
     std::deque<QString> open_answers;                // empty text: cancelled
     std::deque<std::optional<QString>> save_answers; // nullopt: cancelled
+    std::deque<codecs::Format> save_filters;         // the filter chosen; when empty, the one it started with
     int open_shown = 0;
     std::vector<QString> save_initial_names; // one for each time the save dialog was shown
+    std::vector<codecs::Format> save_initial_filters;
 };
 
 struct ShownBox {
     QString text;
     QString caption;
     int style;
+    QString detail = {};
 };
 
 // Replaces the message boxes while alive: records every box and answers it

@@ -91,10 +91,6 @@ std::optional<ChosenFile> RunDialog(QWidget* parent, QFileDialog::AcceptMode mod
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setNameFilters(qt_filters);
-    for (size_t i = 0; i < filters.size(); ++i) {
-        if (filters[i].format == initial_filter)
-            dialog.selectNameFilter(qt_filters[static_cast<qsizetype>(i)]);
-    }
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     // Qt's own dialog, so that its texts come from the loaded translations
     // and the filter behaves the same on every desktop.
@@ -103,13 +99,23 @@ std::optional<ChosenFile> RunDialog(QWidget* parent, QFileDialog::AcceptMode mod
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setProxyModel(new JapaneseFileList(&dialog));
     FitColumns(dialog);
+    // After the options: setting them lays the filters out afresh.
+    for (size_t i = 0; i < filters.size(); ++i) {
+        if (filters[i].format == initial_filter)
+            dialog.selectNameFilter(qt_filters[static_cast<qsizetype>(i)]);
+    }
     if (!initial_name.isEmpty())
         dialog.selectFile(initial_name);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    const qsizetype chosen = qt_filters.indexOf(dialog.selectedNameFilter());
-    return ChosenFile{dialog.selectedFiles().constFirst(),
-                      chosen >= 0 ? filters[static_cast<size_t>(chosen)].format : initial_filter};
+    // The chosen filter as given, or as the dialog shows it (details hidden).
+    const QString selected = dialog.selectedNameFilter().trimmed();
+    codecs::Format chosen = initial_filter;
+    for (size_t i = 0; i < filters.size(); ++i) {
+        if (selected == qt_filters[static_cast<qsizetype>(i)] || selected == filters[i].description)
+            chosen = filters[i].format;
+    }
+    return ChosenFile{dialog.selectedFiles().constFirst(), chosen};
 }
 
 } // namespace

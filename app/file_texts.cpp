@@ -37,10 +37,11 @@ const TypeFilter kOpenFilters[] = {
     {Format::Avif, QStringLiteral("AVIF (*.avif)"), {QStringLiteral("*.avif")}},
 };
 
-// The reason a decoder gave, quoted.
+// The reason a decoder gave, quoted, on one line.
 QString Quoted(const std::string& reason)
 {
-    return reason.empty() ? QString() : QStringLiteral("（%1）").arg(QString::fromStdString(reason));
+    const QString words = QString::fromStdString(reason).simplified();
+    return words.isEmpty() ? QString() : QStringLiteral("（%1）").arg(words);
 }
 
 QString CannotOpen(int error)

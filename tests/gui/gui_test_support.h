@@ -26,6 +26,12 @@ namespace korvanti::testing {
 // them); other bits go into the header alone, which the program refuses.
 void WriteBitmap(const QString& path, int width, int height, int bits = 24);
 
+// Drags urls over the middle of target and drops them there, through the
+// window as the desktop delivers them, then lets the event loop open what
+// was dropped. Returns whether the window took the drop.
+bool DropOn(QWidget* target, const QList<QUrl>& urls);
+QList<QUrl> Files(std::initializer_list<QString> paths);
+
 inline QByteArray ToByteArray(const Bytes& bytes)
 {
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
@@ -96,6 +102,9 @@ protected:
     QString MakeBitmap(const QString& name, int width, int height, int bits = 24);
     // Opens path through the scripted open dialog.
     void Open(const QString& path);
+    // The ways a file comes in, by name: the open dialog, the program's
+    // argument and a drop on the view (the window must be shown for it).
+    std::vector<std::pair<const char*, std::function<void(const QString& path)>>> OpenWays();
     // Runs the effect of that catalogue name as its menu command does.
     void Apply(const char* effect) { window->ApplyEffect(*FindEffect(effect)); }
     // Runs an effect and, through the event queue, calls fn once per

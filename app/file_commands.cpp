@@ -70,7 +70,15 @@ void MainWindow::OpenPictureFile(const QString& path)
 bool MainWindow::TakePicture(Document& incoming, codecs::PhotoTraits traits)
 {
     const QImage picture = make_picture(incoming, QImage());
-    if (picture.isNull() || !doc_.AdoptBitmap(std::move(incoming.file_bytes), incoming.bitmap.GetFileName()).ok())
+    if (picture.isNull())
+        return false;
+    // The document takes the picture alone: the undo copy and the planes
+    // are made by the first effect (ApplyEffect), so that an open holds the
+    // picture once, beside the view's copy.
+    doc_.keep_undo = false;
+    const bool adopted = doc_.AdoptBitmap(std::move(incoming.file_bytes), incoming.bitmap.GetFileName()).ok();
+    doc_.keep_undo = true;
+    if (!adopted)
         return false;
     traits_ = std::move(traits);
     doc_.edit_count = 1;

@@ -81,7 +81,7 @@ bool KorvantiApplication::notify(QObject* receiver, QEvent* event)
 CommandLine ReadCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("24ビットBMP画像にエフェクトをかけます。"));
+    parser.setApplicationDescription(QStringLiteral("BMP画像や写真（JPEG・PNG・WebP・TIFF・HEIC・AVIF）にエフェクトをかけます。"));
     // Options of our own rather than Qt's, whose help lists Qt's options too.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("この説明を表示します。"));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -98,7 +98,7 @@ CommandLine ReadCommandLine(const QStringList& arguments)
         qt_option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(qt_option);
     }
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("開くBMPファイル"), QStringLiteral("[FILE]"));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("開く画像ファイル"), QStringLiteral("[FILE]"));
     CommandLine result;
     if (!parser.parse(arguments)) {
         result.exit_status = 2;

@@ -23,6 +23,9 @@ void MainWindow::ApplyEffect(const EffectEntry& effect)
     // A nested run (an effect chosen while one pumps messages) is refused
     // by the core and leaves the pending quit to the run in progress.
     try {
+        // The undo copy of a picture just opened is made by its first run.
+        if (!context_.Running() && doc_.undo_bytes.size() != doc_.file_bytes.size())
+            doc_.undo_bytes = doc_.file_bytes;
         if (!RunEffect(context_, effect))
             return;
     } catch (...) {

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QSlider>
 
+#include "app/file_texts.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/picture_files.h"
@@ -21,6 +22,9 @@ const QString kWriteFailure = QStringLiteral("書き込みに失敗しました�
 const QString kFileErrorCaption = QStringLiteral("書き込みエラー");
 const QString kUnsavedText = QStringLiteral("保存していないファイルがあります。上書き保存しますか？");
 const QString kUnsavedCaption = QStringLiteral("ファイルの未保存");
+
+// The quality of pictures written in a lossy format.
+constexpr int kPhotoQuality = 92;
 
 // The first four status panels after a close.
 const std::array<QString, 4> kClosedStatusTexts = {QStringLiteral("ファイル名："), QStringLiteral("解像度："),
@@ -49,22 +53,34 @@ void MainWindow::OpenPictureFile(const QString& path)
     // were.
     Document incoming;
     incoming.keep_undo = false;
+    codecs::PhotoTraits traits;
+    codecs::DecodeOptions options;
+    options.limit = largest_picture;
     // An empty name is a cancelled dialog; any file named but not read
     // (refused, missing, unreadable) gets the read failure box.
-    const FileProblem problem = incoming.LoadBitmap(LocalPath(path));
-    const bool shown = problem.ok() && TakePicture(incoming);
+    const FileProblem problem = codecs::LoadPictureFile(incoming, LocalPath(path), traits, options);
+    const bool shown = problem.ok() && TakePicture(incoming, std::move(traits));
     if (!shown && !path.isEmpty())
-        ShowReadFailure();
+        ShowReadFailure(problem.ok() ? FileProblem(FileProblemKind::OutOfMemory) : problem);
     if (!shown)
         return;
     RememberRecentFile(PictureName());
 }
 
-bool MainWindow::TakePicture(Document& incoming)
+bool MainWindow::TakePicture(Document& incoming, codecs::PhotoTraits traits)
 {
     const QImage picture = make_picture(incoming, QImage());
-    if (picture.isNull() || !doc_.AdoptBitmap(std::move(incoming.file_bytes), incoming.bitmap.GetFileName()).ok())
+    if (picture.isNull())
         return false;
+    // The document takes the picture alone: the undo copy and the planes
+    // are made by the first effect (ApplyEffect), so that an open holds the
+    // picture once, beside the view's copy.
+    doc_.keep_undo = false;
+    const bool adopted = doc_.AdoptBitmap(std::move(incoming.file_bytes), incoming.bitmap.GetFileName()).ok();
+    doc_.keep_undo = true;
+    if (!adopted)
+        return false;
+    traits_ = std::move(traits);
     doc_.edit_count = 1;
     // The undo buffers now belong to the new picture.
     doc_.ForgetUndo();
@@ -82,7 +98,7 @@ bool MainWindow::TakePicture(Document& incoming)
     ShowFileName(name);
     SetStatusText(kResolutionPanel, QStringLiteral("解像度：　%1 * %2").arg(PictureWidth()).arg(PictureHeight()));
     SetStatusText(kEditStatePanel, EditStateText(doc_.edit_count));
-    SetStatusText(kFormatPanel, QStringLiteral("ファイル形式：ビットマップ(24Bit)"));
+    SetStatusText(kFormatPanel, FormatPanelText(traits_.format));
     return true;
 }
 
@@ -92,18 +108,34 @@ QString MainWindow::PictureName() const
     return file.empty() ? kUntitledName : DisplayPath(file);
 }
 
-void MainWindow::SavePictureAs() { SaveUnderChosenName(); }
-
-bool MainWindow::SaveUnderChosenName()
+void MainWindow::SavePictureAs()
 {
-    const std::optional<QString> chosen = dialogs_->SaveFileName(this, last_save_name_);
+    SaveUnderChosenName(last_save_name_, codecs::CanWrite(traits_.format) ? traits_.format : codecs::Format::Jpeg);
+}
+
+bool MainWindow::SaveAsJpeg()
+{
+    const QString path = DisplayPath(doc_.bitmap.GetFileName());
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    const bool has_extension = dot > path.lastIndexOf(QLatin1Char('/')) + 1;
+    return SaveUnderChosenName((has_extension ? path.left(dot) : path) + QStringLiteral(".jpg"), codecs::Format::Jpeg);
+}
+
+bool MainWindow::SaveUnderChosenName(const QString& initial_name, codecs::Format initial_filter)
+{
+    const std::optional<ChosenFile> chosen = dialogs_->SaveFileName(this, initial_name, initial_filter);
     if (!chosen)
         return false;
-    last_save_name_ = *chosen;
-    QString name = *chosen;
-    if (!name.isEmpty() && !name.endsWith(QLatin1String(".bmp"), Qt::CaseSensitive))
-        name += QLatin1String(".bmp");
-    const FileProblem problem = doc_.SaveBitmap(LocalPath(name));
+    last_save_name_ = chosen->path;
+    QString name = chosen->path;
+    // A name without an extension the program writes takes the filter's.
+    codecs::Format format = WrittenTypeOfName(name);
+    if (format == codecs::Format::Unknown) {
+        format = chosen->filter;
+        if (!name.isEmpty())
+            name += QString::fromUtf8(codecs::ExtensionOf(format));
+    }
+    const FileProblem problem = WritePicture(LocalPath(name), format);
     if (!problem.ok() && problem.kind != FileProblemKind::EmptyPath)
         ShowWriteFailure();
     if (!problem.ok())
@@ -117,12 +149,30 @@ bool MainWindow::SaveUnderChosenName()
     return true;
 }
 
+FileProblem MainWindow::WritePicture(const std::string& path, codecs::Format format)
+{
+    // A lossless WebP stays lossless; other pictures become lossy ones.
+    const codecs::EncodeSettings settings{kPhotoQuality, format == codecs::Format::Webp && traits_.lossless};
+    FileProblem problem = codecs::SavePictureFile(doc_, path, format, settings, traits_.icc, traits_.exif);
+    if (!problem.ok())
+        return problem;
+    traits_.format = format;
+    traits_.lossless = settings.lossless;
+    SetStatusText(kFormatPanel, FormatPanelText(format));
+    return problem;
+}
+
 void MainWindow::SavePicture()
 {
-    // A pasted picture has no file yet: saving it asks for a name.
+    // A pasted picture has no file yet: saving it asks for a name; one of a
+    // type not written is saved as a JPEG under a name chosen.
     if (doc_.bitmap.GetFileName().empty())
         return SavePictureAs();
-    const FileProblem problem = doc_.SaveBitmap(doc_.bitmap.GetFileName());
+    if (!codecs::CanWrite(traits_.format)) {
+        SaveAsJpeg();
+        return;
+    }
+    const FileProblem problem = WritePicture(doc_.bitmap.GetFileName(), traits_.format);
     if (!problem.ok() && problem.kind != FileProblemKind::EmptyPath)
         ShowWriteFailure();
     if (!problem.ok())
@@ -206,8 +256,10 @@ bool MainWindow::ConfirmReplace()
 bool MainWindow::SaveOverOwnFile()
 {
     if (doc_.bitmap.GetFileName().empty())
-        return SaveUnderChosenName();
-    if (doc_.SaveBitmap(doc_.bitmap.GetFileName()).ok()) {
+        return SaveUnderChosenName(last_save_name_, codecs::Format::Bmp);
+    if (!codecs::CanWrite(traits_.format))
+        return SaveAsJpeg();
+    if (WritePicture(doc_.bitmap.GetFileName(), traits_.format).ok()) {
         RememberRecentFile(PictureName());
         return true;
     }
@@ -217,7 +269,10 @@ bool MainWindow::SaveOverOwnFile()
 
 void MainWindow::ShowWriteFailure() { MessageBox(kWriteFailure, kFileErrorCaption, kStyleOk); }
 
-void MainWindow::ShowReadFailure() { MessageBox(kReadFailure, kFileErrorCaption, kStyleOk); }
+void MainWindow::ShowReadFailure(const FileProblem& problem)
+{
+    MessageBox(kReadFailure, kFileErrorCaption, kStyleOk, CauseOf(problem));
+}
 
 void MainWindow::ShowFileName(const QString& path)
 {

@@ -15,6 +15,7 @@
 #include "app/file_dialogs.h"
 #include "app/picture_files.h"
 #include "app/window_texts.h"
+#include "codecs/photo_file.h"
 #include "engine/c_rand.h"
 #include "engine/effect_context.h"
 #include "engine/effect_host.h"
@@ -74,6 +75,8 @@ public:
     // null picture is a failure (no memory for it). Tests put one here that
     // fails.
     std::function<QImage(const Document& document, QImage reuse)> make_picture = PictureOf;
+    // The largest BMP form a photo may be decoded into; tests lower it.
+    int64_t largest_picture = kLargestBitmap;
     // Where RefreshDisplay writes its copy; DefaultScratchPath() by default.
     QString scratch_path;
     // The help file's name; OpenHelp looks for it in a few folders.
@@ -164,6 +167,8 @@ public:
     void RunFinished(bool cancelled) override;
 
     Document& document() { return doc_; }
+    // The open picture's file type and what a photo keeps besides its pixels.
+    const codecs::PhotoTraits& picture_traits() const { return traits_; }
     EffectContext& context() { return context_; }
     // A menu action or submenu by object name ("openAction", "toolsMenu"...);
     // null when unknown.
@@ -196,7 +201,7 @@ private:
     void RestoreLayout();
     // Puts a picture read aside in the document's place and shows it, as
     // unedited; false (and nothing changed) when there is no memory for it.
-    bool TakePicture(Document& incoming);
+    bool TakePicture(Document& incoming, codecs::PhotoTraits traits = {});
     // The picture's path for captions and panels; "無題" when it has none.
     QString PictureName() const;
     // A menu command wrapped so that it does nothing while an effect runs.
@@ -210,12 +215,21 @@ private:
     void SetStatusText(int panel, const QString& text);
     void ShowFileName(const QString& path);
     void ShowWriteFailure();
-    void ShowReadFailure();
+    // The read failure box, with the problem's cause under its text.
+    void ShowReadFailure(const FileProblem& problem);
     // Saves over the picture's own file for the unsaved-changes prompt (or,
-    // for a picture without one, under a name chosen in the save dialog).
+    // for a picture without one or of a type not written, under a name
+    // chosen in the save dialog).
     bool SaveOverOwnFile();
-    // Save as: false when the dialog was cancelled or the save failed.
-    bool SaveUnderChosenName();
+    // Save as: false when the dialog was cancelled or the save failed. The
+    // dialog starts with initial_name and the filter of initial_filter.
+    bool SaveUnderChosenName(const QString& initial_name, codecs::Format initial_filter);
+    // The save dialog's start for a picture whose own type is not written
+    // (HEIC, AVIF): its name as a JPEG.
+    bool SaveAsJpeg();
+    // Writes the picture to path in format, keeping its colour profile and
+    // EXIF block; on success the picture's type is format.
+    FileProblem WritePicture(const std::string& path, codecs::Format format);
     void ShowZoomPercent(ZoomReadout where);
     // Quit and the close box: during a run, cancels it and leaves the
     // prompt to ApplyEffect once the run has unwound.
@@ -224,6 +238,7 @@ private:
     int32_t PictureHeight() const { return doc_.bitmap.GetHeight(); }
 
     Document doc_;
+    codecs::PhotoTraits traits_;
     CRand random_;
     EffectContext context_{doc_, *this, random_};
     std::unique_ptr<FileDialogs> dialogs_;

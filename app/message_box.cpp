@@ -2,6 +2,7 @@
 #include "app/message_box.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
@@ -46,9 +47,27 @@ protected:
     }
 };
 
-int ShowMessageBox(const QString& text, const QString& caption, BoxStyle style)
+// The detail as one line under the text, a little smaller than it.
+void ShowDetail(QMessageBox& box, const QString& detail)
+{
+    if (detail.isEmpty())
+        return;
+    box.setInformativeText(detail);
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        label->setWordWrap(false);
+        QFont font = label->font();
+        if (font.pixelSize() > 0)
+            font.setPixelSize(font.pixelSize() * 5 / 6);
+        else
+            font.setPointSizeF(font.pointSizeF() * 5 / 6);
+        label->setFont(font);
+    }
+}
+
+int ShowMessageBox(const QString& text, const QString& caption, BoxStyle style, const QString& detail)
 {
     CentredBox box(QMessageBox::NoIcon, caption, text);
+    ShowDetail(box, detail);
     switch (style) {
     case kStyleYesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
@@ -99,9 +118,9 @@ ExceptionHandler& CurrentExceptionHandler()
 
 } // namespace
 
-int MessageBox(const QString& text, const QString& caption, BoxStyle style)
+int MessageBox(const QString& text, const QString& caption, BoxStyle style, const QString& detail)
 {
-    return CurrentMessageBox()(text, caption, style);
+    return CurrentMessageBox()(text, caption, style, detail);
 }
 
 void ShowException(const QString& message) { CurrentExceptionHandler()(message); }

@@ -20,14 +20,16 @@ inline const QString kApplicationTitle = QStringLiteral("Korvanti　Ver　1.0.0"
 
 // Shows a box without icon and returns the answer (1, 2, 6 or 7). Closing a
 // box without choosing a button (Esc, the close box) counts as Cancel, in
-// the Yes/No box too.
-int MessageBox(const QString& text, const QString& caption, BoxStyle style);
+// the Yes/No box too. A detail, when given, is a second, smaller line under
+// the text.
+int MessageBox(const QString& text, const QString& caption, BoxStyle style, const QString& detail = QString());
 
 // The exception report: an error box with the message under the
 // application title. The program goes on afterwards.
 void ShowException(const QString& message);
 
-using MessageBoxHandler = std::function<int(const QString& text, const QString& caption, BoxStyle style)>;
+using MessageBoxHandler =
+    std::function<int(const QString& text, const QString& caption, BoxStyle style, const QString& detail)>;
 using ExceptionHandler = std::function<void(const QString& message)>;
 
 // Put another implementation in place (an empty function restores the real

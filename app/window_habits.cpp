@@ -91,8 +91,10 @@ void MainWindow::PastePicture()
     Document incoming;
     incoming.keep_undo = false;
     Bytes bytes = BitmapOf(image);
-    if (bytes.empty() || !incoming.AdoptBitmap(std::move(bytes), std::string()).ok() || !TakePicture(incoming)) {
-        ShowReadFailure();
+    const FileProblem problem =
+        bytes.empty() ? FileProblem(FileProblemKind::OutOfMemory) : incoming.AdoptBitmap(std::move(bytes), std::string());
+    if (!problem.ok() || !TakePicture(incoming)) {
+        ShowReadFailure(problem.ok() ? FileProblem(FileProblemKind::OutOfMemory) : problem);
         return;
     }
     doc_.edit_count = 2;

@@ -7,9 +7,7 @@
 #include <cerrno>
 #include <new>
 
-#include "codecs/codecs.h"
-#include "image/planes.h"
-#include "image/save_stream.h"
+#include "codecs/photo_file.h"
 
 namespace korvanti::batch {
 
@@ -80,24 +78,22 @@ FileProblem LoadPicture(Document& document, PictureInput& input, bool quiet, con
         file.swap(input.whole);
     else if (FileProblem problem = ReadWhole(input.file, file); !problem.ok())
         return problem;
-    codecs::Decoded decoded;
     codecs::DecodeOptions options{kLargestBitmap, stop, {}};
     if (admit)
-        options.admit = [&](int64_t size) { return admit(WorkingMemory(size) + static_cast<int64_t>(file.size())); };
-    FileProblem problem = codecs::Decode(input.format, file, decoded, options);
-    codecs::Bytes().swap(file);
-    if (!problem.ok())
+        options.admit = [&admit, file_size = static_cast<int64_t>(file.size())](int64_t size) {
+            return admit(WorkingMemory(size) + file_size);
+        };
+    codecs::PhotoTraits traits;
+    if (FileProblem problem = codecs::AdoptPhoto(document, std::move(file), input.format, input.file.path, traits, options);
+        !problem.ok())
         return problem;
-    // The document's own checks and out-of-memory refusal apply as for a BMP file.
-    if (problem = document.AdoptBitmap(std::move(decoded.bitmap), input.file.path); !problem.ok())
-        return problem;
-    input.icc = std::move(decoded.icc);
-    input.exif = std::move(decoded.exif);
-    input.lossless = decoded.lossless;
+    input.icc = std::move(traits.icc);
+    input.exif = std::move(traits.exif);
+    input.lossless = traits.lossless;
     if (!quiet) {
-        input.note = decoded.alpha_composited ? "transparency flattened over white" : "";
-        if (!decoded.note.empty())
-            input.note += (input.note.empty() ? "" : "; ") + decoded.note;
+        input.note = traits.alpha_composited ? "transparency flattened over white" : "";
+        if (!traits.note.empty())
+            input.note += (input.note.empty() ? "" : "; ") + traits.note;
     }
     return {};
 }
@@ -118,30 +114,25 @@ codecs::Format OutputFormatFor(const std::string& output, const OutputSettings& 
 FileProblem SavePicture(const Document& document, const std::string& path, codecs::Format format,
                         const OutputSettings& settings, const PictureInput& input, int64_t& written)
 {
-    if (format != codecs::Format::Bmp && !codecs::CanEncode(format))
+    if (!codecs::CanWrite(format))
         return {FileProblemKind::EncodeFailed, 0, 0, NotWritten(format)};
-    const bool piped = path == kStandardStream;
-    if (!codecs::CanEncode(format)) {
-        FileProblem problem = piped ? WriteStandardOutput(document.file_bytes) : document.SaveBitmap(path);
-        written = static_cast<int64_t>(document.file_bytes.size());
-        return problem;
-    }
-    if (path.empty())
-        return {FileProblemKind::EmptyPath};
-    const int32_t width = document.bitmap.GetWidth();
-    const int32_t height = document.bitmap.GetHeight();
-    const codecs::BitmapRows rows{document.file_bytes.data() + PixelOffset(document.file_bytes.data()), width, height,
-                                  RowStride(width)};
-    codecs::Bytes encoded;
     const codecs::EncodeSettings encoding{settings.quality != 0 ? settings.quality : kDefaultQuality,
                                           settings.quality == 0 && input.lossless && input.format == format};
     const codecs::Bytes none;
-    FileProblem problem = codecs::Encode(format, rows, encoding, settings.strip ? none : input.icc,
-                                         settings.strip ? none : input.exif, encoded);
+    const codecs::Bytes& icc = settings.strip ? none : input.icc;
+    const codecs::Bytes& exif = settings.strip ? none : input.exif;
+    if (path != kStandardStream)
+        return codecs::SavePictureFile(document, path, format, encoding, icc, exif, &written);
+    if (format == codecs::Format::Bmp) {
+        written = static_cast<int64_t>(document.file_bytes.size());
+        return WriteStandardOutput(document.file_bytes);
+    }
+    codecs::Bytes encoded;
+    FileProblem problem = codecs::EncodeDocument(document, format, encoding, icc, exif, encoded);
     if (!problem.ok())
         return problem;
     written = static_cast<int64_t>(encoded.size());
-    return piped ? WriteStandardOutput(encoded) : SaveFile(path, encoded, Durability::Synced, *document.file_ops);
+    return WriteStandardOutput(encoded);
 }
 
 } // namespace korvanti::batch

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QFrame>
@@ -65,35 +66,6 @@ TEST(CommandLine, ReadsOneFileHelpAndVersion)
     }
 }
 
-// Drags urls over the middle of target and drops them there, through the
-// window as the desktop delivers them, then lets the event loop open what
-// was dropped. Returns whether the window took the drop.
-bool DropOn(QWidget* target, const QList<QUrl>& urls)
-{
-    QMimeData data;
-    data.setUrls(urls);
-    QWidget* top = target->window();
-    const QPoint at = target->mapTo(top, target->rect().center());
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(top->windowHandle(), &enter);
-    if (!enter.isAccepted()) {
-        QDragLeaveEvent leave;
-        QCoreApplication::sendEvent(top->windowHandle(), &leave);
-        return false;
-    }
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(top->windowHandle(), &drop);
-    QCoreApplication::processEvents();
-    return drop.isAccepted();
-}
-
-QList<QUrl> Files(std::initializer_list<QString> paths)
-{
-    QList<QUrl> urls;
-    std::transform(paths.begin(), paths.end(), std::back_inserter(urls), QUrl::fromLocalFile);
-    return urls;
-}
-
 class Desktop : public WindowTest {
 protected:
     void SetUp() override
@@ -107,17 +79,9 @@ protected:
 // Every way a picture comes in goes through the same checks and boxes.
 TEST_F(Desktop, DialogArgumentAndDropOpenWithTheSameChecksBoxesCaptionAndPanels)
 {
-    const std::pair<const char*, std::function<void(const QString&)>> entries[] = {
-        {"dialog", [&](const QString& path) { Open(path); }},
-        {"argument",
-         [&](const QString& path) {
-             window->OpenPictureFile(ReadCommandLine({QStringLiteral("korvanti"), path}).file);
-         }},
-        {"drop", [&](const QString& path) { EXPECT_TRUE(DropOn(window->image_frame()->viewport(), Files({path}))); }},
-    };
     const QString refused = MakeBitmap(QStringLiteral("deep.bmp"), 3, 3, 32);
     const QString missing = QDir(folder->path()).absoluteFilePath(QStringLiteral("missing.bmp"));
-    for (const auto& [entry, open] : entries) {
+    for (const auto& [entry, open] : OpenWays()) {
         SCOPED_TRACE(entry);
         // A name of its own, so that what an earlier entry opened does not count.
         const QString name = QLatin1String(entry) + QStringLiteral(".bmp");
@@ -305,6 +269,55 @@ TEST(FileDialog, DatesAndTypesInJapanese)
     QDir::setCurrent(previous);
     EXPECT_EQ(date, QLocale(QLocale::Japanese, QLocale::Japan).toString(QFileInfo(path).lastModified(), QLocale::ShortFormat));
     EXPECT_EQ(folder_type, QStringLiteral("フォルダ"));
+}
+
+// The open dialog lists every type the program reads, first together, then
+// one by one, in any letter case; the save dialog starts with the filter it
+// is given and says which one was chosen.
+TEST(FileDialog, OpenListsEveryTypeAndSaveTellsTheFilterChosen)
+{
+    QTemporaryDir folder;
+    for (const char* name : {"a.bmp", "b.JPG", "c.heif", "d.Tiff", "e.txt"})
+        WriteFile(QDir(folder.path()).absoluteFilePath(QLatin1String(name)).toStdString(), {});
+    QStringList shown_filters;
+    QStringList listed;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        for (int i = 0; i < types->count(); ++i)
+            shown_filters << types->itemText(i);
+        // The folder is read in the background.
+        dialog->setDirectory(folder.path());
+        auto* list = dialog->findChild<QTreeView*>();
+        (void)QTest::qWaitFor([&] { return list->model()->rowCount(list->rootIndex()) >= 4; }, 5000);
+        for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
+            listed << list->model()->index(row, 0, list->rootIndex()).data().toString();
+        dialog->reject();
+    });
+    QtFileDialogs().OpenFileName(nullptr);
+    EXPECT_EQ(shown_filters,
+              (QStringList{QStringLiteral("画像ファイル (*.bmp *.jpg *.jpeg *.png *.webp *.tif *.tiff *.heic *.heif *.avif)"),
+                           QStringLiteral("Bitmap(*.bmp)"), QStringLiteral("JPEG (*.jpg *.jpeg)"), QStringLiteral("PNG (*.png)"),
+                           QStringLiteral("WebP (*.webp)"), QStringLiteral("TIFF (*.tif *.tiff)"),
+                           QStringLiteral("HEIC (*.heic *.heif)"), QStringLiteral("AVIF (*.avif)")}));
+    listed.sort();
+    EXPECT_EQ(listed.join(QLatin1Char(' ')).toStdString(), "a.bmp b.JPG c.heif d.Tiff");
+
+    QString started_with;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        started_with = types->currentText();
+        dialog->setDirectory(folder.path());
+        types->setCurrentIndex(1); // JPEG
+        dialog->selectFile(QStringLiteral("x"));
+        static_cast<QDialog*>(dialog)->accept(); // as the Save button does
+    });
+    const std::optional<ChosenFile> chosen = QtFileDialogs().SaveFileName(nullptr, QString(), codecs::Format::Png);
+    EXPECT_EQ(started_with, QStringLiteral("PNG (*.png)"));
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->path, QDir(folder.path()).absoluteFilePath(QStringLiteral("x")));
+    EXPECT_EQ(chosen->filter, codecs::Format::Jpeg);
 }
 
 } // namespace

@@ -2,10 +2,20 @@
 // boxes, the pump watcher and the fixture holding one main window.
 #include "gui_test_support.h"
 
+#include <QCoreApplication>
+#include <QDropEvent>
 #include <QFile>
 #include <QMetaObject>
+#include <QMimeData>
+#include <QWidget>
+#include <QWindow>
 
+#include <algorithm>
+#include <iterator>
+
+#include "app/application.h"
 #include "app/settings.h"
+#include "view/image_frame.h"
 
 namespace korvanti::testing {
 
@@ -13,6 +23,32 @@ void WriteBitmap(const QString& path, int width, int height, int bits)
 {
     WriteFile(QFile::encodeName(path).toStdString(),
               MakeBmp(Varied(width, height, 7), 54, {}, 0, static_cast<uint16_t>(bits)));
+}
+
+bool DropOn(QWidget* target, const QList<QUrl>& urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    QWidget* top = target->window();
+    const QPoint at = target->mapTo(top, target->rect().center());
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(top->windowHandle(), &enter);
+    if (!enter.isAccepted()) {
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(top->windowHandle(), &leave);
+        return false;
+    }
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(top->windowHandle(), &drop);
+    QCoreApplication::processEvents();
+    return drop.isAccepted();
+}
+
+QList<QUrl> Files(std::initializer_list<QString> paths)
+{
+    QList<QUrl> urls;
+    std::transform(paths.begin(), paths.end(), std::back_inserter(urls), QUrl::fromLocalFile);
+    return urls;
 }
 
 namespace {
@@ -36,16 +72,23 @@ QString ScriptedDialogs::OpenFileName(QWidget*)
     return Next(open_answers, QString());
 }
 
-std::optional<QString> ScriptedDialogs::SaveFileName(QWidget*, const QString& initial_name)
+std::optional<ChosenFile> ScriptedDialogs::SaveFileName(QWidget*, const QString& initial_name,
+                                                        codecs::Format initial_filter)
 {
     save_initial_names.push_back(initial_name);
-    return Next(save_answers, std::optional<QString>());
+    save_initial_filters.push_back(initial_filter);
+    const std::optional<QString> answer = Next(save_answers, std::optional<QString>());
+    const codecs::Format filter = Next(save_filters, initial_filter);
+    if (!answer)
+        return std::nullopt;
+    return ChosenFile{*answer, filter};
 }
 
 ScriptedBoxes::ScriptedBoxes()
 {
-    previous_box_ = SetMessageBoxHandler([this](const QString& text, const QString& caption, int style) {
-        shown.push_back({text, caption, style});
+    previous_box_ = SetMessageBoxHandler([this](const QString& text, const QString& caption, int style,
+                                                const QString& detail) {
+        shown.push_back({text, caption, style, detail});
         return Next<int>(answers, style == kStyleYesNo ? kAnswerNo : style == kStyleYesNoCancel ? kAnswerCancel : kAnswerOk);
     });
     previous_exception_ = SetExceptionHandler([this](const QString& message) { exceptions.push_back(message); });
@@ -97,6 +140,18 @@ void WindowTest::Open(const QString& path)
 {
     dialogs->open_answers.push_back(path);
     window->OpenPicture();
+}
+
+std::vector<std::pair<const char*, std::function<void(const QString& path)>>> WindowTest::OpenWays()
+{
+    return {
+        {"dialog", [this](const QString& path) { Open(path); }},
+        {"argument",
+         [this](const QString& path) {
+             window->OpenPictureFile(ReadCommandLine({QStringLiteral("korvanti"), path}).file);
+         }},
+        {"drop", [this](const QString& path) { EXPECT_TRUE(DropOn(window->image_frame()->viewport(), Files({path}))); }},
+    };
 }
 
 void WindowTest::RunWatched(const char* effect, std::function<void(int pump)> fn)

@@ -26,6 +26,12 @@ namespace korvanti::testing {
 // them); other bits go into the header alone, which the program refuses.
 void WriteBitmap(const QString& path, int width, int height, int bits = 24);
 
+// Drags urls over the middle of target and drops them there, through the
+// window as the desktop delivers them, then lets the event loop open what
+// was dropped. Returns whether the window took the drop.
+bool DropOn(QWidget* target, const QList<QUrl>& urls);
+QList<QUrl> Files(std::initializer_list<QString> paths);
+
 inline QByteArray ToByteArray(const Bytes& bytes)
 {
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
@@ -35,18 +41,22 @@ inline QByteArray ToByteArray(const Bytes& bytes)
 class ScriptedDialogs : public FileDialogs {
 public:
     QString OpenFileName(QWidget* parent) override;
-    std::optional<QString> SaveFileName(QWidget* parent, const QString& initial_name) override;
+    std::optional<ChosenFile> SaveFileName(QWidget* parent, const QString& initial_name,
+                                           codecs::Format initial_filter) override;
 
     std::deque<QString> open_answers;                // empty text: cancelled
     std::deque<std::optional<QString>> save_answers; // nullopt: cancelled
+    std::deque<codecs::Format> save_filters;         // the filter chosen; when empty, the one it started with
     int open_shown = 0;
     std::vector<QString> save_initial_names; // one for each time the save dialog was shown
+    std::vector<codecs::Format> save_initial_filters;
 };
 
 struct ShownBox {
     QString text;
     QString caption;
     int style;
+    QString detail = {};
 };
 
 // Replaces the message boxes while alive: records every box and answers it
@@ -92,6 +102,9 @@ protected:
     QString MakeBitmap(const QString& name, int width, int height, int bits = 24);
     // Opens path through the scripted open dialog.
     void Open(const QString& path);
+    // The ways a file comes in, by name: the open dialog, the program's
+    // argument and a drop on the view (the window must be shown for it).
+    std::vector<std::pair<const char*, std::function<void(const QString& path)>>> OpenWays();
     // Runs the effect of that catalogue name as its menu command does.
     void Apply(const char* effect) { window->ApplyEffect(*FindEffect(effect)); }
     // Runs an effect and, through the event queue, calls fn once per

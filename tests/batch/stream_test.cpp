@@ -148,8 +148,9 @@ TEST_F(ByRows, EveryFormatGivesTheWholePicturesBytes)
                 ASSERT_EQ(result.outcome, batch::Outcome::Written) << name << ": " << result.reason;
                 EXPECT_TRUE(ReadFile(dir / ("out" + std::string(extension))) == Whole(input, format, *effect)) << name;
                 EXPECT_EQ(watch.elsewhere, by_rows) << name;
-                if (input.filename() == "palette-alpha.png")
+                if (input.filename() == "palette-alpha.png") {
                     EXPECT_EQ(result.note, input.string() + ": transparency flattened over white") << name;
+                }
                 EXPECT_GT(watch.admitted, int64_t(fs::file_size(input))) << name << ": admitted before it is worked";
             }
         }

@@ -1,3 +1,5 @@
+// The About box: its texts and layout, shown without a modal loop over the
+// disabled main window.
 #include "app/about_box.h"
 
 #include <QCloseEvent>

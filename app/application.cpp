@@ -1,3 +1,5 @@
+// The application object's Japanese texts and font, the exception report,
+// and the command line read before any window exists.
 #include "app/application.h"
 
 #include <exception>

@@ -1,3 +1,5 @@
+// A file dropped anywhere on the main window: the first one is opened,
+// none while the window is busy.
 #include "app/file_drop.h"
 
 #include <QDropEvent>

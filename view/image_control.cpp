@@ -1,3 +1,5 @@
+// The picture control: its three sizing settings and the painting of the
+// picture at its zoom.
 #include "view/image_control.h"
 
 #include <QPaintEvent>

@@ -1,3 +1,4 @@
+// The scrolling frame around the picture control, and its screen mode.
 #include "view/image_frame.h"
 
 #include <QNativeGestureEvent>

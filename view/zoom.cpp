@@ -1,3 +1,4 @@
+// The zoom steps, the slider scale and the percentage text.
 #include "view/zoom.h"
 
 #include <algorithm>

@@ -190,6 +190,7 @@ TEST_F(Habits, CtrlWheelAndPinchStepTheZoomWhereTheZoomCommandsAreEnabled)
 
 TEST_F(Habits, CopyThenPasteGivesTheSamePictureAsAnUntitledEditedOne)
 {
+    EXPECT_FALSE(Action("copyAction")->isEnabled()); // nothing to copy yet
     const QString path = MakeBitmap(QStringLiteral("copy.bmp"), 7, 5);
     Open(path);
     const QImage original = window->image_control()->Picture();

@@ -8,6 +8,8 @@
 #include <new>
 
 #include "codecs/photo_file.h"
+#include "image/file_ops.h"
+#include "image/input_file.h"
 
 namespace korvanti::batch {
 
@@ -19,15 +21,11 @@ FileProblem ReadStandardInput(PictureInput& input)
 {
     input.file.path = kStandardStream;
     uint8_t buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
+    for (size_t got = sizeof buffer; got == sizeof buffer;) {
+        got = ReadFully(STDIN_FILENO, buffer, sizeof buffer);
+        if (got < sizeof buffer && errno != 0)
             return {FileProblemKind::ReadFailed, errno};
-        if (got == 0)
-            break;
-        if (static_cast<int64_t>(input.whole.size()) + got > kLargestBitmap)
+        if (static_cast<int64_t>(input.whole.size() + got) > kLargestBitmap)
             return {FileProblemKind::TooLarge};
         try {
             input.whole.insert(input.whole.end(), buffer, buffer + got);
@@ -43,14 +41,8 @@ FileProblem ReadStandardInput(PictureInput& input)
 
 FileProblem WriteStandardOutput(std::span<const uint8_t> bytes)
 {
-    for (size_t done = 0; done < bytes.size();) {
-        const ssize_t wrote = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            return {FileProblemKind::WriteFailed, wrote < 0 ? errno : EIO};
-        done += static_cast<size_t>(wrote);
-    }
+    if (!WriteAll(SystemFileOps(), STDOUT_FILENO, bytes.data(), bytes.size()))
+        return {FileProblemKind::WriteFailed, errno};
     return {};
 }
 

@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 
 namespace korvanti {
@@ -34,6 +36,24 @@ FileOps& SystemFileOps()
 {
     static FileOps ops;
     return ops;
+}
+
+bool WriteAll(FileOps& ops, int fd, const void* bytes, size_t size)
+{
+    const auto* data = static_cast<const uint8_t*>(bytes);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t wrote = ops.Write(fd, data + done, size - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0) {
+            if (wrote == 0)
+                errno = EIO;
+            return false;
+        }
+        done += static_cast<size_t>(wrote);
+    }
+    return true;
 }
 
 } // namespace korvanti

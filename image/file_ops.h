@@ -28,6 +28,10 @@ public:
 // The process-wide POSIX implementation.
 FileOps& SystemFileOps();
 
+// Writes all of size bytes from the descriptor's position, through short
+// writes and interruptions; false with errno set when that fails.
+bool WriteAll(FileOps& ops, int fd, const void* bytes, size_t size);
+
 // Opens /dev/null on whichever of descriptors 0, 1 and 2 is closed, so
 // that no file the program opens later becomes its standard input, output
 // or error (and a message meant for the terminal lands in a picture).

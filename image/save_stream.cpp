@@ -164,25 +164,6 @@ mode_t NewFileMode()
     return 0666 & ~mask;
 }
 
-// Writes all of bytes from the descriptor's position; false with errno
-// set when that fails.
-bool WriteAll(FileOps& ops, int fd, const uint8_t* bytes, size_t size)
-{
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t wrote = ops.Write(fd, bytes + done, size - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0) {
-            if (wrote == 0)
-                errno = EIO;
-            return false;
-        }
-        done += static_cast<size_t>(wrote);
-    }
-    return true;
-}
-
 // Flushes, syncs when asked and closes fd, whatever fails first; the
 // problem of the first failure.
 FileProblem Finish(FileOps& ops, int fd, bool written, bool durable)

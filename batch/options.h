@@ -9,11 +9,12 @@
 
 #include "codecs/format.h"
 #include "effects/catalogue.h"
+#include "engine/worker_threads.h"
 
 namespace korvanti::batch {
 
 inline constexpr unsigned kMaxJobs = 1024;
-inline constexpr unsigned kMaxThreads = 256; // as many as the effects use
+inline constexpr unsigned kMaxThreads = kMaxWorkerThreads; // as many as the effects use
 inline constexpr unsigned kMaxMemoryMb = 1u << 30; // 1 PiB
 
 enum class Mode { Run, Help, Version, List };

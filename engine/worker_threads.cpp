@@ -29,7 +29,7 @@ int DefaultThreads()
         char* end = nullptr;
         const long count = std::strtol(text, &end, 10);
         if (end != text && *end == '\0' && count > 0)
-            return static_cast<int>(std::min<long>(count, 256));
+            return static_cast<int>(std::min<long>(count, kMaxWorkerThreads));
     }
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
@@ -97,7 +97,7 @@ void SetWorkerThreads(int count)
 {
     Workers& workers = TheWorkers();
     const std::lock_guard lock(workers.mutex);
-    const int threads = count > 0 ? std::min(count, 256) : DefaultThreads();
+    const int threads = count > 0 ? std::min(count, kMaxWorkerThreads) : DefaultThreads();
     if (threads != workers.threads)
         workers.arena.reset();
     workers.threads = threads;

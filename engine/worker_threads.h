@@ -9,6 +9,9 @@
 
 namespace korvanti {
 
+// The most threads an effect uses; larger counts are cut to it.
+inline constexpr int kMaxWorkerThreads = 256;
+
 // How many threads an effect uses, the calling thread included. count 1
 // keeps every effect on the calling thread, on the same path as a build
 // without workers; 0 or less goes back to the default: KORVANTI_THREADS

@@ -6,7 +6,6 @@
 #include "codecs/exif.h"
 #include "codecs/heif.h"
 #include "codecs/jpeg.h"
-#include "codecs/jpeg_markers.h"
 #include "codecs/png.h"
 #include "codecs/row_codecs.h"
 #include "codecs/rows.h"
@@ -35,19 +34,17 @@ FileProblem TurnPng(Decoded& decoded, int orientation, int64_t limit)
     return {};
 }
 
-// The EXIF block of a decoded JPEG or PNG, whose decoders leave it out; a
-// JPEG decoder has turned the pixels already, a PNG's are turned here. (A
-// decoder that fills decoded.exif itself has done both.)
-FileProblem AddExif(FileProblem problem, Format format, std::span<const uint8_t> file, Decoded& decoded,
-                    int64_t limit)
+// The EXIF block of a decoded PNG, which libpng's decode leaves out, and
+// the pixels turned as its orientation says.
+FileProblem AddPngExif(FileProblem problem, std::span<const uint8_t> file, Decoded& decoded, int64_t limit)
 {
-    if (!problem.ok() || !decoded.exif.empty())
+    if (!problem.ok())
         return problem;
     try {
-        const std::span<const uint8_t> png_exif = format == Format::Png ? ExifTiff(PngExif(file)) : std::span<const uint8_t>{};
-        if (const int orientation = ExifOrientation(png_exif); orientation != 1)
+        const std::span<const uint8_t> exif = ExifTiff(PngExif(file));
+        if (const int orientation = ExifOrientation(exif); orientation != 1)
             problem = TurnPng(decoded, orientation, limit);
-        decoded.exif = format == Format::Jpeg ? UprightExif(ReadJpegMetadata(file).exif) : UprightExif(png_exif);
+        decoded.exif = UprightExif(exif);
     } catch (const std::bad_alloc&) {
         problem = OutOfMemoryProblem();
     }
@@ -69,9 +66,9 @@ FileProblem Decode(Format format, std::span<const uint8_t> file, Decoded& decode
 {
     switch (format) {
     case Format::Jpeg:
-        return AddExif(DecodeJpeg(file, decoded, options), format, file, decoded, options.limit);
+        return DecodeJpeg(file, decoded, options);
     case Format::Png:
-        return AddExif(DecodePng(file, decoded, options), format, file, decoded, options.limit);
+        return AddPngExif(DecodePng(file, decoded, options), file, decoded, options.limit);
     case Format::Webp:
         return DecodeWebp(file, decoded, options);
     case Format::Tiff:

@@ -270,6 +270,7 @@ FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, const De
         if (!direct)
             band.reset(new uint8_t[static_cast<size_t>(kBandRows * width * channels)]);
         result.icc = metadata.icc;
+        result.exif = UprightExif(metadata.exif);
     } catch (const std::bad_alloc&) {
         return OutOfMemoryProblem();
     }

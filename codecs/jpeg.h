@@ -12,6 +12,7 @@ namespace korvanti::codecs {
 // right way up). Refuses a picture whose BMP form would exceed options.limit
 // before allocating it, a file whose pixels are missing or garbled (harmless
 // warnings let pass) and 12-bit files; Interrupted when options.stop is set.
+// The colour profile and the EXIF block (orientation set to 1) come along.
 FileProblem DecodeJpeg(std::span<const uint8_t> jpeg, Decoded& decoded, const DecodeOptions& options = {});
 
 // Encodes with 4:2:0 chroma at quality 1 to 100, carrying icc and exif (a

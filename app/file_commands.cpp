@@ -23,9 +23,6 @@ const QString kFileErrorCaption = QStringLiteral("書き込みエラー");
 const QString kUnsavedText = QStringLiteral("保存していないファイルがあります。上書き保存しますか？");
 const QString kUnsavedCaption = QStringLiteral("ファイルの未保存");
 
-// The quality of pictures written in a lossy format.
-constexpr int kPhotoQuality = 92;
-
 // The first four status panels after a close.
 const std::array<QString, 4> kClosedStatusTexts = {QStringLiteral("ファイル名："), QStringLiteral("解像度："),
                                                    QStringLiteral("ファイル："), QStringLiteral("ファイル形式：")};
@@ -152,7 +149,7 @@ bool MainWindow::SaveUnderChosenName(const QString& initial_name, codecs::Format
 FileProblem MainWindow::WritePicture(const std::string& path, codecs::Format format)
 {
     // A lossless WebP stays lossless; other pictures become lossy ones.
-    const codecs::EncodeSettings settings{kPhotoQuality, format == codecs::Format::Webp && traits_.lossless};
+    const codecs::EncodeSettings settings{codecs::kDefaultQuality, format == codecs::Format::Webp && traits_.lossless};
     FileProblem problem = codecs::SavePictureFile(doc_, path, format, settings, traits_.icc, traits_.exif);
     if (!problem.ok())
         return problem;

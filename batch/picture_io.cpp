@@ -108,7 +108,7 @@ FileProblem SavePicture(const Document& document, const std::string& path, codec
 {
     if (!codecs::CanWrite(format))
         return {FileProblemKind::EncodeFailed, 0, 0, NotWritten(format)};
-    const codecs::EncodeSettings encoding{settings.quality != 0 ? settings.quality : kDefaultQuality,
+    const codecs::EncodeSettings encoding{settings.quality != 0 ? settings.quality : codecs::kDefaultQuality,
                                           settings.quality == 0 && input.lossless && input.format == format};
     const codecs::Bytes none;
     const codecs::Bytes& icc = settings.strip ? none : input.icc;

@@ -17,8 +17,6 @@ namespace korvanti::batch {
 // output as -o's result.
 inline constexpr std::string_view kStandardStream = "-";
 
-inline constexpr int kDefaultQuality = 92;
-
 struct OutputSettings {
     codecs::Format format = codecs::Format::Unknown; // --format; Unknown: by the output name
     int quality = 0;                                 // --quality; 0: not given (see SavePicture)
@@ -65,7 +63,7 @@ std::string NotWritten(codecs::Format format);
 // Writes the document's picture to path in format, in one step (the core's
 // save does the writing), keeping the input's ICC profile and EXIF block
 // where the format holds them ("-": standard output), unless settings.strip. Lossy formats use
-// settings.quality, else kDefaultQuality; but a lossless WebP written as
+// settings.quality, else codecs::kDefaultQuality; but a lossless WebP written as
 // WebP without a quality stays lossless. written is the size of the file
 // on success. A format read but not written is refused (NotWritten).
 FileProblem SavePicture(const Document& document, const std::string& path, codecs::Format format,

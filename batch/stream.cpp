@@ -13,6 +13,7 @@
 #include <optional>
 #include <thread>
 
+#include "codecs/photo_file.h"
 #include "codecs/row_codecs.h"
 #include "effects/row_stage.h"
 #include "image/document.h"
@@ -380,7 +381,7 @@ bool ProcessByRows(PictureInput& picture, const std::string& output, codecs::For
         return true;
     }
     StreamedOutput saved(output, progress);
-    const codecs::EncodeSettings encoding{settings.quality != 0 ? settings.quality : kDefaultQuality, false};
+    const codecs::EncodeSettings encoding{settings.quality != 0 ? settings.quality : codecs::kDefaultQuality, false};
     const Bytes none;
     std::unique_ptr<codecs::RowEncoder> encoder;
     if (FileProblem problem = codecs::OpenRowEncoder(output_format, decoder->width, decoder->height, encoding,

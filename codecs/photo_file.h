@@ -13,6 +13,11 @@
 
 namespace korvanti::codecs {
 
+// The quality a picture is written at in a lossy format (JPEG, lossy WebP)
+// when none is asked for: by the window always, by the batch tool without
+// --quality.
+inline constexpr int kDefaultQuality = 92;
+
 // What a picture keeps besides its pixels, for writing it again.
 struct PhotoTraits {
     Format format = Format::Bmp;   // BMP, or the photo format it was decoded from

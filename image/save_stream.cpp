@@ -177,6 +177,9 @@ FileProblem Finish(FileOps& ops, int fd, bool written, bool durable)
 
 constexpr size_t kChunkBytes = size_t{8} << 20; // what the writer takes at a time
 constexpr size_t kChunksInFlight = 3;
+// A durable save keeps this much of the start of its file in the page
+// cache, and beyond it only the last two chunks: see DropWrittenBehind.
+constexpr int64_t kCachedHead = int64_t{64} << 20;
 
 } // namespace
 
@@ -184,6 +187,7 @@ FileProblem SaveStream::Begin(const std::string& path, Durability durability)
 {
     Abandon();
     offset_ = 0;
+    dropped_ = kCachedHead;
     error_ = 0;
     failed_ = in_place_ = false;
     durable_ = durability == Durability::Synced;
@@ -381,6 +385,28 @@ void SaveStream::WriteOut(const uint8_t* data, size_t size)
     if (durable_)
         ::sync_file_range(fd_, offset_, static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
     offset_ += static_cast<int64_t>(size);
+    if (durable_)
+        DropWrittenBehind();
+}
+
+void SaveStream::DropWrittenBehind()
+{
+    // Past the head of a large file, the pages two chunks behind are waited
+    // for on the disk and let go, so the next chunks take the same memory
+    // again. Taking fresh memory for every page of a large file costs far
+    // more system time than the copy itself where the machine's memory is
+    // handed back to a host while free and comes back on first touch (seen
+    // on virtual machines: 1.5 s more for a 900 MB save), and it would push
+    // other files out of the cache for bytes nobody reads back soon. Errors
+    // are left to the sync at Commit, which reports them.
+    const int64_t behind = offset_ - 2 * static_cast<int64_t>(kChunkBytes);
+    if (behind <= dropped_)
+        return;
+    const auto length = static_cast<off_t>(behind - dropped_);
+    ::sync_file_range(fd_, dropped_, length,
+                      SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+    ::posix_fadvise(fd_, dropped_, length, POSIX_FADV_DONTNEED);
+    dropped_ = behind;
 }
 
 void SaveStream::StopWriter()

@@ -97,6 +97,7 @@ private:
     void WaitUntilWritten();
     void WriterLoop();
     void WriteOut(const uint8_t* data, size_t size);
+    void DropWrittenBehind();
     void StopWriter();
 
     FileOps& ops_;
@@ -110,6 +111,7 @@ private:
     int fd_ = -1;
     // Written by whichever thread writes; read once the writer is idle.
     int64_t offset_ = 0;
+    int64_t dropped_ = 0; // a durable save's pages before it are on disk, out of the cache
     int error_ = 0;
     bool failed_ = false;
 

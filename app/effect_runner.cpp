@@ -97,11 +97,12 @@ QString MainWindow::DefaultScratchPath() { return QCoreApplication::applicationF
 // the view still paints and the writer may still be writing.
 void MainWindow::RefreshDisplay()
 {
+    // The view's last picture is filled again when nothing else holds it;
+    // it is made first, on every core, before the copy on disk takes one.
+    image_control()->SetPicture(make_picture(doc_, image_control()->TakePicture()));
     // The copy on disk is a by-product; the view shows the bytes in memory,
     // so a folder without write access changes nothing on screen.
     scratch_writer_.Write(doc_.file_bytes, LocalPath(scratch_path), scratch_in_background);
-    // The view's last picture is filled again when nothing else holds it.
-    image_control()->SetPicture(make_picture(doc_, image_control()->TakePicture()));
 }
 
 } // namespace korvanti

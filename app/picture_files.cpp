@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -18,6 +19,7 @@
 
 #include "codecs/format.h"
 #include "codecs/rows.h"
+#include "engine/worker_threads.h"
 
 namespace korvanti {
 
@@ -49,17 +51,23 @@ QImage PictureOf(const Document& document, QImage reuse)
     // from its blue one on (blue, green, red, next) and the fourth byte set
     // to 0xff: 0xffRRGGBB. The last pixel of a row is read byte by byte, so
     // nothing past the row is read.
-    for (int64_t y = 0; y < height; ++y) {
-        const uint8_t* from = bytes.data() + offset + (height - 1 - y) * stride;
-        auto* to = reinterpret_cast<QRgb*>(picture.scanLine(static_cast<int>(y)));
-        for (int64_t x = 0; x + 1 < width; ++x) {
-            uint32_t value;
-            std::memcpy(&value, from + 3 * x, sizeof value);
-            to[x] = qFromLittleEndian(value) | 0xff000000u;
+    // The rows go to the worker threads a piece at a time.
+    uchar* first_line = picture.bits();
+    const qsizetype line_bytes = picture.bytesPerLine();
+    auto rows = [&](int64_t begin, int64_t end) {
+        for (int64_t y = begin; y < end; ++y) {
+            const uint8_t* from = bytes.data() + offset + (height - 1 - y) * stride;
+            auto* to = reinterpret_cast<QRgb*>(first_line + y * line_bytes);
+            for (int64_t x = 0; x + 1 < width; ++x) {
+                uint32_t value;
+                std::memcpy(&value, from + 3 * x, sizeof value);
+                to[x] = qFromLittleEndian(value) | 0xff000000u;
+            }
+            const uint8_t* last = from + 3 * (width - 1);
+            to[width - 1] = qRgb(last[2], last[1], last[0]);
         }
-        const uint8_t* last = from + 3 * (width - 1);
-        to[width - 1] = qRgb(last[2], last[1], last[0]);
-    }
+    };
+    ParallelFor(0, height, std::max<int64_t>(1, (int64_t{1} << 18) / width), rows);
     return picture;
 }
 

@@ -6,7 +6,7 @@
 
 #include "effects/effects.h"
 #include "effects/row_stage.h"
-#include "effects/run_steps.h"
+#include "effects/effect_runs.h"
 
 namespace korvanti {
 namespace {
@@ -64,7 +64,7 @@ void ForEachGreyChunk(PlaneSet s, int64_t count, Chunk&& chunk)
             chunk(done, n, grey.data());
         }
     };
-    ParallelFor(0, chunks, kPieceElements / kGreyChunk, some_chunks);
+    ParallelFor(0, chunks, std::max<int64_t>(1, PieceElements() / kGreyChunk), some_chunks);
 }
 
 // Stretches the grey levels of elements 0 to W x H + 1 in place: element 0

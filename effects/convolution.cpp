@@ -6,7 +6,7 @@
 
 #include "effects/effects.h"
 #include "effects/row_stage.h"
-#include "effects/run_steps.h"
+#include "effects/effect_runs.h"
 #include "engine/row_kernels.h"
 
 namespace korvanti {

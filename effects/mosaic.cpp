@@ -1,7 +1,7 @@
 // Mosaic shrink: every 2 x 2 block of plane elements takes the value of its
 // first (lower-left) element, channel by channel.
 #include "effects/effects.h"
-#include "effects/run_steps.h"
+#include "effects/effect_runs.h"
 
 namespace korvanti {
 namespace {

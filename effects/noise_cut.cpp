@@ -3,11 +3,12 @@
 // rows 1 to H - 2 and columns 1 to W - 2, reading only the source planes.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
+#include "effects/effect_runs.h"
 #include "effects/effects.h"
 #include "effects/row_stage.h"
-#include "effects/run_steps.h"
 #include "engine/row_kernels.h"
 #include "image/row_window.h"
 
@@ -99,9 +100,16 @@ void MedianPass(EffectContext& context, UndoCopy undo)
         MedianInPlace(context);
         return;
     }
-    StartRun(context, undo);
-    FilterPlanes(context, kInterior, rows::Median);
-    MergeFrom(context.doc, Targets(context.doc));
+    if (WorkerThreads() == 1) {
+        StartRun(context, undo);
+        FilterPlanes(context, kInterior, rows::Median);
+        MergeFrom(context.doc, Targets(context.doc));
+        return;
+    }
+    context.BeginEffect();
+    if (undo == UndoCopy::Swap)
+        context.SaveUndoBySwap();
+    FilterPlanesAlongside(context, &context.PictureBeforeRun(), true, kInterior, rows::Median);
 }
 
 const RowForm kMedianRows{nullptr, rows::Median, kInterior};
@@ -164,10 +172,25 @@ void MedianNatural(EffectContext& context)
         context.EndEffect();
         return;
     }
-    StartRun(context, UndoCopy::Swap);
-    FilterPlanes(context, kInterior, rows::RestoringMedian);
-    SharpenThenBlurStages(context);
-    MergeFrom(context.doc, Targets(context.doc));
+    if (WorkerThreads() == 1) {
+        StartRun(context, UndoCopy::Swap);
+        FilterPlanes(context, kInterior, rows::RestoringMedian);
+        SharpenThenBlurStages(context);
+        MergeFrom(context.doc, Targets(context.doc));
+        context.EndEffect();
+        return;
+    }
+    // On the worker threads the split runs alongside the first stage and
+    // the merge alongside the last, and a stage takes the last one's result
+    // planes as its sources instead of a copy of them: it writes every
+    // result element, so the planes end as the copies leave them.
+    context.BeginEffect();
+    context.SaveUndoBySwap();
+    FilterPlanesAlongside(context, &context.PictureBeforeRun(), false, kInterior, rows::RestoringMedian);
+    std::swap(doc.source_planes, doc.target_planes);
+    FilterPlanes(context, kInterior, SharpenWrapped);
+    std::swap(doc.source_planes, doc.target_planes);
+    FilterPlanesAlongside(context, nullptr, true, kInterior, rows::Blur);
     context.EndEffect();
 }
 

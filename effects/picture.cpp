@@ -2,9 +2,10 @@
 // two watercolour looks.
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "effects/effects.h"
-#include "effects/run_steps.h"
+#include "effects/effect_runs.h"
 #include "engine/row_kernels.h"
 
 namespace korvanti {
@@ -197,8 +198,24 @@ void ProWatercolour(EffectContext& context)
     // Each pass splits file_bytes afresh, so the undo copy must leave it whole.
     context.BeginEffect(PlaneUse::None);
     context.SaveUndoByCopy();
-    for (int pass = 0; pass < 5; ++pass)
-        MedianPass(context, UndoCopy::None);
+    if (WorkerThreads() == 1 || !context.doc.keep_undo) {
+        for (int pass = 0; pass < 5; ++pass)
+            MedianPass(context, UndoCopy::None);
+        context.EndEffect();
+        return;
+    }
+    // On the worker threads each pass takes the last one's result planes
+    // as its sources, which is what splitting its merged picture would
+    // give them (every pass ends with every result element written, and
+    // begins with element 0 and the spare tail of every plane cleared), so
+    // only the first pass splits and only the last merges.
+    Document& doc = context.doc;
+    for (int pass = 0; pass < 5; ++pass) {
+        context.BeginEffect();
+        if (pass > 0)
+            std::swap(doc.source_planes, doc.target_planes);
+        FilterPlanesAlongside(context, pass == 0 ? &doc.file_bytes : nullptr, pass == 4, kInterior, rows::Median);
+    }
     context.EndEffect();
 }
 
@@ -230,6 +247,20 @@ void WatercolourStyle(EffectContext& context)
                 },
                 stage(stage_number++));
         }
+        context.EndEffect();
+        return;
+    }
+    if (WorkerThreads() > 1) {
+        // The split alongside the first stage, the merge alongside the
+        // second, which takes the first one's result planes as its sources
+        // instead of a copy of them: it writes every result element, so
+        // the planes end as the copy leaves them.
+        constexpr Border kStageBorder{3, 4}; // rows 3 to H - 5, columns 3 to W - 5
+        context.BeginEffect();
+        context.SaveUndoBySwap();
+        FilterPlanesAlongside(context, &context.PictureBeforeRun(), false, kStageBorder, rows::Median, stage(1));
+        std::swap(doc.source_planes, doc.target_planes);
+        FilterPlanesAlongside(context, nullptr, true, kStageBorder, rows::Blur, stage(2));
         context.EndEffect();
         return;
     }

@@ -32,9 +32,6 @@ inline PlaneSet Targets(Document& doc)
     return {{doc.target_planes[0].data(), doc.target_planes[1].data(), doc.target_planes[2].data()}};
 }
 
-// Plane elements a worker takes at a time: enough that handing the piece
-// over costs next to nothing against the work in it.
-inline constexpr int64_t kPieceElements = int64_t{1} << 16;
 
 // Calls run(element, row, column, count) for each run of plane elements
 // begin..end - 1 that lies in one stored row (element e is pixel e - 1;
@@ -72,7 +69,7 @@ inline void SplitPicture(const Document& doc, const Bytes& picture, PlaneSet pla
         return;
     }
     auto split = [&](int64_t begin, int64_t end) { SplitRange(doc, picture, planes, begin, end); };
-    ParallelFor(1, int64_t{doc.plane_width} * doc.plane_height + 1, kPieceElements, split);
+    ParallelFor(1, int64_t{doc.plane_width} * doc.plane_height + 1, PieceElements(), split);
 }
 
 // Elements 0 to W x H of each plane from into to (CopyPlanes), on the
@@ -87,7 +84,7 @@ inline void CopyPlanesOnWorkers(const Document& doc, PlaneSet from, PlaneSet to)
         for (int k = 0; k < 3; ++k)
             std::memcpy(to[k] + begin, from[k] + begin, static_cast<size_t>(end - begin));
     };
-    ParallelFor(0, int64_t{doc.plane_width} * doc.plane_height + 1, kPieceElements, copy);
+    ParallelFor(0, int64_t{doc.plane_width} * doc.plane_height + 1, PieceElements(), copy);
 }
 
 // How the picture from before the run is kept for undo. Swap fits every run
@@ -106,20 +103,25 @@ inline void StartRun(EffectContext& context, UndoCopy undo, PlaneUse planes = Pl
     SplitPicture(doc, context.PictureBeforeRun(), Sources(doc));
 }
 
+// Merges plane elements begin..end - 1 into their pixels of file_bytes.
+inline void MergeRange(Document& doc, const uint8_t* plane0, const uint8_t* plane1, const uint8_t* plane2,
+                       int64_t begin, int64_t end)
+{
+    const int64_t stride = RowStride(doc.plane_width);
+    uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
+    ForEachPixelRun(doc, begin, end, [&](int64_t e, int64_t row, int64_t column, int64_t count) {
+        MergeRow(pixels + row * stride + 3 * column, plane0 + e, plane1 + e, plane2 + e, count);
+    });
+}
+
 inline void MergeFrom(Document& doc, const uint8_t* plane0, const uint8_t* plane1, const uint8_t* plane2)
 {
     if (WorkerThreads() == 1) {
         MergePlanes(doc.file_bytes, plane0, plane1, plane2, doc.plane_width, doc.plane_height);
         return;
     }
-    const int64_t stride = RowStride(doc.plane_width);
-    uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
-    auto merge = [&](int64_t begin, int64_t end) {
-        ForEachPixelRun(doc, begin, end, [&](int64_t e, int64_t row, int64_t column, int64_t count) {
-            MergeRow(pixels + row * stride + 3 * column, plane0 + e, plane1 + e, plane2 + e, count);
-        });
-    };
-    ParallelFor(1, int64_t{doc.plane_width} * doc.plane_height + 1, kPieceElements, merge);
+    auto merge = [&](int64_t begin, int64_t end) { MergeRange(doc, plane0, plane1, plane2, begin, end); };
+    ParallelFor(1, int64_t{doc.plane_width} * doc.plane_height + 1, PieceElements(), merge);
 }
 
 inline void MergeFrom(Document& doc, PlaneSet planes) { MergeFrom(doc, planes[0], planes[1], planes[2]); }
@@ -132,6 +134,9 @@ struct ChannelPeak {
     int32_t peak;
 };
 ChannelPeak PeakChannelMean(const Document& doc);
+// The same from the pixels of picture, a file of the document's shape, as
+// if it were split into the planes: the same sums, element 0 counting as 0.
+ChannelPeak PeakChannelMean(const Document& doc, const Bytes& picture);
 
 // The median over the interior into the result planes, merged; begins a
 // run (or the next pass of one) but does not end it.
@@ -167,16 +172,35 @@ int32_t ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&
 }
 
 // Rows of a block: one piece of rows per worker thread, each piece about
-// kPieceElements, fewer on a small picture so that every thread gets some.
+// PieceElements(), fewer on a small picture so that every thread gets some.
 inline int32_t RowsPerPiece(int64_t width, int32_t rows, int threads)
 {
     const int64_t even_share = (int64_t{rows} + threads - 1) / threads;
-    return static_cast<int32_t>(std::clamp<int64_t>(kPieceElements / std::max<int64_t>(width, 1), 1, even_share));
+    return static_cast<int32_t>(std::clamp<int64_t>(PieceElements() / std::max<int64_t>(width, 1), 1, even_share));
 }
 
 // For a loop whose put_back has nothing to do: the caller puts back every
 // row a Cancel leaves anyway.
 inline constexpr auto kRowsPutBackByCaller = [](int32_t, int32_t) {};
+
+// The per-row epilogues of rows first..last, all of them done, in order,
+// each counted in done. A Cancel at one ends them there and the rows after
+// it go to put_back(r + 1, last); then it returns true.
+template <class Position, class PutBack>
+bool EndBlock(EffectContext& context, int32_t first, int32_t last, Position&& position, PutBack&& put_back,
+              int32_t& done)
+{
+    for (int32_t r = first; r <= last; ++r) {
+        context.row_cursor = r;
+        ++done;
+        if (context.EndOfRow(position(r))) {
+            if (r < last)
+                put_back(r + 1, last);
+            return true;
+        }
+    }
+    return false;
+}
 
 // ForEachRow for rows that do not depend on each other: no row reads what
 // another row of the loop writes, and no two rows write the same element.
@@ -200,15 +224,8 @@ int32_t ForEachRowInParallel(EffectContext& context, int32_t first, int32_t last
     for (int32_t block_first = first; block_first <= last;) {
         const auto block_last = static_cast<int32_t>(std::min<int64_t>(last, block_first + block - 1));
         ParallelForEach(block_first, int64_t{block_last} + 1, piece, [&](int64_t r) { body(static_cast<int32_t>(r)); });
-        for (int32_t r = block_first; r <= block_last; ++r) {
-            context.row_cursor = r;
-            ++done;
-            if (context.EndOfRow(position(r))) {
-                if (r < block_last)
-                    put_back(r + 1, block_last);
-                return done;
-            }
-        }
+        if (EndBlock(context, block_first, block_last, position, put_back, done))
+            return done;
         block_first = block_last + 1;
     }
     context.row_cursor = last + 1;
@@ -320,64 +337,6 @@ void FilterPass(EffectContext& context, int32_t first_row, int32_t last_row, int
 }
 
 
-// Calls pixel(b, g, r) on count pixels of three plane rows, the channel
-// values changed in place. The function is taken by value: a copy of its
-// own that the byte stores cannot reach keeps its captures in registers.
-template <class Pixel>
-KORVANTI_CLONES void MapPixels(uint8_t* __restrict b, uint8_t* __restrict g, uint8_t* __restrict r, int64_t count,
-                               Pixel pixel)
-{
-    for (int64_t i = 0; i < count; ++i)
-        pixel(b[i], g[i], r[i]);
-}
-
-// A pixel function that gives each channel value(v).
-template <class Value>
-auto EachChannel(Value value)
-{
-    return [value](uint8_t& b, uint8_t& g, uint8_t& r) {
-        b = value(b);
-        g = value(g);
-        r = value(r);
-    };
-}
-
-// A per-pixel effect: pixel(b, g, r) changes the channel values of one
-// pixel in place, in the source planes. The plane rows 0 to H - 1 (elements
-// 0 to W x H - 1) go in order, each followed by the usual epilogue; rows
-// left by a Cancel and the last pixel (element W x H) keep the picture.
-// make_pixel() is asked for the pixel function once the planes hold the
-// picture.
-template <class MakePixel>
-void RunPixelEffectWith(EffectContext& context, MakePixel&& make_pixel)
-{
-    StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
-    Document& doc = context.doc;
-    PlaneSet s = Sources(doc);
-    const auto pixel = make_pixel();
-    const int64_t w = doc.plane_width;
-    ForEachRowInParallel(
-        context, 0, doc.plane_height - 1,
-        [&](int32_t r) { MapPixels(s[0] + r * w, s[1] + r * w, s[2] + r * w, w, pixel); },
-        [&](int32_t first, int32_t last) { SplitRange(doc, context.PictureBeforeRun(), s, first * w, (last + 1) * w); });
-    MergeFrom(context.doc, s);
-    context.EndEffect();
-}
-
-template <class Pixel>
-void RunPixelEffect(EffectContext& context, const Pixel& pixel)
-{
-    RunPixelEffectWith(context, [&] { return pixel; });
-}
-
-// The same for an effect whose pixel function depends on the picture's
-// peak channel mean: pixel_for(peak) gives it.
-template <class PixelForPeak>
-void RunPixelEffectOfPeak(EffectContext& context, PixelForPeak&& pixel_for)
-{
-    RunPixelEffectWith(context, [&] { return pixel_for(PeakChannelMean(context.doc).peak); });
-}
-
 // The plane elements a filter pass leaves out at the start and at the end
 // of each row and of each column.
 struct Border {
@@ -454,32 +413,6 @@ void FilterPassIntoPicture(EffectContext& context, Border border, RowFilter&& fi
                 filter(s[k] + (r - 1) * w, results[k], w + border.before, last_column - border.before + 1, w);
         },
         UsualPosition(context));
-}
-
-// A whole one-pass filter effect: the run, the pass and the merge, through
-// result planes. For a filter that reads where its elements are (their
-// index), not only what lies around them.
-template <class RowFilter>
-void RunFilterEffectOnPlanes(EffectContext& context, Border border, RowFilter&& filter)
-{
-    StartRun(context, UndoCopy::Swap);
-    FilterPlanes(context, border, filter);
-    MergeFrom(context.doc, Targets(context.doc));
-    context.EndEffect();
-}
-
-// The same for a filter that reads only the 3x3 neighbourhoods of its
-// elements (every row function of engine/row_kernels.h) inside a border of
-// at least one row and column before: without an undo copy, into the
-// picture itself.
-template <class RowFilter>
-void RunFilterEffect(EffectContext& context, Border border, RowFilter&& filter)
-{
-    if (context.doc.keep_undo || border.before < 1)
-        return RunFilterEffectOnPlanes(context, border, filter);
-    StartRun(context, UndoCopy::None, PlaneUse::Sources);
-    FilterPassIntoPicture(context, border, filter);
-    context.EndEffect();
 }
 
 } // namespace korvanti

@@ -93,6 +93,12 @@ void ParallelForOnPlainThreads(int64_t begin, int64_t end, int64_t grain, int co
 
 } // namespace
 
+std::atomic<int64_t> piece_elements{kDefaultPieceElements};
+
+void SetPieceElements(int64_t count) { piece_elements = count > 0 ? count : kDefaultPieceElements; }
+
+int64_t PieceElements() { return piece_elements; }
+
 void SetWorkerThreads(int count)
 {
     Workers& workers = TheWorkers();

@@ -20,6 +20,14 @@ inline constexpr int kMaxWorkerThreads = 256;
 void SetWorkerThreads(int count);
 int WorkerThreads();
 
+// Plane elements a worker takes at a time: enough that handing a piece over
+// costs next to nothing against the work in it. Tests make it small so that
+// small pictures are cut into as many pieces and blocks as large ones; 0 or
+// less restores the default. Call it between runs.
+inline constexpr int64_t kDefaultPieceElements = int64_t{1} << 16;
+void SetPieceElements(int64_t count);
+int64_t PieceElements();
+
 // A reference to a callable of the shape void(int64_t begin, int64_t end),
 // cheap to pass across the library boundary.
 class RangeBody {

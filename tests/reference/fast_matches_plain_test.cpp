@@ -58,6 +58,12 @@ struct Outcome {
 Outcome RunOn(const Picture& picture, uint32_t offset, EffectFunction effect, int cancel_at, int runs)
 {
     Bench b(picture, offset);
+    // The undo copy holds other pixels, as after an undo: no run may show
+    // any of them.
+    const int64_t stride = RowStride(b.doc.plane_width);
+    for (int64_t y = 0; y < b.doc.plane_height; ++y)
+        for (int64_t i = 0; i < 3 * int64_t{b.doc.plane_width}; ++i)
+            b.doc.undo_bytes[size_t(offset + y * stride + i)] ^= 0xa5;
     b.host.cancel_at_pump = cancel_at;
     for (int i = 0; i < runs; ++i)
         effect(b.context);
@@ -102,18 +108,23 @@ TEST(FastForms, GiveThePlainOutcomeOnEveryShapeAndAtEveryCancelPoint)
                 const int runs = cancels ? 1 : 1 + int(random() % 2);
                 const Outcome plain = RunOn(picture, offset, kPlainForms.at(effect.batch_name), cancel_at, runs);
                 // The fast form on one thread and split over several, the
-                // rows of a block running past the Cancel.
-                for (int threads : {1, 2, 3, 7}) {
+                // rows of a block running past the Cancel; with small pieces
+                // as well, so that these pictures take many blocks, as
+                // large ones do.
+                for (auto [threads, piece] : {std::pair{1, 0}, {2, 0}, {3, 0}, {7, 0}, {2, 40}, {3, 7}, {7, 100}}) {
                     SetWorkerThreads(threads);
+                    SetPieceElements(piece);
                     const Outcome fast = RunOn(picture, offset, effect.run, cancel_at, runs);
                     const std::string what = std::string(effect.batch_name) + " " + std::to_string(shape.width) +
                                              "x" + std::to_string(shape.height) + " cancel at " +
-                                             std::to_string(cancel_at) + " on " + std::to_string(threads) + " threads";
+                                             std::to_string(cancel_at) + " on " + std::to_string(threads) +
+                                             " threads, pieces of " + std::to_string(piece);
                     ASSERT_EQ(fast.result, plain.result) << what;
                     EXPECT_TRUE(fast == plain) << what << ": undo, redo, edit count, progress or Cancel differ";
                 }
             }
     SetWorkerThreads(0);
+    SetPieceElements(0);
 }
 
 // The whole-number forms of the blur and moving-average kernels against the extended-precision

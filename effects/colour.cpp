@@ -48,33 +48,69 @@ void MapByGrey(uint8_t* values, const uint8_t* grey, int64_t count, uint8_t mid,
         values[i] = grey[i] >= mid ? brighten[values[i]] : darken[values[i]];
 }
 
-// Calls chunk(done, n, grey) for elements done .. done + n - 1 of count,
-// kGreyChunk at a time, grey holding their grey levels; the chunks on the
-// worker threads.
-template <class Chunk>
-void ForEachGreyChunk(PlaneSet s, int64_t count, Chunk&& chunk)
+// Calls chunk(done, n, values, grey) for elements done .. done + n - 1 of
+// count, kGreyChunk at a time, values[k] holding their channel k (from
+// chunks.Load(done, n)) and grey their grey levels, then chunks.Store(done,
+// n, values); the chunks on the worker threads.
+template <class Chunks, class Chunk>
+void ForEachGreyChunk(const Chunks& chunks, int64_t count, Chunk&& chunk)
 {
-    const int64_t chunks = (count + kGreyChunk - 1) / kGreyChunk;
+    const int64_t pieces = (count + kGreyChunk - 1) / kGreyChunk;
     auto some_chunks = [&](int64_t first, int64_t end) {
         std::array<uint8_t, kGreyChunk> grey;
         for (int64_t i = first; i < end; ++i) {
             const int64_t done = i * kGreyChunk;
             const int64_t n = std::min<int64_t>(kGreyChunk, count - done);
-            GreyLevels(s[0] + done, s[1] + done, s[2] + done, grey.data(), n);
-            chunk(done, n, grey.data());
+            uint8_t* const* values = chunks.Load(done, n);
+            GreyLevels(values[0], values[1], values[2], grey.data(), n);
+            chunk(done, n, values, grey.data());
+            chunks.Store(done, n, values);
         }
     };
-    ParallelFor(0, chunks, std::max<int64_t>(1, PieceElements() / kGreyChunk), some_chunks);
+    ParallelFor(0, pieces, std::max<int64_t>(1, PieceElements() / kGreyChunk), some_chunks);
 }
 
-// Stretches the grey levels of elements 0 to W x H + 1 in place: element 0
-// and the first spare element count too. Only whether a grey level occurs
-// matters, so the highest and the lowest level found are the histogram's
-// top and bottom.
-void StretchGreyLevels(PlaneSet s, int64_t count)
+// Chunks of the source planes, changed in place.
+struct PlaneChunks {
+    PlaneSet s;
+    uint8_t* const* Load(int64_t done, int64_t) const
+    {
+        thread_local uint8_t* values[3];
+        for (int k = 0; k < 3; ++k)
+            values[k] = s.p[k] + done;
+        return values;
+    }
+    void Store(int64_t, int64_t, uint8_t* const*) const {}
+};
+
+// Chunks split from the undo copy into a worker's own plane rows, and
+// merged from there into the picture.
+struct PictureChunks {
+    const PicturePixels& pixels;
+    uint8_t* const* Load(int64_t done, int64_t n) const
+    {
+        uint8_t* const* values = WorkerPlanes(0, kGreyChunk);
+        pixels.Split(done, done + n, values);
+        return values;
+    }
+    void Store(int64_t done, int64_t n, uint8_t* const* values) const { pixels.Merge(done, done + n, values, done); }
+};
+
+// The same only read.
+struct PictureScan : PictureChunks {
+    void Store(int64_t, int64_t, uint8_t* const*) const {}
+};
+
+// Stretches the grey levels of elements 0 to W x H + 1 (count of them) in
+// place: element 0 and the first spare element count too. Only whether a
+// grey level occurs matters, so the highest and the lowest level found are
+// the histogram's top and bottom, which scan finds. Returns false when
+// nothing changes.
+template <class Chunks, class Scan>
+bool StretchGreyLevels(const Chunks& chunks, const Scan& scan, int64_t count)
 {
     std::atomic<uint8_t> top_found{0}, bottom_found{255};
-    ForEachGreyChunk(s, count, [&](int64_t, int64_t n, const uint8_t* grey) {
+    ForEachGreyChunk(scan, count, [&](int64_t, int64_t n, uint8_t* const*, const uint8_t* grey) {
         const auto [low, high] = GreyRange(grey, n);
         for (uint8_t seen = top_found.load(); high > seen && !top_found.compare_exchange_weak(seen, high);) {
         }
@@ -84,7 +120,7 @@ void StretchGreyLevels(PlaneSet s, int64_t count)
     const uint8_t top = top_found.load(), bottom = bottom_found.load();
     const int mid = (top + bottom) / 2;
     if (top == 0 || top == 255 || mid == 0)
-        return;
+        return false;
     // Every value maps the same way wherever it is, so the extended
     // precision products are worked out once per value.
     const int whole_factor = 1 + (255 - top) / mid;
@@ -97,14 +133,15 @@ void StretchGreyLevels(PlaneSet s, int64_t count)
         darken[v] = StoreByte(v * dark);
         plain_shape = plain_shape && brighten[v] == uint8_t(whole_factor * v) && darken[v] == v;
     }
-    ForEachGreyChunk(s, count, [&](int64_t done, int64_t n, const uint8_t* grey) {
+    ForEachGreyChunk(chunks, count, [&](int64_t, int64_t n, uint8_t* const* values, const uint8_t* grey) {
         for (int k = 0; k < 3; ++k) {
             if (plain_shape)
-                BrightenAtOrAbove(s[k] + done, grey, n, uint8_t(mid), uint8_t(whole_factor));
+                BrightenAtOrAbove(values[k], grey, n, uint8_t(mid), uint8_t(whole_factor));
             else
-                MapByGrey(s[k] + done, grey, n, uint8_t(mid), brighten.data(), darken.data());
+                MapByGrey(values[k], grey, n, uint8_t(mid), brighten.data(), darken.data());
         }
     });
+    return true;
 }
 
 } // namespace
@@ -148,9 +185,22 @@ void ChromaKeyNegative(EffectContext& context)
 void HistogramStretch(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
-    StretchGreyLevels(Sources(doc), int64_t{doc.plane_width} * doc.plane_height + 2);
-    MergeFrom(doc, Sources(doc));
+    const int64_t count = int64_t{doc.plane_width} * doc.plane_height + 2;
+    if (WorkerThreads() == 1 || !doc.keep_undo) {
+        StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
+        const PlaneChunks planes{Sources(doc)};
+        StretchGreyLevels(planes, planes, count);
+        MergeFrom(doc, Sources(doc));
+        context.EndEffect();
+        return;
+    }
+    // From the undo copy straight into the picture (picture_pass.h); the
+    // scan only reads it.
+    context.BeginEffect(PlaneUse::None);
+    context.SaveUndoBySwap();
+    const PicturePixels pixels(doc, context.PictureBeforeRun(), doc.file_bytes);
+    if (!StretchGreyLevels(PictureChunks{pixels}, PictureScan{{pixels}}, count))
+        pixels.KeepOnWorkers(0, count);
     context.EndEffect();
 }
 

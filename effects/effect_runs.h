@@ -1,27 +1,15 @@
 // Whole effects made of the run steps: the per-pixel effects around a pixel
 // function and the one-pass 3x3 filter effects around a row function. With
 // one worker thread they split, work and merge one after the other; with
-// more, the split and the merge run alongside the rows (banded_pass.h).
+// more, from the undo copy straight into the picture (picture_pass.h) or
+// with the split and the merge alongside the rows (banded_pass.h).
 #pragma once
 
-#include <cstring>
-#include <vector>
-
 #include "effects/banded_pass.h"
+#include "effects/picture_pass.h"
 #include "effects/run_steps.h"
 
 namespace korvanti {
-
-// Calls pixel(b, g, r) on count pixels of three plane rows, the channel
-// values changed in place. The function is taken by value: a copy of its
-// own that the byte stores cannot reach keeps its captures in registers.
-template <class Pixel>
-KORVANTI_CLONES void MapPixels(uint8_t* __restrict b, uint8_t* __restrict g, uint8_t* __restrict r, int64_t count,
-                               Pixel pixel)
-{
-    for (int64_t i = 0; i < count; ++i)
-        pixel(b[i], g[i], r[i]);
-}
 
 // A pixel function that gives each channel value(v).
 template <class Value>
@@ -38,32 +26,6 @@ auto EachChannel(Value value)
 // peak channel mean or from nothing.
 enum class PixelFrom { Nothing, PeakMean };
 
-// Elements begin..end - 1 of picture (a file of the document's shape) into
-// the same pixels of file_bytes: through pixel where map is set, else as
-// they are. Each run of pixels goes through three plane rows of the
-// calling thread's own, so that pixel sees the channels as in the planes.
-template <class Pixel>
-void MapPictureRange(Document& doc, const Bytes& picture, const Pixel& pixel, bool map, int64_t begin, int64_t end)
-{
-    const int64_t stride = RowStride(doc.plane_width);
-    const uint8_t* from = picture.data() + PixelOffset(picture.data());
-    uint8_t* to = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
-    thread_local std::vector<uint8_t> rows;
-    ForEachPixelRun(doc, begin, end, [&](int64_t, int64_t row, int64_t column, int64_t count) {
-        const uint8_t* in = from + row * stride + 3 * column;
-        uint8_t* out = to + row * stride + 3 * column;
-        if (!map) {
-            std::memcpy(out, in, static_cast<size_t>(3 * count));
-            return;
-        }
-        rows.resize(static_cast<size_t>(3 * count));
-        uint8_t* b = rows.data();
-        SplitRow(in, b, b + count, b + 2 * count, count);
-        MapPixels(b, b + count, b + 2 * count, count, pixel);
-        MergeRow(out, b, b + count, b + 2 * count, count);
-    });
-}
-
 // A per-pixel effect: pixel(b, g, r) changes the channel values of one
 // pixel in place, as the source planes hold them. The plane rows 0 to H - 1
 // (elements 0 to W x H - 1) go in order, each followed by the usual
@@ -72,10 +34,7 @@ void MapPictureRange(Document& doc, const Bytes& picture, const Pixel& pixel, bo
 // picture's peak channel mean where From asks for it.
 //
 // With an undo copy and several worker threads the pixels go from the
-// undo copy straight into the picture without the planes (each byte read
-// and written once instead of three times), which no later run can tell:
-// every run that reads the source planes splits the picture into them
-// first.
+// undo copy straight into the picture (picture_pass.h).
 template <PixelFrom From, class MakePixel>
 void RunPixelEffectWith(EffectContext& context, MakePixel&& make_pixel)
 {
@@ -98,15 +57,7 @@ void RunPixelEffectWith(EffectContext& context, MakePixel&& make_pixel)
     context.BeginEffect(PlaneUse::None);
     context.SaveUndoBySwap();
     const Bytes& picture = context.PictureBeforeRun();
-    const auto pixel = make_pixel(From == PixelFrom::PeakMean ? PeakChannelMean(doc, picture).peak : 0);
-    const auto range = [&](bool map, int64_t begin, int64_t end) {
-        MapPictureRange(doc, picture, pixel, map, begin, end);
-    };
-    const int32_t rows_done = ForEachRowInParallel(
-        context, 0, doc.plane_height - 1, [&](int32_t r) { range(true, r * w, (r + 1) * w); },
-        [&](int32_t first, int32_t last) { range(false, first * w, (last + 1) * w); });
-    auto keep = [&](int64_t begin, int64_t end) { range(false, begin, end); };
-    ParallelFor(rows_done * w, w * doc.plane_height + 1, PieceElements(), keep);
+    MapPictureOnWorkers(context, make_pixel(From == PixelFrom::PeakMean ? PeakChannelMean(doc, picture).peak : 0));
     context.EndEffect();
 }
 
@@ -130,16 +81,9 @@ void RunPixelEffectOfPeak(EffectContext& context, PixelForPeak&& pixel_for)
 template <class RowFilter>
 void RunFilterEffectOnPlanes(EffectContext& context, Border border, RowFilter&& filter)
 {
-    if (WorkerThreads() == 1) {
-        StartRun(context, UndoCopy::Swap);
-        FilterPlanes(context, border, filter);
-        MergeFrom(context.doc, Targets(context.doc));
-        context.EndEffect();
-        return;
-    }
-    context.BeginEffect();
-    context.SaveUndoBySwap();
-    FilterPlanesAlongside(context, &context.PictureBeforeRun(), true, border, filter);
+    StartRun(context, UndoCopy::Swap);
+    FilterPlanes(context, border, filter);
+    MergeFrom(context.doc, Targets(context.doc));
     context.EndEffect();
 }
 
@@ -150,6 +94,14 @@ void RunFilterEffectOnPlanes(EffectContext& context, Border border, RowFilter&& 
 template <class RowFilter>
 void RunFilterEffect(EffectContext& context, Border border, RowFilter&& filter)
 {
+    if (context.doc.keep_undo && border.before >= 1 && WorkerThreads() > 1) {
+        // From the undo copy straight into the picture (picture_pass.h).
+        context.BeginEffect(PlaneUse::None);
+        context.SaveUndoBySwap();
+        FilterPictureOnWorkers(context, border, filter);
+        context.EndEffect();
+        return;
+    }
     if (context.doc.keep_undo || border.before < 1)
         return RunFilterEffectOnPlanes(context, border, filter);
     StartRun(context, UndoCopy::None, PlaneUse::Sources);

@@ -41,6 +41,31 @@ void Mosaic(EffectContext& context)
         context.EndEffect();
         return;
     }
+    if (WorkerThreads() > 1) {
+        // From the undo copy straight into the picture (picture_pass.h),
+        // each row from its block row split into a worker's own plane row.
+        const int64_t w = doc.plane_width;
+        context.BeginEffect(PlaneUse::None);
+        context.SaveUndoBySwap();
+        const PicturePixels pixels(doc, context.PictureBeforeRun(), doc.file_bytes);
+        const int32_t rows_done = ForEachRowPieceInParallel(
+            context, 0, doc.plane_height - 2,
+            [&](int64_t first, int64_t end) {
+                uint8_t* const* block = WorkerPlanes(0, w);
+                uint8_t* const* out = WorkerPlanes(1, w);
+                for (int64_t r = first; r < end; ++r) {
+                    pixels.Split((r - r % 2) * w, (r - r % 2 + 1) * w, block);
+                    for (int k = 0; k < 3; ++k)
+                        SampleBlocks(block[k], out[k], w - 1);
+                    pixels.Merge(r * w, r * w + w - 1, out, r * w);
+                    pixels.Keep(r * w + w - 1, (r + 1) * w);
+                }
+            },
+            UsualPosition(context), [&](int32_t first, int32_t last) { pixels.Keep(first * w, (last + 1) * w); });
+        pixels.KeepOnWorkers(rows_done * w, w * doc.plane_height + 1);
+        context.EndEffect();
+        return;
+    }
     RunFilterEffectOnPlanes(context, Border{0, 1},
                             [](const uint8_t* src, uint8_t* out, int64_t first, int64_t count, int64_t w) {
                                 const int64_t r = first / w;

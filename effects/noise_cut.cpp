@@ -100,16 +100,15 @@ void MedianPass(EffectContext& context, UndoCopy undo)
         MedianInPlace(context);
         return;
     }
-    if (WorkerThreads() == 1) {
+    if (WorkerThreads() == 1 || undo != UndoCopy::Swap) {
         StartRun(context, undo);
         FilterPlanes(context, kInterior, rows::Median);
         MergeFrom(context.doc, Targets(context.doc));
         return;
     }
-    context.BeginEffect();
-    if (undo == UndoCopy::Swap)
-        context.SaveUndoBySwap();
-    FilterPlanesAlongside(context, &context.PictureBeforeRun(), true, kInterior, rows::Median);
+    context.BeginEffect(PlaneUse::None);
+    context.SaveUndoBySwap();
+    FilterPictureOnWorkers(context, kInterior, rows::Median);
 }
 
 const RowForm kMedianRows{nullptr, rows::Median, kInterior};

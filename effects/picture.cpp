@@ -133,9 +133,8 @@ void SunsetRun(uint8_t* b, uint8_t* g, uint8_t* red, int64_t count, int dominant
 }
 
 // The dominant channel is the last whose mean equals the peak mean.
-SunsetTint TintOf(const Document& doc)
+SunsetTint TintOf(const ChannelPeak& channels)
 {
-    const ChannelPeak channels = PeakChannelMean(doc);
     SunsetTint tint{0, channels.peak / 4};
     for (int k = 0; k < 3; ++k)
         if (channels.sums[k] / channels.elements == channels.peak)
@@ -169,13 +168,32 @@ void SunsetRow(uint8_t* b, uint8_t* g, uint8_t* red, int32_t w, int32_t r, Sunse
 void Sunset(EffectContext& context)
 {
     Document& doc = context.doc;
-    StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
-    PlaneSet s = Sources(doc);
-    const SunsetTint tint = TintOf(doc);
     const SunsetLifts& lifts = Lifts();
+    const int32_t w = doc.plane_width;
     // No progress and no messages: the loop always runs to the end, its
     // rows on the worker threads.
-    const int32_t w = doc.plane_width;
+    if (WorkerThreads() > 1 && doc.keep_undo) {
+        // From the undo copy straight into the picture (picture_pass.h).
+        context.BeginEffect(PlaneUse::None);
+        context.SaveUndoBySwap();
+        const Bytes& picture = context.PictureBeforeRun();
+        const SunsetTint tint = TintOf(PeakChannelMean(doc, picture));
+        const PicturePixels pixels(doc, picture, doc.file_bytes);
+        ParallelForEach(1, doc.plane_height, RowsPerPiece(w, doc.plane_height, WorkerThreads()), [&](int64_t r) {
+            uint8_t* const* row = WorkerPlanes(0, w);
+            pixels.Split(r * w, (r + 1) * w, row);
+            SunsetRow(row[0], row[1], row[2], w, static_cast<int32_t>(r), tint, lifts);
+            pixels.Merge(r * w, (r + 1) * w, row, r * w);
+        });
+        context.row_cursor = std::max(1, doc.plane_height);
+        pixels.Keep(0, w);
+        pixels.Keep(int64_t{w} * doc.plane_height, int64_t{w} * doc.plane_height + 1);
+        context.EndEffect();
+        return;
+    }
+    StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
+    PlaneSet s = Sources(doc);
+    const SunsetTint tint = TintOf(PeakChannelMean(doc));
     ParallelForEach(1, doc.plane_height, RowsPerPiece(w, doc.plane_height, WorkerThreads()), [&](int64_t r) {
         SunsetRow(s[0] + r * w, s[1] + r * w, s[2] + r * w, w, static_cast<int32_t>(r), tint, lifts);
     });

@@ -205,31 +205,44 @@ bool EndBlock(EffectContext& context, int32_t first, int32_t last, Position&& po
 // ForEachRow for rows that do not depend on each other: no row reads what
 // another row of the loop writes, and no two rows write the same element.
 // With one worker thread it is ForEachRow. Otherwise the rows go to the
-// workers a block at a time, and then this thread runs the per-row
-// epilogues of the block in order, exactly as ForEachRow would have after
-// each row; nothing runs the next block before those epilogues are
-// through. A Cancel at an epilogue ends the loop there as in ForEachRow,
-// and the rows of the block after it, done already, go to put_back(first,
-// last), which must make them what they were before the loop.
-template <class RowBody, class Position, class PutBack>
-int32_t ForEachRowInParallel(EffectContext& context, int32_t first, int32_t last, RowBody&& body,
-                             Position&& position, PutBack&& put_back)
+// workers a block at a time, in pieces: pieces(b, e) does rows b..e - 1.
+// Then this thread runs the per-row epilogues of the block in order,
+// exactly as ForEachRow would have after each row; nothing runs the next
+// block before those epilogues are through. A Cancel at an epilogue ends
+// the loop there as in ForEachRow, and the rows of the block after it,
+// done already, go to put_back(first, last), which must make them what
+// they were before the loop.
+template <class Pieces, class Position, class PutBack>
+int32_t ForEachRowPieceInParallel(EffectContext& context, int32_t first, int32_t last, Pieces&& pieces,
+                                  Position&& position, PutBack&& put_back)
 {
     const int threads = WorkerThreads();
     if (threads == 1 || first >= last)
-        return ForEachRow(context, first, last, body, position);
+        return ForEachRow(context, first, last, [&](int32_t r) { pieces(r, int64_t{r} + 1); }, position);
     const int32_t piece = RowsPerPiece(context.doc.plane_width, last - first + 1, threads);
     const int64_t block = int64_t{piece} * threads;
     int32_t done = 0;
     for (int32_t block_first = first; block_first <= last;) {
         const auto block_last = static_cast<int32_t>(std::min<int64_t>(last, block_first + block - 1));
-        ParallelForEach(block_first, int64_t{block_last} + 1, piece, [&](int64_t r) { body(static_cast<int32_t>(r)); });
+        ParallelFor(block_first, int64_t{block_last} + 1, piece, pieces);
         if (EndBlock(context, block_first, block_last, position, put_back, done))
             return done;
         block_first = block_last + 1;
     }
     context.row_cursor = last + 1;
     return done;
+}
+
+// The same with body(r) doing row r.
+template <class RowBody, class Position, class PutBack>
+int32_t ForEachRowInParallel(EffectContext& context, int32_t first, int32_t last, RowBody&& body,
+                             Position&& position, PutBack&& put_back)
+{
+    auto pieces = [&](int64_t b, int64_t e) {
+        for (int64_t r = b; r < e; ++r)
+            body(static_cast<int32_t>(r));
+    };
+    return ForEachRowPieceInParallel(context, first, last, pieces, position, put_back);
 }
 
 // The same with the usual epilogue.

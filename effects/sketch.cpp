@@ -181,7 +181,8 @@ void RoughSketch(EffectContext& context)
     SpeckleStage(context, t, pixels);
     SampleStage(context, t, slots, context.scratch[0]);
     BlendStage(context, t, slots, context.scratch[0]);
-    MergeGreyRange(doc, t, 1, pixels + 1);
+    auto merge = [&](int64_t begin, int64_t end) { MergeGreyRange(doc, t, begin, end); };
+    ParallelFor(1, pixels + 1, PieceElements(), merge);
     context.EndEffect();
 }
 

@@ -3,6 +3,11 @@
 
 #include <time.h>
 
+#include <cstring>
+
+#include "engine/worker_threads.h"
+#include "image/planes.h"
+
 namespace korvanti {
 
 void EffectContext::BeginEffect(PlaneUse planes)
@@ -45,7 +50,13 @@ void EffectContext::SaveUndoByCopy()
 {
     if (!doc.keep_undo)
         return;
-    CopyFileBytes(doc.file_bytes, doc.undo_bytes, doc.plane_width, doc.plane_height);
+    // A plain copy, bound by memory: in one piece per worker thread.
+    const auto size =
+        static_cast<int64_t>(FileBytesToCopy(doc.file_bytes, doc.undo_bytes, doc.plane_width, doc.plane_height));
+    auto copy = [this](int64_t begin, int64_t end) {
+        std::memcpy(doc.undo_bytes.data() + begin, doc.file_bytes.data() + begin, static_cast<size_t>(end - begin));
+    };
+    ParallelFor(0, size, size / WorkerThreads() + 1, copy);
     undo_saved_ = true;
 }
 

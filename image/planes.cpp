@@ -65,10 +65,15 @@ void MergePlanes(Bytes& file_bytes, const uint8_t* plane0, const uint8_t* plane1
         MergeRow(row, plane0 + element, plane1 + element, plane2 + element, run);
 }
 
-void CopyFileBytes(const Bytes& source, Bytes& destination, int32_t width, int32_t height)
+size_t FileBytesToCopy(const Bytes& source, const Bytes& destination, int32_t width, int32_t height)
 {
     const auto end = static_cast<size_t>(PixelEnd(source.data(), width, height));
-    std::memcpy(destination.data(), source.data(), std::min({end, source.size(), destination.size()}));
+    return std::min({end, source.size(), destination.size()});
+}
+
+void CopyFileBytes(const Bytes& source, Bytes& destination, int32_t width, int32_t height)
+{
+    std::memcpy(destination.data(), source.data(), FileBytesToCopy(source, destination, width, height));
 }
 
 void CopyPlanes(const uint8_t* source0, const uint8_t* source1, const uint8_t* source2, uint8_t* destination0,

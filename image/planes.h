@@ -42,6 +42,8 @@ void MergePlanes(Bytes& file_bytes, const uint8_t* plane0, const uint8_t* plane1
                  const uint8_t* plane2, int32_t width, int32_t height);
 // Copies the header and every stored pixel row; bytes after them stay.
 void CopyFileBytes(const Bytes& source, Bytes& destination, int32_t width, int32_t height);
+// How many bytes from the start CopyFileBytes copies.
+size_t FileBytesToCopy(const Bytes& source, const Bytes& destination, int32_t width, int32_t height);
 // Copies elements 0 to width * height inclusive of each plane.
 void CopyPlanes(const uint8_t* source0, const uint8_t* source1, const uint8_t* source2,
                 uint8_t* destination0, uint8_t* destination1, uint8_t* destination2,

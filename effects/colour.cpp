@@ -12,7 +12,8 @@ namespace korvanti {
 namespace {
 
 // Whole quotient by 3 of a sum of three bytes (at most 765).
-inline uint16_t MeanOfThree(uint8_t b, uint8_t g, uint8_t r) { return uint16_t((uint32_t(b + g + r) * 683u) >> 11); }
+inline uint16_t ThirdOf(uint32_t sum) { return uint16_t((sum * 683u) >> 11); }
+inline uint16_t MeanOfThree(uint8_t b, uint8_t g, uint8_t r) { return ThirdOf(uint32_t(b + g + r)); }
 
 KORVANTI_CLONES
 void GreyLevels(const uint8_t* s0, const uint8_t* s1, const uint8_t* s2, uint8_t* grey, int64_t count)
@@ -96,28 +97,63 @@ struct PictureChunks {
     void Store(int64_t done, int64_t n, uint8_t* const* values) const { pixels.Merge(done, done + n, values, done); }
 };
 
-// The same only read.
-struct PictureScan : PictureChunks {
-    void Store(int64_t, int64_t, uint8_t* const*) const {}
+// The highest and the lowest grey level of elements 0 to count - 1 of the
+// planes of chunks: the histogram's top and bottom, since only whether a
+// level occurs matters.
+struct GreyBounds {
+    uint8_t top, bottom;
 };
 
-// Stretches the grey levels of elements 0 to W x H + 1 (count of them) in
-// place: element 0 and the first spare element count too. Only whether a
-// grey level occurs matters, so the highest and the lowest level found are
-// the histogram's top and bottom, which scan finds. Returns false when
-// nothing changes.
-template <class Chunks, class Scan>
-bool StretchGreyLevels(const Chunks& chunks, const Scan& scan, int64_t count)
+template <class Chunks>
+GreyBounds ScanGreyLevels(const Chunks& chunks, int64_t count)
 {
     std::atomic<uint8_t> top_found{0}, bottom_found{255};
-    ForEachGreyChunk(scan, count, [&](int64_t, int64_t n, uint8_t* const*, const uint8_t* grey) {
+    ForEachGreyChunk(chunks, count, [&](int64_t, int64_t n, uint8_t* const*, const uint8_t* grey) {
         const auto [low, high] = GreyRange(grey, n);
         for (uint8_t seen = top_found.load(); high > seen && !top_found.compare_exchange_weak(seen, high);) {
         }
         for (uint8_t seen = bottom_found.load(); low < seen && !bottom_found.compare_exchange_weak(seen, low);) {
         }
     });
-    const uint8_t top = top_found.load(), bottom = bottom_found.load();
+    return {top_found.load(), bottom_found.load()};
+}
+
+// The largest channel sum of count pixels (blue, green, red bytes).
+KORVANTI_CLONES
+uint16_t LargestPixelSum(const uint8_t* pixels, int64_t count)
+{
+    uint16_t largest = 0;
+    for (int64_t i = 0; i < count; ++i)
+        largest = std::max(largest, uint16_t(pixels[3 * i] + pixels[3 * i + 1] + pixels[3 * i + 2]));
+    return largest;
+}
+
+// The same bounds for the planes a picture splits into, from its pixels:
+// the grey level only grows with the channel sum, so the top is the level
+// of the largest sum, and element 0, which has no pixel and is 0 in the
+// planes, makes the bottom 0.
+GreyBounds ScanPictureGreyLevels(const PicturePixels& pixels, const Document& doc)
+{
+    std::atomic<uint16_t> largest{0};
+    auto scan = [&](int64_t begin, int64_t end) {
+        uint16_t piece_largest = 0;
+        pixels.ForEachRun(begin, end, [&](const uint8_t* run, int64_t count) {
+            piece_largest = std::max(piece_largest, LargestPixelSum(run, count));
+        });
+        for (uint16_t seen = largest.load(); piece_largest > seen && !largest.compare_exchange_weak(seen, piece_largest);) {
+        }
+    };
+    ParallelFor(1, int64_t{doc.plane_width} * doc.plane_height + 1, PieceElements(), scan);
+    return {uint8_t(ThirdOf(largest.load())), 0};
+}
+
+// Stretches the grey levels of elements 0 to count - 1 of the planes of
+// chunks in place, the histogram's top and bottom being bounds. Returns
+// false when nothing changes.
+template <class Chunks>
+bool StretchGreyLevels(const Chunks& chunks, GreyBounds bounds, int64_t count)
+{
+    const uint8_t top = bounds.top, bottom = bounds.bottom;
     const int mid = (top + bottom) / 2;
     if (top == 0 || top == 255 || mid == 0)
         return false;
@@ -189,17 +225,17 @@ void HistogramStretch(EffectContext& context)
     if (WorkerThreads() == 1 || !doc.keep_undo) {
         StartRun(context, UndoCopy::Swap, PlaneUse::Sources);
         const PlaneChunks planes{Sources(doc)};
-        StretchGreyLevels(planes, planes, count);
+        StretchGreyLevels(planes, ScanGreyLevels(planes, count), count);
         MergeFrom(doc, Sources(doc));
         context.EndEffect();
         return;
     }
-    // From the undo copy straight into the picture (picture_pass.h); the
-    // scan only reads it.
+    // From the undo copy straight into the picture (picture_pass.h).
     context.BeginEffect(PlaneUse::None);
     context.SaveUndoBySwap();
     const PicturePixels pixels(doc, context.PictureBeforeRun(), doc.file_bytes);
-    if (!StretchGreyLevels(PictureChunks{pixels}, PictureScan{{pixels}}, count))
+    const PictureChunks chunks{pixels};
+    if (!StretchGreyLevels(chunks, ScanPictureGreyLevels(pixels, doc), count))
         pixels.KeepOnWorkers(0, count);
     context.EndEffect();
 }

@@ -51,6 +51,16 @@ public:
         });
     }
 
+    // Calls run(pixels, count) for each run of the pixels of elements
+    // begin..end - 1 of from that lies in one stored row.
+    template <class Run>
+    void ForEachRun(int64_t begin, int64_t end, Run&& run) const
+    {
+        ForEachPixelRun(doc_, begin, end, [&](int64_t, int64_t row, int64_t column, int64_t count) {
+            run(from_ + row * stride_ + 3 * column, count);
+        });
+    }
+
     // The pixels of elements begin..end - 1 of from into to as they are.
     void Keep(int64_t begin, int64_t end) const
     {

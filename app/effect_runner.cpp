@@ -23,6 +23,7 @@ void MainWindow::ApplyEffect(const EffectEntry& effect)
     // A nested run (an effect chosen while one pumps messages) is refused
     // by the core and leaves the pending quit to the run in progress.
     try {
+        scratch_writer_.WaitUntilTaken(); // the picture is about to change
         // The undo copy of a picture just opened is made by its first run.
         if (!context_.Running() && doc_.undo_bytes.size() != doc_.file_bytes.size())
             doc_.undo_bytes = doc_.file_bytes;
@@ -49,6 +50,7 @@ void MainWindow::Undo()
 {
     if (!doc_.undo_enabled)
         return;
+    scratch_writer_.WaitUntilTaken();
     doc_.Undo();
     UpdateActions();
     RefreshDisplay();
@@ -58,6 +60,7 @@ void MainWindow::Redo()
 {
     if (!doc_.redo_enabled)
         return;
+    scratch_writer_.WaitUntilTaken();
     doc_.Redo();
     UpdateActions();
     RefreshDisplay();
@@ -92,9 +95,11 @@ QString MainWindow::DefaultScratchPath() { return QCoreApplication::applicationF
 
 // Called when no run is in progress (after a run, undo or redo), so the
 // document's bytes are the picture to show and nothing writes them while
-// they are copied here. The view and the scratch writer each get a copy of
-// their own: the next run swaps and rewrites the document's buffers while
-// the view still paints and the writer may still be writing.
+// they are copied. The view and the scratch writer each get a copy of their
+// own: the next run swaps and rewrites the document's buffers while the view
+// still paints and the writer may still be writing. The writer takes its
+// copy on its own thread; whatever changes the document first waits until
+// it is taken (ApplyEffect, Undo, Redo, TakePicture).
 void MainWindow::RefreshDisplay()
 {
     // The view's last picture is filled again when nothing else holds it;

@@ -72,6 +72,7 @@ bool MainWindow::TakePicture(Document& incoming, codecs::PhotoTraits traits)
     // The document takes the picture alone: the undo copy and the planes
     // are made by the first effect (ApplyEffect), so that an open holds the
     // picture once, beside the view's copy.
+    scratch_writer_.WaitUntilTaken(); // the picture is about to change
     doc_.keep_undo = false;
     const bool adopted = doc_.AdoptBitmap(std::move(incoming.file_bytes), incoming.bitmap.GetFileName()).ok();
     doc_.keep_undo = true;

@@ -20,12 +20,26 @@
 #include "codecs/format.h"
 #include "codecs/rows.h"
 #include "engine/worker_threads.h"
+#include "image/simd.h"
 
 namespace korvanti {
 
 std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 QString DisplayPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+namespace {
+
+// count pixels of a stored row (blue, green, red) as 0xffRRGGBB, in a loop
+// the compiler turns into wide shuffles.
+KORVANTI_CLONES
+void ShownRow(const uint8_t* __restrict from, QRgb* __restrict to, int64_t count)
+{
+    for (int64_t x = 0; x < count; ++x)
+        to[x] = 0xff000000u | uint32_t{from[3 * x + 2]} << 16 | uint32_t{from[3 * x + 1]} << 8 | from[3 * x];
+}
+
+} // namespace
 
 QImage PictureOf(const Document& document, QImage reuse)
 {
@@ -47,25 +61,14 @@ QImage PictureOf(const Document& document, QImage reuse)
         picture = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
     if (picture.isNull())
         return picture;
-    // Rows are stored bottom first. Each pixel is read as the four bytes
-    // from its blue one on (blue, green, red, next) and the fourth byte set
-    // to 0xff: 0xffRRGGBB. The last pixel of a row is read byte by byte, so
-    // nothing past the row is read.
-    // The rows go to the worker threads a piece at a time.
+    // Rows are stored bottom first; they go to the worker threads a piece
+    // at a time.
     uchar* first_line = picture.bits();
     const qsizetype line_bytes = picture.bytesPerLine();
     auto rows = [&](int64_t begin, int64_t end) {
-        for (int64_t y = begin; y < end; ++y) {
-            const uint8_t* from = bytes.data() + offset + (height - 1 - y) * stride;
-            auto* to = reinterpret_cast<QRgb*>(first_line + y * line_bytes);
-            for (int64_t x = 0; x + 1 < width; ++x) {
-                uint32_t value;
-                std::memcpy(&value, from + 3 * x, sizeof value);
-                to[x] = qFromLittleEndian(value) | 0xff000000u;
-            }
-            const uint8_t* last = from + 3 * (width - 1);
-            to[width - 1] = qRgb(last[2], last[1], last[0]);
-        }
+        for (int64_t y = begin; y < end; ++y)
+            ShownRow(bytes.data() + offset + (height - 1 - y) * stride,
+                     reinterpret_cast<QRgb*>(first_line + y * line_bytes), width);
     };
     ParallelFor(0, height, std::max<int64_t>(1, (int64_t{1} << 18) / width), rows);
     return picture;
@@ -100,19 +103,32 @@ Bytes BitmapOf(const QImage& image)
 void ScratchWriter::Write(const Bytes& file_bytes, const std::string& path, bool in_background)
 {
     Wait();
-    snapshot_.file_bytes = file_bytes; // keeps its capacity from write to write
     if (!in_background) {
+        snapshot_.file_bytes = file_bytes;
         [[maybe_unused]] const FileProblem problem = snapshot_.SaveScratchCopy(path);
         return;
     }
+    taken_ = false;
     // The copy on disk is a by-product: a failure is not reported.
-    thread_ = std::thread([this, path] {
+    thread_ = std::thread([this, &file_bytes, path] {
 #ifdef __linux__
         // Behind the window's own thread: the copy is wanted, not urgent.
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
 #endif
+        snapshot_.file_bytes = file_bytes; // keeps its capacity from write to write
+        {
+            const std::lock_guard lock(mutex_);
+            taken_ = true;
+        }
+        taken_changed_.notify_all();
         [[maybe_unused]] const FileProblem problem = snapshot_.SaveScratchCopy(path);
     });
+}
+
+void ScratchWriter::WaitUntilTaken()
+{
+    std::unique_lock lock(mutex_);
+    taken_changed_.wait(lock, [this] { return taken_; });
 }
 
 void ScratchWriter::Wait()

@@ -3,6 +3,8 @@
 // copy written beside the program.
 #pragma once
 
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -28,9 +30,11 @@ QImage PictureOf(const Document& document, QImage reuse = QImage());
 // empty when the file would pass the core's limit or memory runs out.
 Bytes BitmapOf(const QImage& image);
 
-// Writes scratch copies on a thread of its own. Write() takes a snapshot of
-// the bytes before it returns, so the document may change at once; each
-// write, and the destructor, first waits for the one before.
+// Writes scratch copies on a thread of its own. In the background, Write()
+// returns at once and the thread first takes a snapshot of the bytes: the
+// bytes must not change until WaitUntilTaken() has returned (the window
+// calls it before anything changes its document). Each write, and the
+// destructor, first waits for the one before.
 class ScratchWriter {
 public:
     ScratchWriter() = default;
@@ -39,6 +43,8 @@ public:
     ~ScratchWriter() { Wait(); }
 
     void Write(const Bytes& file_bytes, const std::string& path, bool in_background);
+    // Returns once the last write's snapshot is taken.
+    void WaitUntilTaken();
     void Wait();
 
 private:
@@ -46,6 +52,9 @@ private:
     // alone touches it.
     Document snapshot_;
     std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable taken_changed_;
+    bool taken_ = true;
 };
 
 } // namespace korvanti

@@ -1,6 +1,8 @@
 // Quitting while an effect runs: the run is cancelled first, and the
 // unsaved-changes prompt saves exactly what that Cancel leaves, as the core
-// alone gives it for the same commands cancelled at the same pump.
+// alone gives it for the same commands cancelled at the same pump; and the
+// scratch copy written in the background.
+#include "app/picture_files.h"
 #include "gui_test_support.h"
 #include "view/image_control.h"
 
@@ -50,6 +52,25 @@ TEST_F(QuitDuringRun, SavesWhatTheCancelLeavesAndEndsAfterTheScratchCopy)
     EXPECT_EQ(window->image_control()->Picture(), QImage::fromData(ToByteArray(expected), "BMP"));
     // The end of the program waited for the scratch copy of that picture.
     EXPECT_EQ(scratch_at_exit, expected);
+}
+
+// The writer takes its snapshot on its own thread; once WaitUntilTaken has
+// returned the bytes may change at once, and the file still holds them as
+// they were.
+TEST(ScratchWriterTest, TheFileHoldsTheBytesAsTheyWereWhenWriteWasCalled)
+{
+    TempDir dir;
+    const std::string path = (dir / "scratch.bmp").string();
+    Bytes bytes = MakeBmp(Picture(1500, 1200));
+    for (size_t i = 54; i < bytes.size(); ++i)
+        bytes[i] = uint8_t(i * 31 + i / 7);
+    const Bytes original = bytes;
+    ScratchWriter writer;
+    writer.Write(bytes, path, true);
+    writer.WaitUntilTaken();
+    std::fill(bytes.begin() + 54, bytes.end(), uint8_t{0});
+    writer.Wait();
+    EXPECT_EQ(ReadFile(path), original);
 }
 
 } // namespace

@@ -4,9 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <sys/wait.h>
 
 #include <tuple>
@@ -466,47 +464,6 @@ TEST_F(SaveBitmapTest, StreamedSavesWriteEveryPieceInOrderOrLeaveTheTargetAsItWa
         }
         EXPECT_EQ(ReadFile(dir / "big.bmp"), end == End::Commit ? whole : old);
         EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.bmp", "big.bmp"}));
-    }
-}
-
-// The share of the pages of bytes first..last - 1 of a file that are in the
-// page cache.
-double ShareInCache(const std::filesystem::path& path, int64_t first, int64_t last)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    void* map = ::mmap(nullptr, static_cast<size_t>(last), PROT_READ, MAP_SHARED, fd, 0);
-    ::close(fd);
-    const int64_t page = ::sysconf(_SC_PAGESIZE);
-    std::vector<unsigned char> in((static_cast<size_t>(last) + page - 1) / page);
-    ::mincore(map, static_cast<size_t>(last), in.data());
-    ::munmap(map, static_cast<size_t>(last));
-    int64_t resident = 0;
-    for (int64_t p = first / page; p < last / page; ++p)
-        resident += in[static_cast<size_t>(p)] & 1;
-    return double(resident) / double(last / page - first / page);
-}
-
-// A large durable save takes the same few chunks of page cache again and
-// again past the head of its file, instead of fresh memory for every page;
-// a scratch save leaves its pages to the system.
-TEST_F(SaveBitmapTest, LargeDurableSavesLetGoOfThePagesBehindThemPastTheHead)
-{
-    struct statfs where {};
-    ASSERT_EQ(::statfs(dir.path().c_str(), &where), 0);
-    if (where.f_type == 0x01021994) // tmpfs keeps every page whatever it is told
-        GTEST_SKIP() << "the test folder is on tmpfs";
-    constexpr int64_t kMiB = 1 << 20;
-    const Bytes whole(size_t{96} * kMiB, 0x5a);
-    for (Durability durability : {Durability::Synced, Durability::Unsynced}) {
-        SCOPED_TRACE(int(durability));
-        ASSERT_TRUE(SaveFile(dir / "large.bmp", whole, durability).ok());
-        EXPECT_GT(ShareInCache(dir / "large.bmp", 0, 64 * kMiB), 0.9);
-        const double behind = ShareInCache(dir / "large.bmp", 64 * kMiB, 80 * kMiB);
-        if (durability == Durability::Synced)
-            EXPECT_LT(behind, 0.1);
-        else
-            EXPECT_GT(behind, 0.9);
-        EXPECT_EQ(std::filesystem::file_size(dir / "large.bmp"), whole.size());
     }
 }
 

@@ -1,8 +1,9 @@
 // Whole effects made of the run steps: the per-pixel effects around a pixel
 // function and the one-pass 3x3 filter effects around a row function. With
 // one worker thread they split, work and merge one after the other; with
-// more, from the undo copy straight into the picture (picture_pass.h) or
-// with the split and the merge alongside the rows (banded_pass.h).
+// more, they go from the undo copy straight into the picture
+// (picture_pass.h). Effects of several stages split and merge alongside
+// their rows (banded_pass.h), which this header brings in for them.
 #pragma once
 
 #include "effects/banded_pass.h"

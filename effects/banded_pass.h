@@ -9,7 +9,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cstring>
 
 #include "effects/run_steps.h"
 
@@ -17,13 +16,11 @@ namespace korvanti {
 
 class BandedPass {
 public:
-    // split_from: the picture split into sources ahead of the rows, or
-    // null where the sources hold it whole already. merged: the planes
-    // merged into file_bytes behind the rows, or null for no merge. reach:
-    // how many rows below its own a row's work reads (0 or 1).
-    BandedPass(Document& doc, const Bytes* split_from, PlaneSet sources, const PlaneSet* merged, int32_t reach)
-        : doc_(doc), picture_(split_from), sources_(sources), merge_(merged != nullptr),
-          merged_planes_(merged != nullptr ? *merged : sources), reach_(reach), width_(doc.plane_width),
+    // split_from: the picture split into the source planes ahead of the
+    // rows, or null where they hold it whole already. merge: whether the
+    // result planes are merged into file_bytes behind the rows.
+    BandedPass(Document& doc, const Bytes* split_from, bool merge)
+        : doc_(doc), picture_(split_from), merge_(merge), width_(doc.plane_width),
           elements_(int64_t{doc.plane_width} * doc.plane_height + 1), split_(split_from != nullptr ? 0 : elements_)
     {
     }
@@ -39,17 +36,18 @@ public:
         split_ = end;
     }
 
-    // ForEachRowInParallel over rows first..last, the split and the merge
-    // alongside: before a block's rows run, the sources hold every row they
-    // read; while they run, the next block's rows are split and the rows
-    // before the block, which must then be final in the merged planes (rows
-    // before first as well), are merged. With one row or none, ForEachRow.
-    template <class RowBody, class Position, class PutBack>
-    int32_t ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&& body, Position&& position,
-                       PutBack&& put_back)
+    // ForEachRowInParallel over rows first..last, whose rows put nothing
+    // back after a Cancel, the split and the merge alongside: before a
+    // block's rows run, the sources hold every row they read (their own and
+    // the next); while they run, the next block's rows are split and the
+    // rows before the block, which must then be final in the result planes
+    // (rows before first as well), are merged. With one row or none,
+    // ForEachRow.
+    template <class RowBody, class Position>
+    int32_t ForEachRow(EffectContext& context, int32_t first, int32_t last, RowBody&& body, Position&& position)
     {
         if (first >= last) {
-            SplitUpTo(RowsEnd(int64_t{last} + reach_));
+            SplitUpTo(RowsEnd(int64_t{last} + 1));
             return korvanti::ForEachRow(context, first, last, body, position);
         }
         const int threads = WorkerThreads();
@@ -58,12 +56,12 @@ public:
         const auto block_last = [&](int64_t block_first) {
             return static_cast<int32_t>(std::min<int64_t>(last, block_first + block - 1));
         };
-        SplitUpTo(RowsEnd(int64_t{block_last(first)} + reach_));
+        SplitUpTo(RowsEnd(int64_t{block_last(first)} + 1));
         int32_t done = 0;
         for (int32_t block_first = first; block_first <= last;) {
             const int32_t this_last = block_last(block_first);
             const int32_t next_last = this_last < last ? block_last(int64_t{this_last} + 1) : this_last;
-            const int64_t split_end = std::max(split_, RowsEnd(int64_t{next_last} + reach_));
+            const int64_t split_end = std::max(split_, RowsEnd(int64_t{next_last} + 1));
             const int64_t merge_end = merge_ ? std::max(merged_, int64_t{block_first} * width_) : merged_;
             const int64_t rows_pieces = (int64_t{this_last} - block_first + piece) / piece;
             const int64_t size = PieceElements();
@@ -83,7 +81,7 @@ public:
             });
             split_ = split_end;
             merged_ = merge_end;
-            if (EndBlock(context, block_first, this_last, position, put_back, done))
+            if (EndBlock(context, block_first, this_last, position, kRowsPutBackByCaller, done))
                 return done;
             block_first = this_last + 1;
         }
@@ -107,31 +105,19 @@ public:
 private:
     int64_t RowsEnd(int64_t last_row) const { return std::min(elements_, (last_row + 1) * width_); }
     static int64_t Pieces(int64_t begin, int64_t end, int64_t size) { return (end - begin + size - 1) / size; }
-    void Split(int64_t begin, int64_t end) const { SplitRange(doc_, *picture_, sources_, begin, end); }
+    void Split(int64_t begin, int64_t end) const { SplitRange(doc_, *picture_, Sources(doc_), begin, end); }
     void Merge(int64_t begin, int64_t end)
     {
-        MergeRange(doc_, merged_planes_[0], merged_planes_[1], merged_planes_[2], begin, end);
+        const PlaneSet t = Targets(doc_);
+        MergeRange(doc_, t.p[0], t.p[1], t.p[2], begin, end);
     }
 
     Document& doc_;
     const Bytes* picture_;
-    PlaneSet sources_;
     bool merge_;
-    PlaneSet merged_planes_;
-    int32_t reach_;
     int64_t width_, elements_;
     int64_t split_, merged_ = 0; // the elements before these are split, merged
 };
-
-// Copies source elements begin..end - 1 (those of them up to W x H) into
-// the result planes.
-inline void KeepSourceValues(Document& doc, int64_t begin, int64_t end)
-{
-    end = std::min(end, int64_t{doc.plane_width} * doc.plane_height + 1);
-    for (int k = 0; end > begin && k < 3; ++k)
-        std::memcpy(doc.target_planes[k].data() + begin, doc.source_planes[k].data() + begin,
-                    static_cast<size_t>(end - begin));
-}
 
 // FilterPlanes with the split of split_from (null: the sources are split
 // already) before it and, where merge is set, the merge of the result
@@ -150,7 +136,7 @@ void FilterPlanesAlongside(EffectContext& context, const Bytes* split_from, bool
     const int64_t w = doc.plane_width;
     const int32_t first_row = border.before, last_row = doc.plane_height - 1 - border.after;
     const int32_t first_column = border.before, last_column = doc.plane_width - 1 - border.after;
-    BandedPass pass(doc, split_from, s, merge ? &t : nullptr, 1);
+    BandedPass pass(doc, split_from, merge);
     pass.SplitUpTo(int64_t{first_row} * w);
     KeepSourceValues(doc, 0, int64_t{first_row} * w);
     const int32_t rows_done = pass.ForEachRow(
@@ -162,7 +148,7 @@ void FilterPlanesAlongside(EffectContext& context, const Bytes* split_from, bool
             KeepSourceValues(doc, row, std::min(row + w, row + first_column));
             KeepSourceValues(doc, std::max(row, row + last_column + 1), row + w);
         },
-        position, kRowsPutBackByCaller);
+        position);
     pass.Finish([&] { FillUnwritten(doc, first_row, rows_done, first_column, last_column); });
 }
 

@@ -104,16 +104,30 @@ struct GreyBounds {
     uint8_t top, bottom;
 };
 
+// value becomes candidate where that is larger (smaller), whatever other
+// threads store meanwhile.
+template <class T>
+void RaiseTo(std::atomic<T>& value, T candidate)
+{
+    for (T seen = value.load(); candidate > seen && !value.compare_exchange_weak(seen, candidate);) {
+    }
+}
+
+template <class T>
+void LowerTo(std::atomic<T>& value, T candidate)
+{
+    for (T seen = value.load(); candidate < seen && !value.compare_exchange_weak(seen, candidate);) {
+    }
+}
+
 template <class Chunks>
 GreyBounds ScanGreyLevels(const Chunks& chunks, int64_t count)
 {
     std::atomic<uint8_t> top_found{0}, bottom_found{255};
     ForEachGreyChunk(chunks, count, [&](int64_t, int64_t n, uint8_t* const*, const uint8_t* grey) {
         const auto [low, high] = GreyRange(grey, n);
-        for (uint8_t seen = top_found.load(); high > seen && !top_found.compare_exchange_weak(seen, high);) {
-        }
-        for (uint8_t seen = bottom_found.load(); low < seen && !bottom_found.compare_exchange_weak(seen, low);) {
-        }
+        RaiseTo(top_found, high);
+        LowerTo(bottom_found, low);
     });
     return {top_found.load(), bottom_found.load()};
 }
@@ -140,8 +154,7 @@ GreyBounds ScanPictureGreyLevels(const PicturePixels& pixels, const Document& do
         pixels.ForEachRun(begin, end, [&](const uint8_t* run, int64_t count) {
             piece_largest = std::max(piece_largest, LargestPixelSum(run, count));
         });
-        for (uint16_t seen = largest.load(); piece_largest > seen && !largest.compare_exchange_weak(seen, piece_largest);) {
-        }
+        RaiseTo(largest, piece_largest);
     };
     ParallelFor(1, int64_t{doc.plane_width} * doc.plane_height + 1, PieceElements(), scan);
     return {uint8_t(ThirdOf(largest.load())), 0};
@@ -231,9 +244,8 @@ void HistogramStretch(EffectContext& context)
         return;
     }
     // From the undo copy straight into the picture (picture_pass.h).
-    context.BeginEffect(PlaneUse::None);
-    context.SaveUndoBySwap();
-    const PicturePixels pixels(doc, context.PictureBeforeRun(), doc.file_bytes);
+    StartPictureRun(context);
+    const PicturePixels pixels(doc, context.PictureBeforeRun());
     const PictureChunks chunks{pixels};
     if (!StretchGreyLevels(chunks, ScanPictureGreyLevels(pixels, doc), count))
         pixels.KeepOnWorkers(0, count);

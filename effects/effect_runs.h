@@ -55,8 +55,7 @@ void RunPixelEffectWith(EffectContext& context, MakePixel&& make_pixel)
         context.EndEffect();
         return;
     }
-    context.BeginEffect(PlaneUse::None);
-    context.SaveUndoBySwap();
+    StartPictureRun(context);
     const Bytes& picture = context.PictureBeforeRun();
     MapPictureOnWorkers(context, make_pixel(From == PixelFrom::PeakMean ? PeakChannelMean(doc, picture).peak : 0));
     context.EndEffect();
@@ -97,8 +96,7 @@ void RunFilterEffect(EffectContext& context, Border border, RowFilter&& filter)
 {
     if (context.doc.keep_undo && border.before >= 1 && WorkerThreads() > 1) {
         // From the undo copy straight into the picture (picture_pass.h).
-        context.BeginEffect(PlaneUse::None);
-        context.SaveUndoBySwap();
+        StartPictureRun(context);
         FilterPictureOnWorkers(context, border, filter);
         context.EndEffect();
         return;

@@ -45,9 +45,8 @@ void Mosaic(EffectContext& context)
         // From the undo copy straight into the picture (picture_pass.h),
         // each row from its block row split into a worker's own plane row.
         const int64_t w = doc.plane_width;
-        context.BeginEffect(PlaneUse::None);
-        context.SaveUndoBySwap();
-        const PicturePixels pixels(doc, context.PictureBeforeRun(), doc.file_bytes);
+        StartPictureRun(context);
+        const PicturePixels pixels(doc, context.PictureBeforeRun());
         const int32_t rows_done = ForEachRowPieceInParallel(
             context, 0, doc.plane_height - 2,
             [&](int64_t first, int64_t end) {

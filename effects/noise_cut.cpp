@@ -106,8 +106,7 @@ void MedianPass(EffectContext& context, UndoCopy undo)
         MergeFrom(context.doc, Targets(context.doc));
         return;
     }
-    context.BeginEffect(PlaneUse::None);
-    context.SaveUndoBySwap();
+    StartPictureRun(context);
     FilterPictureOnWorkers(context, kInterior, rows::Median);
 }
 

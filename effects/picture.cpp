@@ -174,11 +174,10 @@ void Sunset(EffectContext& context)
     // rows on the worker threads.
     if (WorkerThreads() > 1 && doc.keep_undo) {
         // From the undo copy straight into the picture (picture_pass.h).
-        context.BeginEffect(PlaneUse::None);
-        context.SaveUndoBySwap();
+        StartPictureRun(context);
         const Bytes& picture = context.PictureBeforeRun();
         const SunsetTint tint = TintOf(PeakChannelMean(doc, picture));
-        const PicturePixels pixels(doc, picture, doc.file_bytes);
+        const PicturePixels pixels(doc, picture);
         ParallelForEach(1, doc.plane_height, RowsPerPiece(w, doc.plane_height, WorkerThreads()), [&](int64_t r) {
             uint8_t* const* row = WorkerPlanes(0, w);
             pixels.Split(r * w, (r + 1) * w, row);

@@ -16,13 +16,20 @@
 
 namespace korvanti {
 
+// Begins a run of these passes: no planes, the undo copy by swap.
+inline void StartPictureRun(EffectContext& context)
+{
+    context.BeginEffect(PlaneUse::None);
+    context.SaveUndoBySwap();
+}
+
 // Plane elements of a picture (a file of the document's shape) and their
-// pixels in another of the same shape.
+// pixels in the document's own file_bytes.
 class PicturePixels {
 public:
-    PicturePixels(const Document& doc, const Bytes& from, Bytes& to)
-        : doc_(doc), stride_(RowStride(doc.plane_width)), from_(from.data() + PixelOffset(from.data())),
-          to_(to.data() + PixelOffset(to.data()))
+    PicturePixels(Document& doc, const Bytes& from)
+        : doc_(doc), from_bytes_(from), stride_(RowStride(doc.plane_width)),
+          from_(from.data() + PixelOffset(from.data())), to_(doc.file_bytes.data() + PixelOffset(doc.file_bytes.data()))
     {
     }
 
@@ -36,19 +43,13 @@ public:
         const int64_t tail = std::max(begin, int64_t{doc_.plane_width} * doc_.plane_height + 1);
         for (int k = 0; k < 3 && end > tail; ++k)
             std::memset(planes[k] + (tail - begin), 0, static_cast<size_t>(end - tail));
-        ForEachPixelRun(doc_, begin, end, [&](int64_t e, int64_t row, int64_t column, int64_t count) {
-            SplitRow(from_ + row * stride_ + 3 * column, planes[0] + (e - begin), planes[1] + (e - begin),
-                     planes[2] + (e - begin), count);
-        });
+        SplitRange(doc_, from_bytes_, {{planes[0], planes[1], planes[2]}}, begin, end, begin);
     }
 
-    // Elements begin..end - 1 from planes[k][e - base] into their pixels of to.
+    // Elements begin..end - 1 from planes[k][e - base] into their pixels.
     void Merge(int64_t begin, int64_t end, const uint8_t* const planes[3], int64_t base) const
     {
-        ForEachPixelRun(doc_, begin, end, [&](int64_t e, int64_t row, int64_t column, int64_t count) {
-            MergeRow(to_ + row * stride_ + 3 * column, planes[0] + (e - base), planes[1] + (e - base),
-                     planes[2] + (e - base), count);
-        });
+        MergeRange(doc_, planes[0], planes[1], planes[2], begin, end, base);
     }
 
     // Calls run(pixels, count) for each run of the pixels of elements
@@ -61,7 +62,7 @@ public:
         });
     }
 
-    // The pixels of elements begin..end - 1 of from into to as they are.
+    // The pixels of elements begin..end - 1 of from into file_bytes as they are.
     void Keep(int64_t begin, int64_t end) const
     {
         ForEachPixelRun(doc_, begin, end, [&](int64_t, int64_t row, int64_t column, int64_t count) {
@@ -78,7 +79,8 @@ public:
     }
 
 private:
-    const Document& doc_;
+    Document& doc_;
+    const Bytes& from_bytes_;
     int64_t stride_;
     const uint8_t* from_;
     uint8_t* to_;
@@ -115,7 +117,7 @@ void MapPictureOnWorkers(EffectContext& context, const Pixel& pixel)
 {
     Document& doc = context.doc;
     const int64_t w = doc.plane_width;
-    const PicturePixels pixels(doc, context.PictureBeforeRun(), doc.file_bytes);
+    const PicturePixels pixels(doc, context.PictureBeforeRun());
     const int32_t rows_done = ForEachRowPieceInParallel(
         context, 0, doc.plane_height - 1,
         [&](int64_t first, int64_t end) {
@@ -146,7 +148,7 @@ void FilterPictureOnWorkers(EffectContext& context, Border border, RowFilter&& f
     const int64_t w = doc.plane_width;
     const int32_t first_row = border.before, last_row = doc.plane_height - 1 - border.after;
     const int64_t first_column = border.before, last_column = doc.plane_width - 1 - border.after;
-    const PicturePixels pixels(doc, context.PictureBeforeRun(), doc.file_bytes);
+    const PicturePixels pixels(doc, context.PictureBeforeRun());
     const int32_t rows_done = ForEachRowPieceInParallel(
         context, first_row, last_row,
         [&](int64_t first, int64_t end) {

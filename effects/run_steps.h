@@ -50,13 +50,15 @@ void ForEachPixelRun(const Document& doc, int64_t begin, int64_t end, Run&& run)
 }
 
 // Splits the pixels of plane elements begin..end - 1 of picture (a file
-// of the document's shape) into planes.
-inline void SplitRange(const Document& doc, const Bytes& picture, PlaneSet planes, int64_t begin, int64_t end)
+// of the document's shape) into planes, element e at planes[k][e - base].
+inline void SplitRange(const Document& doc, const Bytes& picture, PlaneSet planes, int64_t begin, int64_t end,
+                       int64_t base = 0)
 {
     const int64_t stride = RowStride(doc.plane_width);
     const uint8_t* pixels = picture.data() + PixelOffset(picture.data());
     ForEachPixelRun(doc, begin, end, [&](int64_t e, int64_t row, int64_t column, int64_t count) {
-        SplitRow(pixels + row * stride + 3 * column, planes[0] + e, planes[1] + e, planes[2] + e, count);
+        SplitRow(pixels + row * stride + 3 * column, planes[0] + (e - base), planes[1] + (e - base),
+                 planes[2] + (e - base), count);
     });
 }
 
@@ -103,14 +105,16 @@ inline void StartRun(EffectContext& context, UndoCopy undo, PlaneUse planes = Pl
     SplitPicture(doc, context.PictureBeforeRun(), Sources(doc));
 }
 
-// Merges plane elements begin..end - 1 into their pixels of file_bytes.
+// Merges plane elements begin..end - 1 into their pixels of file_bytes,
+// element e from planek[e - base].
 inline void MergeRange(Document& doc, const uint8_t* plane0, const uint8_t* plane1, const uint8_t* plane2,
-                       int64_t begin, int64_t end)
+                       int64_t begin, int64_t end, int64_t base = 0)
 {
     const int64_t stride = RowStride(doc.plane_width);
     uint8_t* pixels = doc.file_bytes.data() + PixelOffset(doc.file_bytes.data());
     ForEachPixelRun(doc, begin, end, [&](int64_t e, int64_t row, int64_t column, int64_t count) {
-        MergeRow(pixels + row * stride + 3 * column, plane0 + e, plane1 + e, plane2 + e, count);
+        MergeRow(pixels + row * stride + 3 * column, plane0 + (e - base), plane1 + (e - base), plane2 + (e - base),
+                 count);
     });
 }
 
@@ -307,16 +311,23 @@ void ForEachUnwrittenRun(const Document& doc, int32_t first_row, int32_t rows_do
     fill(begin, w * doc.plane_height + 1);
 }
 
+// Copies source elements begin..end - 1 (those of them up to W x H) into
+// the result planes.
+inline void KeepSourceValues(Document& doc, int64_t begin, int64_t end)
+{
+    end = std::min(end, int64_t{doc.plane_width} * doc.plane_height + 1);
+    for (int k = 0; end > begin && k < 3; ++k)
+        std::memcpy(doc.target_planes[k].data() + begin, doc.source_planes[k].data() + begin,
+                    static_cast<size_t>(end - begin));
+}
+
 // Gives every result element that a pass did not write the source value,
 // as if the result planes had started as a copy of the source planes.
 inline void FillUnwritten(Document& doc, int32_t first_row, int32_t rows_done, int32_t first_column,
                           int32_t last_column)
 {
-    ForEachUnwrittenRun(doc, first_row, rows_done, first_column, last_column, [&](int64_t begin, int64_t end) {
-        for (int k = 0; k < 3; ++k)
-            std::memcpy(doc.target_planes[k].data() + begin, doc.source_planes[k].data() + begin,
-                        static_cast<size_t>(end - begin));
-    });
+    ForEachUnwrittenRun(doc, first_row, rows_done, first_column, last_column,
+                        [&](int64_t begin, int64_t end) { KeepSourceValues(doc, begin, end); });
 }
 
 // Writes plane elements begin..end - 1 of one plane into all three bytes of

@@ -379,12 +379,7 @@ private:
 
 FileProblem OpenJpegRowDecoder(ByteSource& jpeg, const DecodeOptions& options, std::unique_ptr<RowDecoder>& decoder)
 {
-    auto opened = std::make_unique<JpegRowDecoder>();
-    bool by_rows = false;
-    if (FileProblem problem = opened->Open(jpeg, options, by_rows); !problem.ok() || !by_rows)
-        return problem;
-    decoder = std::move(opened);
-    return {};
+    return OpenDecoderByRows<JpegRowDecoder>(jpeg, options, decoder);
 }
 
 } // namespace korvanti::codecs

@@ -395,12 +395,7 @@ private:
 
 FileProblem OpenPngRowDecoder(ByteSource& png, const DecodeOptions& options, std::unique_ptr<RowDecoder>& decoder)
 {
-    auto opened = std::make_unique<PngRowDecoder>();
-    bool by_rows = false;
-    if (FileProblem problem = opened->Open(png, options, by_rows); !problem.ok() || !by_rows)
-        return problem;
-    decoder = std::move(opened);
-    return {};
+    return OpenDecoderByRows<PngRowDecoder>(png, options, decoder);
 }
 
 FileProblem OpenPngRowEncoder(int32_t width, int32_t height, std::span<const uint8_t> icc,

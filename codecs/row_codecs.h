@@ -99,6 +99,18 @@ private:
 FileProblem EncodeRows(RowEncoder& encoder, const BitmapRows& rows);
 
 // The row codecs of each format (OpenRowDecoder and OpenRowEncoder choose).
+// A format's decoder opens with Open(file, options, by_rows), by_rows set
+// when the file can be read by rows; OpenDecoderByRows keeps it only then.
+template <class Decoder>
+FileProblem OpenDecoderByRows(ByteSource& file, const DecodeOptions& options, std::unique_ptr<RowDecoder>& decoder)
+{
+    auto opened = std::make_unique<Decoder>();
+    bool by_rows = false;
+    if (FileProblem problem = opened->Open(file, options, by_rows); !problem.ok() || !by_rows)
+        return problem;
+    decoder = std::move(opened);
+    return {};
+}
 FileProblem OpenJpegRowDecoder(ByteSource& jpeg, const DecodeOptions& options, std::unique_ptr<RowDecoder>& decoder);
 FileProblem OpenPngRowDecoder(ByteSource& png, const DecodeOptions& options, std::unique_ptr<RowDecoder>& decoder);
 FileProblem OpenJpegRowEncoder(int32_t width, int32_t height, int quality, std::span<const uint8_t> icc,

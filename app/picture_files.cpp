@@ -70,7 +70,7 @@ QImage PictureOf(const Document& document, QImage reuse)
             ShownRow(bytes.data() + offset + (height - 1 - y) * stride,
                      reinterpret_cast<QRgb*>(first_line + y * line_bytes), width);
     };
-    ParallelFor(0, height, std::max<int64_t>(1, (int64_t{1} << 18) / width), rows);
+    ParallelFor(0, height, std::max<int64_t>(1, PieceElements() / width), rows);
     return picture;
 }
 
